@@ -1,0 +1,74 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, std::string& error) {
+  // Writing through a symbolic link replaces the file it points to, not the link.
+  std::error_code ec;
+  std::filesystem::path target = path;
+  if (std::filesystem::is_symlink(path, ec)) target = std::filesystem::canonical(path, ec);
+  if (ec) target = path;
+
+  const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+  std::string pattern = (dir / (target.filename().string() + ".XXXXXX")).string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  const auto fail = [&](const char* what) {
+    error = std::string(what) + " " + name.data() + ": " + std::strerror(errno);
+    ::close(fd);
+    ::unlink(name.data());
+    return false;
+  };
+
+  struct stat old {};
+  const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of");
+  if (!WriteAll(fd, data)) return fail("cannot write");
+  if (::fsync(fd) != 0) return fail("cannot flush");
+  if (::close(fd) != 0) {
+    error = std::string("cannot close ") + name.data() + ": " + std::strerror(errno);
+    ::unlink(name.data());
+    return false;
+  }
+  if (::rename(name.data(), target.c_str()) != 0) {
+    error = "cannot replace " + target.string() + ": " + std::strerror(errno);
+    ::unlink(name.data());
+    return false;
+  }
+  // Make the rename itself durable; failing here does not undo the completed replacement.
+  if (const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY); dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,186 @@
+#include "qvx/config/editing.h"
+
+#include "qvx/config/devices.h"
+#include "qvx/config/prompter.h"
+#include "qvx/config/store.h"
+#include "qvx/config/text.h"
+
+namespace qvx {
+namespace {
+
+constexpr std::string_view kReadOnly = "This is a read-only device!";
+
+void ReportSaveFailure(const ConfigStore& store, Prompter& prompter) {
+  prompter.ShowMessage("The configuration file could not be saved: " + store.lastError,
+                       MessageIcon::Critical, "QVX");
+}
+
+bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
+  if (CommitConfigText(store, std::move(newText))) return true;
+  ReportSaveFailure(store, prompter);
+  return false;
+}
+
+// Whether the section of device already holds a command of this name (any case).
+bool CommandNameInUse(std::string_view text, std::string_view device, std::string_view name) {
+  for (const auto& command : ListDeviceCommands(text, device))
+    if (EqualsIgnoreCase(command, name)) return true;
+  return false;
+}
+
+// Where a new last line of the section that ends at the "[" at bracket goes: in front of the
+// CR LF of the blank line before the header, or right before the header when a hand-edited file
+// has no blank line there.
+std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket) {
+  const std::string_view before = text.substr(0, bracket - 1);
+  if (before.ends_with("\r\n\r\n")) return bracket - 2;
+  if (before.ends_with("\n") || before.empty()) return bracket;
+  return FindBack(text, '\n', bracket) + 1;
+}
+
+}  // namespace
+
+std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
+                                       std::string_view codeField) {
+  const std::string device = ToLower(store.currentDevice);
+  const DeviceKind kind = GetDeviceKind(device);
+  if (kind == DeviceKind::IrDimmer || kind == DeviceKind::Recorded ||
+      kind == DeviceKind::Winamp || kind == DeviceKind::X10) {
+    prompter.ShowStatus(kReadOnly);
+    return std::nullopt;
+  }
+  if (!store.codeValidated) {
+    prompter.ShowStatus("The command is not yet validated! Pres again Record button to validate.");
+    return std::nullopt;
+  }
+  const std::string code(TrimBlanks(codeField));
+  if (!IsValidCode(code)) {
+    prompter.ShowStatus("The code you want to save is invalid.");
+    return std::nullopt;
+  }
+  const std::string_view text = store.text;
+  if (const std::size_t hit = FindInText("\r\n" + code + ",", text, 1); hit != 0) {
+    const std::size_t cr = text.find('\r', hit - 1);
+    const std::string_view name =
+        text.substr(hit - 1, cr == std::string_view::npos ? std::string_view::npos : cr - (hit - 1));
+    prompter.ShowStatus("This command exist as " + std::string(name));
+    return std::nullopt;
+  }
+
+  // A device without a block of its own (or without a section after it) cannot hold commands.
+  const std::size_t header = FindInText("[" + store.currentDevice + "]", text, 1);
+  const std::size_t next = header == 0 ? 0 : FindInText("[", text, header);
+  if (next == 0) {
+    prompter.ShowStatus(kReadOnly);
+    return std::nullopt;
+  }
+
+  std::string name;
+  while (true) {
+    const auto answer = prompter.AskText(
+        "Input new command name",
+        "Enter the name for the new command.\r\nDo not use '[' ']' ',' '%' '&' characters", "");
+    if (!answer || TrimBlanks(*answer).empty()) return std::nullopt;
+    name = *answer;
+    if (!IsValidName(name)) {
+      prompter.ShowMessage("Do not use [ ] , #  characters!", MessageIcon::Exclamation, "QVX");
+      continue;
+    }
+    if (CommandNameInUse(text, store.currentDevice, name)) {
+      prompter.ShowMessage("This command name is in use for the current device!",
+                           MessageIcon::Exclamation, "QVX");
+      continue;
+    }
+    break;
+  }
+
+  const std::string line = code + "," + name + "\r\n";
+  if (!CommitOrReport(store, prompter,
+                      InsertText(text, line, LastLineInsertPosition(text, next - 1))))
+    return std::nullopt;
+  store.codeValidated = false;
+  store.currentCommand = name;
+  return name;
+}
+
+bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view device,
+                   std::string_view command) {
+  store.currentDevice = ToLower(device);
+  const DeviceKind kind = GetDeviceKind(store.currentDevice);
+  if (kind == DeviceKind::Recorded) {
+    prompter.ShowStatus("This is a virtual read-only device!");
+    return false;
+  }
+  if (kind == DeviceKind::X10 || kind == DeviceKind::IrDimmer) {
+    prompter.ShowStatus(kReadOnly);
+    return false;
+  }
+  store.currentCommand = std::string(command);
+  if (EqualsIgnoreCase(command, "empty")) {
+    prompter.ShowStatus("There are no more commands to delete for the current device!");
+    return false;
+  }
+  if (!prompter.AskYesNo("Do you want to delete the command " + std::string(command) +
+                         " from the current device?"))
+    return false;
+
+  auto remaining = DeleteCommandLine(store);
+  if (!remaining || !CommitOrReport(store, prompter, std::move(*remaining))) return false;
+  prompter.ShowStatus("Command " + std::string(command) + " deleted successfully.");
+  return true;
+}
+
+bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view device) {
+  store.deviceDialogMode = DeviceDialogMode::Delete;
+  store.currentDevice = std::string(device);
+  const std::string lower = ToLower(device);
+  const auto refuse = [&](std::string_view message) {
+    prompter.ShowMessage(message, MessageIcon::Exclamation, "QVX");
+    return false;
+  };
+  if (lower == "recorded") return refuse("Recorded is a virtual device and cannot be deleted!");
+  if (lower == "x10") return refuse("The X10 device cannot be deleted!");
+  if (lower == "application" || lower == "ir dimmer" || lower == "winamp" || lower == "monitoring")
+    return refuse(kReadOnly);
+  if (!prompter.AskYesNo("Do you want to delete the device " + std::string(device) +
+                         " from the current configuration file?"))
+    return false;
+
+  const std::string_view text = store.text;
+  const std::string header = "[" + std::string(device) + "]";
+  const std::size_t afterHeader = FindInText(header, text, 1);
+  if (afterHeader == 0) return false;
+  const std::size_t start = afterHeader - header.size();
+  const std::size_t next = FindInText("[", text, start + 10);
+  if (next == 0) return false;
+  const std::size_t lf = FindBack(text, '\n', next - 1);
+  if (lf < start) return false;
+  return CommitOrReport(store, prompter, DeleteText(text, start, lf));
+}
+
+bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice) {
+  if (GetDeviceKind(selectedDevice) != DeviceKind::Recorded) {
+    prompter.ShowStatus("Use 'Recorded' virtual device to create a new device");
+    return false;
+  }
+  store.deviceDialogMode = DeviceDialogMode::New;
+  return true;
+}
+
+bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice) {
+  store.currentDevice = std::string(selectedDevice);
+  const std::string lower = ToLower(selectedDevice);
+  if (lower == "recorded") {
+    prompter.ShowMessage("Recorded is a virtual device and cannot be edited!",
+                         MessageIcon::Exclamation, "QVX");
+    return false;
+  }
+  if (lower == "ir dimmer" || lower == "application" || lower == "winamp") {
+    prompter.ShowMessage(kReadOnly, MessageIcon::Exclamation, "QVX");
+    return false;
+  }
+  store.deviceDialogMode = DeviceDialogMode::Edit;
+  return true;
+}
+
+}  // namespace qvx

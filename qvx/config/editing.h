@@ -1,0 +1,33 @@
+#pragma once
+
+// The editing actions behind the main window's Save and Delete buttons and its device menus.
+// Each checks its refusals, asks through the Prompter, edits the configuration text and saves it.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qvx {
+
+struct ConfigStore;
+class Prompter;
+
+// Saves a learned code as a new command of the current device, asking for its name. Returns the
+// new command's name, or nothing when the action was refused, cancelled or could not be saved.
+std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
+                                       std::string_view codeField);
+
+// Deletes a command of a device after asking. Returns true when the line was removed and saved.
+bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view device,
+                   std::string_view command);
+
+// Deletes a device block with its commands after asking. Returns true when it was removed and saved.
+bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view device);
+
+// Whether the device definition dialog may open for a new device (only from Recorded).
+bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice);
+
+// Whether the device definition dialog may open to edit the selected device.
+bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice);
+
+}  // namespace qvx

@@ -1,0 +1,62 @@
+#include "qvx/config/file.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace qvx {
+
+std::filesystem::path ConfigFilePath(const std::optional<std::filesystem::path>& explicitPath) {
+  if (explicitPath && !explicitPath->empty()) return *explicitPath;
+  if (const char* env = std::getenv(kConfigEnvVar); env != nullptr && *env != '\0') return env;
+  return platform::ProgramDirectory() / kConfigFileName;
+}
+
+std::optional<std::string> ReadConfigFile(const std::filesystem::path& path, std::string& error) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    error = "cannot open " + path.string() + ": " +
+            (ec ? ec.message() : std::string("not a regular file"));
+    return std::nullopt;
+  }
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    error = "cannot read " + path.string() + ": " + ec.message();
+    return std::nullopt;
+  }
+  if (size > kMaxConfigBytes) {
+    error = path.string() + " is too large (" + std::to_string(size) + " bytes)";
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open " + path.string();
+    return std::nullopt;
+  }
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (static_cast<std::uintmax_t>(in.gcount()) != size) {
+    error = "cannot read " + path.string();
+    return std::nullopt;
+  }
+  return text;
+}
+
+bool SaveConfigFile(std::string& text, const std::filesystem::path& path, std::string& error) {
+  // A text without any "]" would be cut to nothing and wipe the file.
+  const std::size_t lastBracket = text.rfind(']');
+  if (lastBracket == std::string::npos) {
+    error = "the configuration has no section and is not saved";
+    return false;
+  }
+  std::string saved = text.substr(0, lastBracket + 1);
+  saved += "\r\n";
+  if (!platform::AtomicWriteFile(path, saved, error)) return false;
+  text = std::move(saved);
+  return true;
+}
+
+}  // namespace qvx

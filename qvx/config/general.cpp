@@ -1,0 +1,202 @@
+#include "qvx/config/general.h"
+
+#include <limits>
+#include <optional>
+#include <variant>
+
+#include "qvx/config/file.h"
+#include "qvx/config/store.h"
+#include "qvx/config/text.h"
+
+namespace qvx {
+namespace {
+
+struct ITypeKey {};
+struct BtEntry {
+  std::size_t index;
+};
+using Field = std::variant<std::int16_t GeneralParams::*, bool GeneralParams::*,
+                           std::string GeneralParams::*, ITypeKey, BtEntry>;
+
+struct KeySpec {
+  std::string name;
+  Field field;
+};
+
+const std::array<KeySpec, 30>& KeyTable() {
+  static const std::array<KeySpec, 30> table = {{
+      {"COMPORT", &GeneralParams::comPort},
+      {"PROTOCOL", &GeneralParams::protocol},
+      {"PROCDELAY", &GeneralParams::procDelay},
+      {"ITYPE", ITypeKey{}},
+      {"BEEPON", &GeneralParams::beepOn},
+      {"IRINENA", &GeneralParams::irInEna},
+      {"IROUTENA", &GeneralParams::irOutEna},
+      {"X10COM", &GeneralParams::x10Com},
+      {"X10ENA", &GeneralParams::x10Ena},
+      {"IRDIMENA", &GeneralParams::irDimEna},
+      {"APPLICATIONENA", &GeneralParams::applicationEna},
+      {"WINAMPENA", &GeneralParams::winampEna},
+      {"WINAMPPATH", &GeneralParams::winampPath},
+      {"BTCOM", &GeneralParams::btCom},
+      {"BTENA", &GeneralParams::btEna},
+      {"BTMODE", &GeneralParams::btMode},
+      {"BT0", BtEntry{0}}, {"BT1", BtEntry{1}}, {"BT2", BtEntry{2}}, {"BT3", BtEntry{3}},
+      {"BT4", BtEntry{4}}, {"BT5", BtEntry{5}}, {"BT6", BtEntry{6}}, {"BT7", BtEntry{7}},
+      {"BT8", BtEntry{8}}, {"BT9", BtEntry{9}},
+      {"BTCURRENT", &GeneralParams::btCurrent},
+      {"MOUSEENA", &GeneralParams::mouseEna},
+      {"KEYBOARDENA", &GeneralParams::keyboardEna},
+      {"MONITOR", &GeneralParams::monitor},
+  }};
+  return table;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The leading decimal number of a text as a 16-bit integer (0 when there is none); empty when it
+// does not fit.
+std::optional<std::int16_t> ParseInteger(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 32768) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<std::int16_t>::max()) return std::nullopt;
+  return static_cast<std::int16_t>(value);
+}
+
+// A flag is on when the leading number of its text is not zero ("0.5" is on, "abc" is off).
+bool ParseFlag(std::string_view text) {
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  bool seenPoint = false;
+  for (; i < text.size(); ++i) {
+    if (text[i] == '.' && !seenPoint) {
+      seenPoint = true;
+    } else if (!IsDigit(text[i])) {
+      break;
+    } else if (text[i] != '0') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Stores one value; false when an integer is out of the 16-bit range.
+bool StoreValue(GeneralParams& params, const Field& field, std::string_view value) {
+  struct Visitor {
+    GeneralParams& params;
+    std::string_view value;
+    bool operator()(std::int16_t GeneralParams::*member) const {
+      const auto number = ParseInteger(value);
+      if (number) params.*member = *number;
+      return number.has_value();
+    }
+    bool operator()(bool GeneralParams::*member) const {
+      params.*member = ParseFlag(value);
+      return true;
+    }
+    bool operator()(std::string GeneralParams::*member) const {
+      params.*member = std::string(value);
+      return true;
+    }
+    bool operator()(ITypeKey) const {
+      const auto number = ParseInteger(value);
+      if (!number) return false;
+      params.receiverType = static_cast<std::int16_t>(*number % 16);
+      params.outputMode = static_cast<std::int16_t>(*number / 16);
+      return true;
+    }
+    bool operator()(BtEntry entry) const {
+      params.bt[entry.index] = std::string(value);
+      return true;
+    }
+  };
+  return std::visit(Visitor{params, value}, field);
+}
+
+std::string ProgramVersion() { return QVX_VERSION; }
+
+}  // namespace
+
+const std::array<std::string, 30>& GeneralKeys() {
+  static const std::array<std::string, 30> keys = [] {
+    std::array<std::string, 30> names;
+    for (std::size_t i = 0; i < names.size(); ++i) names[i] = KeyTable()[i].name;
+    return names;
+  }();
+  return keys;
+}
+
+LoadResult LoadGeneral(ConfigStore& store) {
+  std::string error;
+  auto text = ReadConfigFile(store.path, error);
+  if (!text) return {false, error};
+  store.text = std::move(*text);
+  store.version = ProgramVersion();
+
+  const std::string_view config = store.text;
+  if (FindInText("[End]", config, 1) == 0) return {false, "the end marker [End] is missing"};
+  std::size_t pos = FindInText("[General]", config, 1);
+  if (pos == 0) return {false, "the section [General] is missing"};
+
+  std::string previous = "[General]";
+  for (const auto& [name, field] : KeyTable()) {
+    const std::string pattern = name + "=";
+    pos = FindInText(pattern, config, pos);
+    if (pos == 0)
+      return {false, "the key " + pattern + " is missing after " + previous +
+                         " (the general keys must appear in their fixed order)"};
+    const auto value = ReadLineValue(config, pos);
+    if (!value) {
+      const bool lfOnly = config.find('\r') == std::string_view::npos;
+      return {false, "the line of " + pattern + " does not end with CR LF" +
+                         (lfOnly ? std::string(" (the file has no CR at all)") : std::string())};
+    }
+    if (!StoreValue(store.general, field, *value))
+      return {false, "the value of " + pattern + " lies outside -32768 to 32767"};
+    previous = pattern;
+  }
+  return {true, {}};
+}
+
+bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value) {
+  if (key.empty()) return false;
+  const std::string_view text = store.text;
+  const std::size_t general = FindInText("[General]", text, 1);
+  if (general == 0) return false;
+  const std::size_t afterEquals = FindInText(std::string(key) + "=", text, general);
+  if (afterEquals == 0) return false;
+  const std::size_t afterCr = FindInText("\r", text, afterEquals);
+  if (afterCr == 0) return false;
+  const std::size_t cr = afterCr - 1;
+
+  // The character after "=" is the writers' blank and stays; a hand-written line without it
+  // gets one instead of merging the old value's first character into the new value.
+  std::string updated;
+  const std::string_view trimmed = TrimBlanks(value);
+  if (afterEquals < cr && text[afterEquals - 1] == ' ') {
+    updated = InsertText(DeleteText(text, afterEquals + 1, cr - 1), trimmed, afterEquals + 1);
+  } else {
+    updated = InsertText(DeleteText(text, afterEquals, cr - 1), " " + std::string(trimmed),
+                         afterEquals);
+  }
+  if (!CommitConfigText(store, std::move(updated))) return false;
+
+  for (const auto& [name, field] : KeyTable())
+    if (EqualsIgnoreCase(name, key)) StoreValue(store.general, field, trimmed);
+  return true;
+}
+
+bool CommitConfigText(ConfigStore& store, std::string newText) {
+  if (!SaveConfigFile(newText, store.path, store.lastError)) return false;
+  store.text = std::move(newText);
+  return true;
+}
+
+}  // namespace qvx

@@ -1,0 +1,58 @@
+#pragma once
+
+// The general section of the configuration: thirty keys in a fixed order.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qvx {
+
+struct ConfigStore;
+
+// Values of the general keys, typed as the file defines them.
+struct GeneralParams {
+  std::int16_t comPort = 0;       // COMPORT: infrared interface on COMn
+  std::int16_t protocol = 0;      // PROTOCOL: index of the device selected last
+  std::int16_t procDelay = 0;     // PROCDELAY: sampling calibration delay
+  std::int16_t receiverType = 0;  // ITYPE modulo 16
+  std::int16_t outputMode = 0;    // ITYPE divided by 16
+  bool beepOn = false;            // BEEPON
+  bool irInEna = false;           // IRINENA
+  bool irOutEna = false;          // IROUTENA
+  std::int16_t x10Com = 0;        // X10COM
+  bool x10Ena = false;            // X10ENA
+  bool irDimEna = false;          // IRDIMENA
+  bool applicationEna = false;    // APPLICATIONENA
+  bool winampEna = false;         // WINAMPENA
+  std::string winampPath;         // WINAMPPATH
+  std::int16_t btCom = 0;         // BTCOM
+  bool btEna = false;             // BTENA
+  std::int16_t btMode = 0;        // BTMODE
+  std::array<std::string, 10> bt;  // BT0 .. BT9
+  std::int16_t btCurrent = 0;     // BTCURRENT
+  bool mouseEna = false;          // MOUSEENA
+  bool keyboardEna = false;       // KEYBOARDENA
+  bool monitor = false;           // MONITOR
+};
+
+// The general keys in file order (BT0 to BT9 as ten keys).
+const std::array<std::string, 30>& GeneralKeys();
+
+// Outcome of LoadGeneral: ok, or the reason the file is invalid.
+struct LoadResult {
+  bool ok = false;
+  std::string reason;
+};
+
+// Reads store.path into ConfigText and loads the general section, key by key in table order.
+// On failure the keys read so far stay stored and the reason names what was missing.
+LoadResult LoadGeneral(ConfigStore& store);
+
+// Replaces the value of a general key in place and saves the file; the key's field in
+// GeneralParams follows. Returns false (file and text unchanged) when the key is empty, the
+// key or its line end is missing, or the save fails.
+bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value);
+
+}  // namespace qvx

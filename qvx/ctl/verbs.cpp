@@ -1,0 +1,149 @@
+#include "qvx/ctl/verbs.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "qvx/config/devices.h"
+#include "qvx/config/file.h"
+#include "qvx/config/general.h"
+#include "qvx/config/store.h"
+#include "qvx/config/text.h"
+
+namespace qvx {
+namespace {
+
+using Args = std::span<const std::string>;
+
+struct Verb {
+  std::string name;
+  std::string usage;
+  std::size_t argCount;
+  std::function<int(ConfigStore&, Args, std::ostream&, std::ostream&)> run;
+};
+
+bool IsListedDevice(const ConfigStore& store, std::string_view device) {
+  const auto devices = FillListFromText(BuildDeviceList(store, Variant::MainProgram));
+  return std::any_of(devices.begin(), devices.end(),
+                     [&](const std::string& entry) { return EqualsIgnoreCase(entry, device); });
+}
+
+int NoSuchDevice(std::string_view device, std::ostream& err) {
+  err << "qvxctl: no device " << device << " in the device list\n";
+  return 1;
+}
+
+int Devices(ConfigStore& store, Args, std::ostream& out, std::ostream&) {
+  for (const auto& device : FillListFromText(BuildDeviceList(store, Variant::MainProgram)))
+    out << device << '\n';
+  return 0;
+}
+
+int Commands(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  if (!IsListedDevice(store, args[0])) return NoSuchDevice(args[0], err);
+  for (const auto& command : LoadCommandList(store, args[0]).entries) out << command << '\n';
+  return 0;
+}
+
+int Code(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  const auto code = FindCommandCode(store.text, args[0], args[1]);
+  if (!code) {
+    err << "qvxctl: device " << args[0] << " has no command " << args[1] << '\n';
+    return 1;
+  }
+  out << *code << '\n';
+  return 0;
+}
+
+int Params(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  const auto params = FindDeviceParams(store.text, args[0], ParamScope::AcceptBeyondSection);
+  if (!params) {
+    err << "qvxctl: the protocol parameters of " << args[0] << " cannot be found\n";
+    return 1;
+  }
+  out << "GPROTO=" << params->gproto << "\nSENDPLS=" << params->sendpls
+      << "\nREPEAT=" << params->repeat << "\nBITG=" << params->bitg << "\nBIT0=" << params->bit0
+      << "\nBIT1=" << params->bit1 << "\nGREPEAT=" << params->grepeat << '\n';
+  return 0;
+}
+
+int Set(ConfigStore& store, Args args, std::ostream&, std::ostream& err) {
+  const auto& keys = GeneralKeys();
+  if (std::none_of(keys.begin(), keys.end(),
+                   [&](const std::string& key) { return EqualsIgnoreCase(key, args[0]); })) {
+    err << "qvxctl: " << args[0] << " is not a general key\n";
+    return 1;
+  }
+  if (!SetGeneralParam(store, args[0], args[1])) {
+    err << "qvxctl: cannot set " << args[0] << ": "
+        << (store.lastError.empty() ? "its line cannot be found" : store.lastError) << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+const std::vector<Verb>& VerbTable() {
+  static const std::vector<Verb> verbs = {
+      {"devices", "devices                 the device list, one per line", 0, Devices},
+      {"commands", "commands DEVICE         the commands of a device", 1, Commands},
+      {"code", "code DEVICE COMMAND     the stored code of a command", 2, Code},
+      {"params", "params DEVICE           the seven protocol parameters of a device", 1, Params},
+      {"set", "set KEY VALUE           change a general key and save", 2, Set},
+  };
+  return verbs;
+}
+
+void PrintUsage(std::ostream& out) {
+  out << "usage: qvxctl [--config PATH] VERB [ARGS]\n";
+  for (const auto& verb : VerbTable()) out << "  " << verb.usage << '\n';
+}
+
+}  // namespace
+
+int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
+  std::optional<std::filesystem::path> configPath;
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--config") {
+      if (i + 1 == args.size()) {
+        err << "qvxctl: --config needs a path\n";
+        return 2;
+      }
+      configPath = args[++i];
+    } else if (args[i] == "--help" || args[i] == "-h") {
+      PrintUsage(out);
+      return 0;
+    } else {
+      rest.push_back(args[i]);
+    }
+  }
+  if (rest.empty()) {
+    PrintUsage(err);
+    return 2;
+  }
+  const auto& verbs = VerbTable();
+  const auto verb = std::find_if(verbs.begin(), verbs.end(),
+                                 [&](const Verb& v) { return v.name == rest[0]; });
+  if (verb == verbs.end()) {
+    err << "qvxctl: unknown verb " << rest[0] << '\n';
+    PrintUsage(err);
+    return 2;
+  }
+  if (rest.size() - 1 != verb->argCount) {
+    err << "usage: qvxctl " << verb->usage << '\n';
+    return 2;
+  }
+
+  ConfigStore store;
+  store.path = ConfigFilePath(configPath);
+  if (const LoadResult loaded = LoadGeneral(store); !loaded.ok) {
+    err << "qvxctl: There is an error in the configuration file " << store.path.string() << ": "
+        << loaded.reason << '\n';
+    return 2;
+  }
+  return verb->run(store, Args(rest).subspan(1), out, err);
+}
+
+}  // namespace qvx

@@ -1,0 +1,97 @@
+#include "qvx/ctl/verbs.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/support/support.h"
+
+namespace qvx {
+namespace {
+
+struct CtlRun {
+  int status;
+  std::string out, err;
+};
+
+CtlRun Qvxctl(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int status = RunQvxctl(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+class QvxctlTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::copy_file(test::DeliveredConfig(), config); }
+  CtlRun Ctl(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--config", config.string()});
+    return Qvxctl(args);
+  }
+  test::TempDir dir;
+  std::filesystem::path config = dir / "pelgrin.cfg";
+};
+
+TEST_F(QvxctlTest, ListsDevicesCommandsCodesAndParameters) {
+  CtlRun run = Ctl({"devices"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "TV\nVCR\nAmp\nX10&Lamp\nX10&Heater\nWinamp\nApplication\nMouse\nIR Dimmer\nRecorded\n");
+  EXPECT_EQ(Ctl({"commands", "tv"}).out, "Power\nVol+\nVol-\nCh+\nCh-\n");
+  EXPECT_EQ(Ctl({"commands", "X10&Lamp"}).out, "All-U-Off\nAll-L-On\nOn\nOff\nDim\nBri\nAll-L-Off\n");
+  EXPECT_EQ(Ctl({"code", "Amp", "standby"}).out, "G11010000001100\n");
+  EXPECT_EQ(Ctl({"params", "VCR"}).out,
+            "GPROTO=1\nSENDPLS=550\nREPEAT=40\nBITG=1111\nBIT0=01\nBIT1=011\nGREPEAT=40\n");
+}
+
+TEST_F(QvxctlTest, SetChangesOneGeneralKeyInTheFile) {
+  const std::string before = test::ReadFile(config);
+  CtlRun run = Ctl({"set", "procdelay", "42"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string expected = before;
+  expected.replace(expected.find("PROCDELAY= 10"), 13, "PROCDELAY= 42");
+  EXPECT_EQ(test::ReadFile(config), expected);
+
+  run = Ctl({"set", "GPROTO", "1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "qvxctl: GPROTO is not a general key\n");
+  EXPECT_EQ(test::ReadFile(config), expected);
+}
+
+TEST_F(QvxctlTest, ReportsErrorsOnStandardErrorWithAStatus) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } cases[] = {
+      {{"commands", "Radio"}, 1, "qvxctl: no device Radio in the device list\n"},
+      {{"code", "TV", "Mute"}, 1, "qvxctl: device TV has no command Mute\n"},
+      {{"params", "Mouse"}, 1, "qvxctl: the protocol parameters of Mouse cannot be found\n"},
+      {{"code", "TV"}, 2, "usage: qvxctl code DEVICE COMMAND     the stored code of a command\n"},
+  };
+  for (const auto& c : cases) {
+    const CtlRun run = Ctl(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args[0];
+    EXPECT_EQ(run.err, c.err) << c.args[0];
+    EXPECT_EQ(run.out, "") << c.args[0];
+  }
+  EXPECT_EQ(Qvxctl({"frobnicate"}).status, 2);
+  EXPECT_EQ(Qvxctl({"--config"}).err, "qvxctl: --config needs a path\n");
+
+  test::WriteFile(config, "[General]\r\n[End]\r\n");
+  const CtlRun broken = Ctl({"devices"});
+  EXPECT_EQ(broken.status, 2);
+  EXPECT_EQ(broken.err, "qvxctl: There is an error in the configuration file " + config.string() +
+                            ": the key COMPORT= is missing after [General] (the general keys must "
+                            "appear in their fixed order)\n");
+}
+
+TEST_F(QvxctlTest, TheEnvironmentNamesTheFileWhenNoOptionDoes) {
+  ::setenv("QVX_CONFIG", config.c_str(), 1);
+  const CtlRun run = Qvxctl({"code", "TV", "Power"});
+  ::unsetenv("QVX_CONFIG");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "G00100000110111110001000011101111\n");
+}
+
+}  // namespace
+}  // namespace qvx

@@ -1,0 +1,75 @@
+#include "tests/support/support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace qvx::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "qvx-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream data;
+  data << in.rdbuf();
+  return data.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << data;
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string Crlf(const std::string& text) {
+  std::string result;
+  for (const char c : text) {
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
+std::filesystem::path DeliveredConfig() {
+  const char* dir = std::getenv("QVX_TEST_DATA");
+  if (dir == nullptr) throw std::runtime_error("QVX_TEST_DATA is not set");
+  return std::filesystem::path(dir) / "pelgrin.cfg";
+}
+
+void ScriptedPrompter::ShowStatus(std::string_view text) { statuses.emplace_back(text); }
+
+void ScriptedPrompter::ShowMessage(std::string_view text, MessageIcon, std::string_view title) {
+  messages.push_back(std::string(title) + ": " + std::string(text));
+}
+
+bool ScriptedPrompter::AskYesNo(std::string_view question) {
+  questions.emplace_back(question);
+  if (yesNoAnswers.empty()) return false;
+  const bool answer = yesNoAnswers.front();
+  yesNoAnswers.pop_front();
+  return answer;
+}
+
+std::optional<std::string> ScriptedPrompter::AskText(std::string_view title,
+                                                     std::string_view prompt, std::string_view) {
+  inputPrompts.push_back(std::string(title) + ": " + std::string(prompt));
+  if (textAnswers.empty()) return std::nullopt;
+  auto answer = textAnswers.front();
+  textAnswers.pop_front();
+  return answer;
+}
+
+}  // namespace qvx::test

@@ -1,0 +1,55 @@
+#pragma once
+
+// Helpers shared by the test suites: temporary directories, whole-file reads and writes, and a
+// Prompter that answers from a script and records what the user was shown.
+
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "qvx/config/prompter.h"
+
+namespace qvx::test {
+
+// A fresh directory that is removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& data);
+
+// Turns LF line ends into CR LF, so test texts can be written readably.
+std::string Crlf(const std::string& text);
+
+// The delivered default configuration file.
+std::filesystem::path DeliveredConfig();
+
+class ScriptedPrompter : public Prompter {
+ public:
+  std::vector<std::string> statuses;
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::vector<std::string> inputPrompts;
+  std::deque<bool> yesNoAnswers;                     // answered in order; No when exhausted
+  std::deque<std::optional<std::string>> textAnswers;  // answered in order; Cancel when exhausted
+
+  void ShowStatus(std::string_view text) override;
+  void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override;
+  bool AskYesNo(std::string_view question) override;
+  std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
+                                     std::string_view initial) override;
+};
+
+}  // namespace qvx::test
