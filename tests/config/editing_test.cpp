@@ -110,7 +110,7 @@ TEST_F(Editing, SaveCommandRefusals) {
 TEST_F(Editing, SaveCommandEndsOnCancelOrEmptyName) {
   store.currentDevice = "TV";
   store.codeValidated = true;
-  for (const std::optional<std::string> answer : {std::optional<std::string>(), std::optional<std::string>("   ")}) {
+  for (const auto& answer : {std::optional<std::string>(), std::optional<std::string>("   ")}) {
     prompter.textAnswers = {answer};
     EXPECT_EQ(SaveCommand(store, prompter, "G1111"), std::nullopt);
   }
