@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 #include <variant>
+#include <vector>
 
 #include "qvx/config/file.h"
 #include "qvx/config/store.h"
@@ -133,10 +134,13 @@ const std::array<std::string, 30>& GeneralKeys() {
   return keys;
 }
 
-LoadResult LoadGeneral(ConfigStore& store) {
+namespace {
+
+// Reads the file and the given keys of the general section, each searched from the previous hit.
+LoadResult LoadKeys(ConfigStore& store, const std::vector<const KeySpec*>& keys) {
   std::string error;
   auto text = ReadConfigFile(store.path, error);
-  if (!text) return {false, error};
+  if (!text) return {false, error, true};
   store.text = std::move(*text);
   store.version = ProgramVersion();
 
@@ -146,8 +150,8 @@ LoadResult LoadGeneral(ConfigStore& store) {
   if (pos == 0) return {false, "the section [General] is missing"};
 
   std::string previous = "[General]";
-  for (const auto& [name, field] : KeyTable()) {
-    const std::string pattern = name + "=";
+  for (const KeySpec* key : keys) {
+    const std::string pattern = key->name + "=";
     pos = FindInText(pattern, config, pos);
     if (pos == 0)
       return {false, "the key " + pattern + " is missing after " + previous +
@@ -158,11 +162,31 @@ LoadResult LoadGeneral(ConfigStore& store) {
       return {false, "the line of " + pattern + " does not end with CR LF" +
                          (lfOnly ? std::string(" (the file has no CR at all)") : std::string())};
     }
-    if (!StoreValue(store.general, field, *value))
+    if (!StoreValue(store.general, key->field, *value))
       return {false, "the value of " + pattern + " lies outside -32768 to 32767"};
     previous = pattern;
   }
   return {true, {}};
+}
+
+}  // namespace
+
+LoadResult LoadGeneral(ConfigStore& store) {
+  std::vector<const KeySpec*> keys;
+  for (const auto& key : KeyTable()) keys.push_back(&key);
+  return LoadKeys(store, keys);
+}
+
+LoadResult LoadGatewayConfig(ConfigStore& store) {
+  // The gateways read the keys up to WINAMPPATH except IRINENA; everything else stays off.
+  store.general = GeneralParams{};
+  std::vector<const KeySpec*> keys;
+  for (const auto& key : KeyTable()) {
+    if (key.name == "IRINENA") continue;
+    keys.push_back(&key);
+    if (key.name == "WINAMPPATH") break;
+  }
+  return LoadKeys(store, keys);
 }
 
 bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value) {

@@ -40,15 +40,20 @@ struct GeneralParams {
 // The general keys in file order (BT0 to BT9 as ten keys).
 const std::array<std::string, 30>& GeneralKeys();
 
-// Outcome of LoadGeneral: ok, or the reason the file is invalid.
+// Outcome of loading the general section: ok, or the reason the file is invalid.
 struct LoadResult {
   bool ok = false;
   std::string reason;
+  bool unreadable = false;  // the file itself could not be read (as opposed to invalid content)
 };
 
 // Reads store.path into ConfigText and loads the general section, key by key in table order.
 // On failure the keys read so far stay stored and the reason names what was missing.
 LoadResult LoadGeneral(ConfigStore& store);
+
+// The gateways' load: the file and the twelve keys COMPORT to WINAMPPATH without IRINENA, in
+// order; every other general value is off. Fails as LoadGeneral does.
+LoadResult LoadGatewayConfig(ConfigStore& store);
 
 // Replaces the value of a general key in place and saves the file; the key's field in
 // GeneralParams follows. Returns false (file and text unchanged) when the key is empty, the
