@@ -1,7 +1,6 @@
 #include "platform/media.h"
 
 #include <mutex>
-#include <vector>
 
 #include "platform/process.h"
 
