@@ -6,6 +6,10 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkgconf
   libgtest-dev libgmock-dev libbenchmark-dev
+  # desktop services: media player over D-Bus, synthetic input, sound files
+  libdbus-1-dev libx11-dev libxtst-dev mpv
+  # their tests: a virtual X server, a private session bus, a real media player
+  xvfb dbus-daemon vlc-bin vlc-plugin-base
 )
 
 missing=()

@@ -1,0 +1,32 @@
+#pragma once
+
+namespace platform {
+
+// Mouse buttons the system presses.
+enum class MouseButton { kLeft, kRight, kMiddle };
+
+// The keys the system can press, named after the keys of a PC keyboard.
+enum class Key {
+  kEscape, kF1, kF2, kF3, kF4, kF5, kF6, kF7, kF8, kF9, kF10, kF11, kF12,
+  kPrintScreen, kScrollLock, kBreak,
+  kGrave, k1, k2, k3, k4, k5, k6, k7, k8, k9, k0, kMinus, kEquals, kBackspace,
+  kInsert, kHome, kPageUp, kNumLock, kNumDivide, kNumMultiply,
+  kTab, kQ, kW, kE, kR, kT, kY, kU, kI, kO, kP, kLeftBracket, kRightBracket, kEnter,
+  kCapsLock, kA, kS, kD, kF, kG, kH, kJ, kK, kL, kSemicolon, kApostrophe, kBackslash,
+  kShift, kZ, kX, kC, kV, kB, kN, kM, kComma, kPeriod,
+  kCtrl, kWindows, kAlt, kSpace, kAltGr, kMenu,
+  kLeft, kRight, kDown, kUp,
+  kNum1, kNum2, kNum3, kNum4, kNum5, kNum6, kNum7, kNum8, kNum9, kNum0,
+  kNumDecimal, kNumAdd, kNumEnter,
+};
+
+// Reads the pointer position in screen pixels; false when no display is reachable.
+bool GetCursorPos(int& x, int& y);
+// Moves the pointer to (x, y); the display clips it to the screen. False when no display.
+bool SetCursorPos(int x, int y);
+// Presses (down) or releases a mouse button where the pointer is; false when no display.
+bool SendMouseButton(MouseButton button, bool down);
+// Presses (down) or releases a key; false when no display or the keyboard has no such key.
+bool SendKey(Key key, bool down);
+
+}  // namespace platform

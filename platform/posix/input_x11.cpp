@@ -1,0 +1,96 @@
+#include "platform/input.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <iterator>
+#include <memory>
+
+namespace platform {
+namespace {
+
+// One display connection per call: each action is a few requests, and a fresh connection
+// follows the display the session runs on now.
+struct DisplayCloser {
+  void operator()(Display* display) const { XCloseDisplay(display); }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+DisplayPtr OpenDisplay() {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return display;
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  if (!XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor))
+    display.reset();
+  return display;
+}
+
+// X keysym of each key, in the order of platform::Key. The punctuation keys are those of the
+// US layout; the keypad's "/" and "*" sit beside Num Lock.
+constexpr KeySym kKeySyms[] = {
+    XK_Escape, XK_F1, XK_F2, XK_F3, XK_F4, XK_F5, XK_F6, XK_F7, XK_F8, XK_F9, XK_F10, XK_F11,
+    XK_F12, XK_Print, XK_Scroll_Lock, XK_Pause,
+    XK_grave, XK_1, XK_2, XK_3, XK_4, XK_5, XK_6, XK_7, XK_8, XK_9, XK_0, XK_minus, XK_equal,
+    XK_BackSpace,
+    XK_Insert, XK_Home, XK_Prior, XK_Num_Lock, XK_KP_Divide, XK_KP_Multiply,
+    XK_Tab, XK_q, XK_w, XK_e, XK_r, XK_t, XK_y, XK_u, XK_i, XK_o, XK_p, XK_bracketleft,
+    XK_bracketright, XK_Return,
+    XK_Caps_Lock, XK_a, XK_s, XK_d, XK_f, XK_g, XK_h, XK_j, XK_k, XK_l, XK_semicolon,
+    XK_apostrophe, XK_backslash,
+    XK_Shift_L, XK_z, XK_x, XK_c, XK_v, XK_b, XK_n, XK_m, XK_comma, XK_period,
+    XK_Control_L, XK_Super_L, XK_Alt_L, XK_space, XK_ISO_Level3_Shift, XK_Menu,
+    XK_Left, XK_Right, XK_Down, XK_Up,
+    XK_KP_1, XK_KP_2, XK_KP_3, XK_KP_4, XK_KP_5, XK_KP_6, XK_KP_7, XK_KP_8, XK_KP_9, XK_KP_0,
+    XK_KP_Decimal, XK_KP_Add, XK_KP_Enter,
+};
+static_assert(std::size(kKeySyms) == static_cast<size_t>(Key::kNumEnter) + 1);
+
+unsigned int ButtonNumber(MouseButton button) {
+  switch (button) {
+    case MouseButton::kLeft: return Button1;
+    case MouseButton::kMiddle: return Button2;
+    case MouseButton::kRight: return Button3;
+  }
+  return Button1;
+}
+
+}  // namespace
+
+bool GetCursorPos(int& x, int& y) {
+  DisplayPtr display = OpenDisplay();
+  if (!display) return false;
+  Window root = 0, child = 0;
+  int windowX = 0, windowY = 0;
+  unsigned int mask = 0;
+  return XQueryPointer(display.get(), DefaultRootWindow(display.get()), &root, &child, &x, &y,
+                       &windowX, &windowY, &mask);
+}
+
+bool SetCursorPos(int x, int y) {
+  DisplayPtr display = OpenDisplay();
+  if (!display) return false;
+  XTestFakeMotionEvent(display.get(), DefaultScreen(display.get()), x, y, CurrentTime);
+  XSync(display.get(), False);
+  return true;
+}
+
+bool SendMouseButton(MouseButton button, bool down) {
+  DisplayPtr display = OpenDisplay();
+  if (!display) return false;
+  XTestFakeButtonEvent(display.get(), ButtonNumber(button), down ? True : False, CurrentTime);
+  XSync(display.get(), False);
+  return true;
+}
+
+bool SendKey(Key key, bool down) {
+  DisplayPtr display = OpenDisplay();
+  if (!display) return false;
+  KeyCode code = XKeysymToKeycode(display.get(), kKeySyms[static_cast<size_t>(key)]);
+  if (code == 0) return false;
+  XTestFakeKeyEvent(display.get(), code, down ? True : False, CurrentTime);
+  XSync(display.get(), False);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,457 @@
+#include "platform/player.h"
+
+#include <dbus/dbus.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <thread>
+
+namespace platform {
+namespace {
+
+constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+constexpr const char* kRootInterface = "org.mpris.MediaPlayer2";
+constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
+constexpr const char* kTrackListInterface = "org.mpris.MediaPlayer2.TrackList";
+constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kNamePrefix = "org.mpris.MediaPlayer2.";
+constexpr int kCallTimeoutMs = 1000;
+// A track change is asynchronous in most players; this long is waited for it to show.
+constexpr int kTrackChangeTimeoutMs = 1500;
+constexpr int kTrackChangePollMs = 10;
+constexpr long long kSeekStepUs = 5'000'000;
+// Five presses make the "10%" the volume words announce.
+constexpr double kVolumeStep = 0.02;
+constexpr int kMprisVersion = 2;
+
+struct MessageUnref {
+  void operator()(DBusMessage* message) const { dbus_message_unref(message); }
+};
+using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+using Appender = std::function<void(DBusMessageIter&)>;
+
+struct TrackInfo {
+  std::string trackId;
+  std::string url;
+  std::string title;
+  long long lengthUs = 0;
+};
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A file:// address becomes a plain path; other addresses stay as they are.
+std::string PathFromUrl(const std::string& url) {
+  constexpr std::string_view kScheme = "file://";
+  if (!url.starts_with(kScheme)) return url;
+  std::string_view rest = std::string_view(url).substr(kScheme.size());
+  rest = rest.substr(std::min(rest.find('/'), rest.size()));  // skip a host name
+  std::string path;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '%' && i + 2 < rest.size() && HexValue(rest[i + 1]) >= 0 &&
+        HexValue(rest[i + 2]) >= 0) {
+      path += static_cast<char>(HexValue(rest[i + 1]) * 16 + HexValue(rest[i + 2]));
+      i += 2;
+    } else {
+      path += rest[i];
+    }
+  }
+  return path;
+}
+
+// Reads a basic value of the expected type; nothing for any other type.
+template <typename T>
+std::optional<T> ReadBasic(DBusMessageIter& iter, int type) {
+  if (dbus_message_iter_get_arg_type(&iter) != type) return std::nullopt;
+  T value{};
+  dbus_message_iter_get_basic(&iter, &value);
+  return value;
+}
+
+std::optional<std::string> ReadText(DBusMessageIter& iter) {
+  int type = dbus_message_iter_get_arg_type(&iter);
+  if (type != DBUS_TYPE_STRING && type != DBUS_TYPE_OBJECT_PATH) return std::nullopt;
+  const char* text = nullptr;
+  dbus_message_iter_get_basic(&iter, &text);
+  return std::string(text ? text : "");
+}
+
+// Steps into a variant; the iterator is left unchanged when it holds none.
+DBusMessageIter Unwrap(DBusMessageIter& iter) {
+  DBusMessageIter inner = iter;
+  if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_VARIANT)
+    dbus_message_iter_recurse(&iter, &inner);
+  return inner;
+}
+
+std::optional<long long> ReadInteger(DBusMessageIter& iter) {
+  switch (dbus_message_iter_get_arg_type(&iter)) {
+    case DBUS_TYPE_INT64: return ReadBasic<dbus_int64_t>(iter, DBUS_TYPE_INT64);
+    case DBUS_TYPE_UINT64: return ReadBasic<dbus_uint64_t>(iter, DBUS_TYPE_UINT64);
+    case DBUS_TYPE_INT32: return ReadBasic<dbus_int32_t>(iter, DBUS_TYPE_INT32);
+    case DBUS_TYPE_UINT32: return ReadBasic<dbus_uint32_t>(iter, DBUS_TYPE_UINT32);
+    default: return std::nullopt;
+  }
+}
+
+// Reads one metadata map (a{sv}).
+TrackInfo ReadTrackInfo(DBusMessageIter& iter) {
+  TrackInfo info;
+  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return info;
+  DBusMessageIter entries;
+  dbus_message_iter_recurse(&iter, &entries);
+  while (dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY) {
+    DBusMessageIter entry;
+    dbus_message_iter_recurse(&entries, &entry);
+    std::string key = ReadText(entry).value_or("");
+    dbus_message_iter_next(&entry);
+    DBusMessageIter value = Unwrap(entry);
+    if (key == "mpris:trackid") info.trackId = ReadText(value).value_or("");
+    else if (key == "xesam:url") info.url = ReadText(value).value_or("");
+    else if (key == "xesam:title") info.title = ReadText(value).value_or("");
+    else if (key == "mpris:length") info.lengthUs = ReadInteger(value).value_or(0);
+    dbus_message_iter_next(&entries);
+  }
+  return info;
+}
+
+void AppendText(DBusMessageIter& iter, int type, const std::string& text) {
+  const char* value = text.c_str();
+  dbus_message_iter_append_basic(&iter, type, &value);
+}
+
+template <typename T>
+void AppendVariant(DBusMessageIter& iter, int type, const char* signature, T value) {
+  DBusMessageIter variant;
+  dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, signature, &variant);
+  dbus_message_iter_append_basic(&variant, type, &value);
+  dbus_message_iter_close_container(&iter, &variant);
+}
+
+// The first media player on the session bus, found again on every call so that a player
+// started or closed in between is noticed.
+class MprisPlayer : public Player {
+ public:
+  ~MprisPlayer() override { Disconnect(); }
+
+  int Version() override { return PlayerName().empty() ? 0 : kMprisVersion; }
+
+  bool PressButton(int commandId) override {
+    std::string name = PlayerName();
+    if (name.empty()) return false;
+    namespace button = player_button;
+    switch (commandId) {
+      case button::kClose: return Call(name, kRootInterface, "Quit") != nullptr;
+      case button::kPrevSong: return ChangeTrack(name, false);
+      case button::kNextSong: return ChangeTrack(name, true);
+      case button::kPlay: return Call(name, kPlayerInterface, "Play") != nullptr;
+      case button::kStop: return Call(name, kPlayerInterface, "Stop") != nullptr;
+      case button::kPause: return TogglePause(name);
+      case button::kFastForward: return Seek(name, kSeekStepUs);
+      case button::kRewind: return Seek(name, -kSeekStepUs);
+      case button::kVolumeUp: return StepVolume(name, kVolumeStep);
+      case button::kVolumeDown: return StepVolume(name, -kVolumeStep);
+      case button::kRepeat: return ToggleRepeat(name);
+      case button::kShuffle: return ToggleShuffle(name);
+      case button::kPlaylistEditor: return Call(name, kRootInterface, "Raise") != nullptr;
+      default: return false;  // display options the desktop interface has no words for
+    }
+  }
+
+  PlayState State() override {
+    std::string name = PlayerName();
+    std::string status = name.empty() ? "" : TextProperty(name, kPlayerInterface, "PlaybackStatus");
+    if (status == "Playing") return PlayState::kPlaying;
+    if (status == "Paused") return PlayState::kPaused;
+    return PlayState::kStopped;
+  }
+
+  long long SongPositionMs() override {
+    std::string name = PlayerName();
+    if (name.empty()) return 0;
+    Message reply = GetProperty(name, kPlayerInterface, "Position");
+    if (!reply) return 0;
+    DBusMessageIter iter;
+    dbus_message_iter_init(reply.get(), &iter);
+    DBusMessageIter value = Unwrap(iter);
+    return ReadInteger(value).value_or(0) / 1000;
+  }
+
+  long long SongLengthS() override {
+    std::string name = PlayerName();
+    return name.empty() ? 0 : CurrentTrack(name).lengthUs / 1'000'000;
+  }
+
+  bool JumpToTime(long long positionMs) override {
+    std::string name = PlayerName();
+    if (name.empty()) return false;
+    std::string trackId = CurrentTrack(name).trackId;
+    if (trackId.empty()) return false;
+    return Call(name, kPlayerInterface, "SetPosition", [&](DBusMessageIter& iter) {
+             AppendText(iter, DBUS_TYPE_OBJECT_PATH, trackId);
+             dbus_int64_t positionUs = positionMs * 1000;
+             dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT64, &positionUs);
+           }) != nullptr;
+  }
+
+  bool StartPlay() override {
+    std::string name = PlayerName();
+    return !name.empty() && Call(name, kPlayerInterface, "Play") != nullptr;
+  }
+
+  PlayerPlaylist Playlist() override {
+    PlayerPlaylist playlist;
+    std::string name = PlayerName();
+    if (name.empty()) return playlist;
+    TrackInfo current = CurrentTrack(name);
+    std::vector<TrackInfo> tracks = TracksMetadata(name, TrackIds(name));
+    // A player without a track list still tells its current song.
+    if (tracks.empty() && !current.url.empty()) tracks.push_back(current);
+    for (size_t i = 0; i < tracks.size(); ++i) {
+      playlist.songs.push_back({PathFromUrl(tracks[i].url), tracks[i].title});
+      if (!current.trackId.empty() && tracks[i].trackId == current.trackId)
+        playlist.currentIndex = static_cast<int>(i);
+    }
+    return playlist;
+  }
+
+ private:
+  // Connects to the session bus named by the environment now, reconnecting when the
+  // connection broke or the session bus changed. The library's own session connection would
+  // keep the first address it saw for the life of the process.
+  bool Connect() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    std::string wanted = address ? address : "";
+    if (connection_ && dbus_connection_get_is_connected(connection_) && wanted == address_)
+      return true;
+    Disconnect();
+    DBusError error;
+    dbus_error_init(&error);
+    if (wanted.empty()) {
+      connection_ = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    } else {
+      connection_ = dbus_connection_open_private(wanted.c_str(), &error);
+      if (connection_ && !dbus_bus_register(connection_, &error)) Disconnect();
+    }
+    dbus_error_free(&error);
+    if (!connection_) return false;
+    dbus_connection_set_exit_on_disconnect(connection_, FALSE);
+    address_ = wanted;
+    return true;
+  }
+
+  void Disconnect() {
+    if (!connection_) return;
+    dbus_connection_close(connection_);
+    dbus_connection_unref(connection_);
+    connection_ = nullptr;
+  }
+
+  // Calls a method and returns the reply; null when the call failed.
+  Message Call(const std::string& destination, const char* interface, const char* method,
+               const Appender& append = {}, const char* path = kObjectPath) {
+    if (!Connect()) return nullptr;
+    Message message(dbus_message_new_method_call(destination.c_str(), path, interface, method));
+    if (!message) return nullptr;
+    if (append) {
+      DBusMessageIter iter;
+      dbus_message_iter_init_append(message.get(), &iter);
+      append(iter);
+    }
+    DBusError error;
+    dbus_error_init(&error);
+    Message reply(dbus_connection_send_with_reply_and_block(connection_, message.get(),
+                                                            kCallTimeoutMs, &error));
+    dbus_error_free(&error);
+    return reply;
+  }
+
+  std::string PlayerName() {
+    Message reply = Call("org.freedesktop.DBus", "org.freedesktop.DBus", "ListNames", {},
+                         "/org/freedesktop/DBus");
+    if (!reply) return {};
+    DBusMessageIter iter, names;
+    if (!dbus_message_iter_init(reply.get(), &iter) ||
+        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY)
+      return {};
+    dbus_message_iter_recurse(&iter, &names);
+    std::string found;
+    while (auto name = ReadText(names)) {
+      // The shortest name is the player's main one; the others name its instances.
+      if (name->starts_with(kNamePrefix) && (found.empty() || name->size() < found.size()))
+        found = *name;
+      dbus_message_iter_next(&names);
+    }
+    return found;
+  }
+
+  Message GetProperty(const std::string& name, const char* interface, const char* property) {
+    return Call(name, kPropertiesInterface, "Get", [&](DBusMessageIter& iter) {
+      AppendText(iter, DBUS_TYPE_STRING, interface);
+      AppendText(iter, DBUS_TYPE_STRING, property);
+    });
+  }
+
+  std::string TextProperty(const std::string& name, const char* interface, const char* property) {
+    Message reply = GetProperty(name, interface, property);
+    if (!reply) return {};
+    DBusMessageIter iter;
+    dbus_message_iter_init(reply.get(), &iter);
+    DBusMessageIter value = Unwrap(iter);
+    return ReadText(value).value_or("");
+  }
+
+  template <typename T>
+  std::optional<T> BasicProperty(const std::string& name, const char* property, int type) {
+    Message reply = GetProperty(name, kPlayerInterface, property);
+    if (!reply) return std::nullopt;
+    DBusMessageIter iter;
+    dbus_message_iter_init(reply.get(), &iter);
+    DBusMessageIter value = Unwrap(iter);
+    return ReadBasic<T>(value, type);
+  }
+
+  template <typename T>
+  bool SetProperty(const std::string& name, const char* property, int type, const char* signature,
+                   T value) {
+    return Call(name, kPropertiesInterface, "Set", [&](DBusMessageIter& iter) {
+             AppendText(iter, DBUS_TYPE_STRING, kPlayerInterface);
+             AppendText(iter, DBUS_TYPE_STRING, property);
+             AppendVariant(iter, type, signature, value);
+           }) != nullptr;
+  }
+
+  TrackInfo CurrentTrack(const std::string& name) {
+    Message reply = GetProperty(name, kPlayerInterface, "Metadata");
+    if (!reply) return {};
+    DBusMessageIter iter;
+    dbus_message_iter_init(reply.get(), &iter);
+    DBusMessageIter value = Unwrap(iter);
+    return ReadTrackInfo(value);
+  }
+
+  std::vector<std::string> TrackIds(const std::string& name) {
+    std::vector<std::string> ids;
+    Message reply = GetProperty(name, kTrackListInterface, "Tracks");
+    if (!reply) return ids;
+    DBusMessageIter iter, items;
+    dbus_message_iter_init(reply.get(), &iter);
+    DBusMessageIter value = Unwrap(iter);
+    if (dbus_message_iter_get_arg_type(&value) != DBUS_TYPE_ARRAY) return ids;
+    dbus_message_iter_recurse(&value, &items);
+    while (auto id = ReadText(items)) {
+      ids.push_back(*id);
+      dbus_message_iter_next(&items);
+    }
+    return ids;
+  }
+
+  std::vector<TrackInfo> TracksMetadata(const std::string& name,
+                                        const std::vector<std::string>& ids) {
+    std::vector<TrackInfo> tracks;
+    if (ids.empty()) return tracks;
+    Message reply = Call(name, kTrackListInterface, "GetTracksMetadata", [&](DBusMessageIter& iter) {
+      DBusMessageIter array;
+      dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, DBUS_TYPE_OBJECT_PATH_AS_STRING,
+                                       &array);
+      for (const std::string& id : ids) AppendText(array, DBUS_TYPE_OBJECT_PATH, id);
+      dbus_message_iter_close_container(&iter, &array);
+    });
+    if (!reply) return tracks;
+    DBusMessageIter iter, maps;
+    dbus_message_iter_init(reply.get(), &iter);
+    if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return tracks;
+    dbus_message_iter_recurse(&iter, &maps);
+    while (dbus_message_iter_get_arg_type(&maps) == DBUS_TYPE_ARRAY) {
+      tracks.push_back(ReadTrackInfo(maps));
+      dbus_message_iter_next(&maps);
+    }
+    // The order of the reply is not promised; the track list's order is.
+    std::vector<TrackInfo> ordered;
+    for (const std::string& id : ids) {
+      auto it = std::find_if(tracks.begin(), tracks.end(),
+                             [&](const TrackInfo& track) { return track.trackId == id; });
+      if (it != tracks.end()) ordered.push_back(*it);
+    }
+    return ordered.size() == tracks.size() ? ordered : tracks;
+  }
+
+  // At the first song (going back) or the last (going on), with neither repeat nor shuffle on,
+  // the desktop players stop or jump to the other end; the remote's player stays on its song.
+  bool AtPlaylistEnd(const std::string& name, const std::string& trackId, bool forward) {
+    if (TextProperty(name, kPlayerInterface, "LoopStatus") == "Playlist") return false;
+    if (BasicProperty<dbus_bool_t>(name, "Shuffle", DBUS_TYPE_BOOLEAN).value_or(FALSE)) return false;
+    std::vector<std::string> ids = TrackIds(name);
+    auto position = std::find(ids.begin(), ids.end(), trackId);
+    if (position == ids.end()) return false;
+    return forward ? position + 1 == ids.end() : position == ids.begin();
+  }
+
+  // Skips a song and waits until the player shows the new one, so that what is read next
+  // describes the song now playing.
+  bool ChangeTrack(const std::string& name, bool forward) {
+    std::string before = CurrentTrack(name).trackId;
+    if (!before.empty() && AtPlaylistEnd(name, before, forward)) return true;
+    if (!Call(name, kPlayerInterface, forward ? "Next" : "Previous")) return false;
+    if (before.empty()) return true;
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kTrackChangeTimeoutMs);
+    while (std::chrono::steady_clock::now() < deadline && CurrentTrack(name).trackId == before)
+      std::this_thread::sleep_for(std::chrono::milliseconds(kTrackChangePollMs));
+    return true;
+  }
+
+  // The pause button pauses a playing song and resumes a paused one.
+  bool TogglePause(const std::string& name) {
+    std::string status = TextProperty(name, kPlayerInterface, "PlaybackStatus");
+    if (status == "Playing") return Call(name, kPlayerInterface, "Pause") != nullptr;
+    if (status == "Paused") return Call(name, kPlayerInterface, "Play") != nullptr;
+    return true;
+  }
+
+  bool Seek(const std::string& name, long long offsetUs) {
+    return Call(name, kPlayerInterface, "Seek", [&](DBusMessageIter& iter) {
+             dbus_int64_t value = offsetUs;
+             dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT64, &value);
+           }) != nullptr;
+  }
+
+  bool StepVolume(const std::string& name, double step) {
+    auto volume = BasicProperty<double>(name, "Volume", DBUS_TYPE_DOUBLE);
+    if (!volume) return false;
+    double wanted = std::clamp(*volume + step, 0.0, 1.0);
+    return SetProperty(name, "Volume", DBUS_TYPE_DOUBLE, DBUS_TYPE_DOUBLE_AS_STRING, wanted);
+  }
+
+  bool ToggleRepeat(const std::string& name) {
+    bool looping = TextProperty(name, kPlayerInterface, "LoopStatus") == "Playlist";
+    const char* wanted = looping ? "None" : "Playlist";
+    return SetProperty(name, "LoopStatus", DBUS_TYPE_STRING, DBUS_TYPE_STRING_AS_STRING, wanted);
+  }
+
+  bool ToggleShuffle(const std::string& name) {
+    auto shuffle = BasicProperty<dbus_bool_t>(name, "Shuffle", DBUS_TYPE_BOOLEAN);
+    if (!shuffle) return false;
+    dbus_bool_t wanted = *shuffle ? FALSE : TRUE;
+    return SetProperty(name, "Shuffle", DBUS_TYPE_BOOLEAN, DBUS_TYPE_BOOLEAN_AS_STRING, wanted);
+  }
+
+  DBusConnection* connection_ = nullptr;
+  std::string address_;
+};
+
+}  // namespace
+
+std::unique_ptr<Player> OpenPlayer(const std::string&) {
+  dbus_threads_init_default();
+  return std::make_unique<MprisPlayer>();
+}
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// How a started program shows itself.
+enum class ShowMode {
+  kHidden,        // no window and no terminal
+  kShownNoFocus,  // its windows appear, without taking the focus from the user's window
+};
+
+// Starts a program detached from this one; argv[0] is looked up in PATH when it has no "/".
+// Returns its process id, 0 when it cannot be started.
+int StartProgram(const std::vector<std::string>& argv, ShowMode mode);
+// Starts a command line: one that names an existing file is started as that file, anything
+// else is run by /bin/sh. Returns the process id, 0 when it cannot be started.
+int StartCommandLine(const std::string& commandLine, ShowMode mode);
+// True while a program started here runs; collects it once it has ended.
+bool ProgramRunning(int processId);
+// Ends a program started here: SIGTERM, then SIGKILL after timeoutMs; false when it was not ours.
+bool StopProgram(int processId, int timeoutMs);
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#include "qvx/devices/launcher.h"
+
+#include <algorithm>
+
+#include "platform/media.h"
+#include "platform/process.h"
+#include "qvx/config/text.h"
+
+namespace qvx::devices {
+namespace {
+
+bool EndsWithNoCase(std::string_view text, std::string_view ending) {
+  return text.size() >= ending.size() && EqualsIgnoreCase(text.substr(text.size() - ending.size()), ending);
+}
+
+}  // namespace
+
+std::string LaunchApplication(std::string_view configText, const std::string& command) {
+  // An empty name would match the first comma of the section and run an unrelated entry.
+  if (command.empty()) return std::string(kApplicationError);
+  const std::size_t sectionStart = FindInText("[application]", configText, 1);
+  if (sectionStart == 0) return std::string(kApplicationError);
+  const std::size_t sectionEnd = FindInText("[", configText, sectionStart);
+  if (sectionEnd == 0) return std::string(kApplicationError);
+  const std::string pattern = "," + command;
+  const std::size_t hit = FindInText(pattern, configText, sectionStart);
+  if (hit == 0 || hit > sectionEnd) return std::string(kApplicationError);
+
+  const std::size_t comma = hit - pattern.size();
+  const std::size_t lineStart = std::max(FindBack(configText, '\n', comma) + 1, sectionStart);
+  const std::string commandLine(TrimBlanks(Between(configText, lineStart, comma - 1)));
+
+  if (EndsWithNoCase(commandLine, "mp3")) {
+    platform::PlayMp3(commandLine);
+    return "File " + command + " start playing.";
+  }
+  if (EndsWithNoCase(commandLine, "wav")) {
+    platform::PlayWave(commandLine);
+    return "File " + command + " start playing.";
+  }
+  if (commandLine.starts_with('@'))
+    platform::StartCommandLine(commandLine.substr(1), platform::ShowMode::kShownNoFocus);
+  else
+    platform::StartCommandLine(commandLine, platform::ShowMode::kHidden);
+  return command + " executed.";
+}
+
+}  // namespace qvx::devices

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/input.h"
+
+namespace qvx::devices {
+
+// Button codes of clsMouse.
+inline constexpr int kLeftButton = 1;
+inline constexpr int kRightButton = 2;
+inline constexpr int kMiddleButton = 4;
+
+// The screen pointer and its buttons; holds no state, every call reads or sets the pointer.
+// Calls do nothing while no display is reachable; the getters then answer 0.
+class clsMouse {
+ public:
+  // x of the pointer.
+  int CurrentX();
+  // Moves the pointer to (x, current y).
+  void SetCurrentX(int x);
+  // y of the pointer.
+  int CurrentY();
+  // Moves the pointer to (current x, y).
+  void SetCurrentY(int y);
+  // Moves the pointer to (x, y).
+  void MoveTo(int x, int y);
+  // Moves the pointer by (dx, dy) from where it is.
+  void MoveRelative(int dx, int dy);
+  // Two clicks in a row without a pause.
+  void DblClick(int button);
+  // Presses and releases button (1 left, 2 right, 4 middle; anything else does nothing).
+  void Click(int button);
+  // Presses button where the pointer is.
+  void MouseDown(int button);
+  // Releases button where the pointer is.
+  void MouseUp(int button);
+};
+
+// The key names the keyboard output offers, comma-separated, in the rows of a PC keyboard.
+inline constexpr std::string_view kKeyboardKeyNames =
+    "ESC,F1,F2,F3,F4,F5,F6,F7,F8,F9,F10,F11,F12,PRINTSCR,SCROLLOCK,BREAK,`,1,2,3,4,5,6,7,8,9,0,"
+    "-,=,BCKSPACE,INSERT,HOME,PAGEUP,NUMLOCK,/,*,-,TAB,Q,W,E,R,T,Y,U,I,O,P,[,],ENTER,CAPS,A,S,D,"
+    "F,G,H,J,K,L,;,',\\,SHIFT,Z,X,C,V,B,N,M,COMMA,.,CTRL,WINKEY,ALT,SPACE,ALTGR,MENU,LEFT,RIGHT,"
+    "DOWN,UP,NUM1,NUM2,NUM3,NUM4,NUM5,NUM6,NUM7,NUM8,NUM9,NUM0,NUM.,NUM+,NUMENTER,";
+
+// The mouse words the event editor and the main window offer, comma-separated.
+inline constexpr std::string_view kMouseWords =
+    "LEFT CLICK,RIGHT CLICK,DOUBLECLICK,LEFT,LEFTUP,UP,RIGHTUP,RIGHT,RIGHTDOWN,DOWN,LEFTDOWN,";
+
+// Carries out one mouse word (case ignored); returns the status text, empty for an unknown word.
+std::string ExecuteMouseCommand(clsMouse& mouse, std::string_view command);
+// The key of a key name (case ignored); nothing for a name outside the keyboard vocabulary.
+std::optional<platform::Key> KeyFromName(std::string_view name);
+// Presses and releases the named key; returns the status text, which is empty.
+std::string ExecuteKeyboardCommand(std::string_view command);
+
+}  // namespace qvx::devices
