@@ -278,15 +278,17 @@ class PosixSerialPort final : public SerialPort {
   }
 
   // Waits for the UART's transmitter to run empty; where the driver cannot tell (USB
-  // adapters, pseudo-terminals) it waits for one character time instead.
+  // adapters, pseudo-terminals) it waits one character time on the active clock instead.
+  // The give-up bound is real time: a virtual clock does not move while the UART is polled.
   void WaitTransmitterEmpty(Clock& clock, int64_t startNs) {
     unsigned int lsr = 0;
     if (ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) {
       clock.WaitUntilNs(startNs + characterNs_);
       return;
     }
-    int64_t giveUpNs = clock.NowNs() + 4 * characterNs_ + 2'000'000;
-    while (!(lsr & TIOCSER_TEMT) && clock.NowNs() < giveUpNs) {
+    Clock& real = RealClock();
+    int64_t giveUpNs = real.NowNs() + 4 * characterNs_ + 2'000'000;
+    while (!(lsr & TIOCSER_TEMT) && real.NowNs() < giveUpNs) {
       if (ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) return;
     }
   }

@@ -4,7 +4,8 @@
 // (line format, time-outs, output lines, the one-opener rule) and hands out SerialPort objects
 // that the handle table owns. A new peer type overrides the hooks it needs: the input lines it
 // drives, what it does with the bytes and line changes it receives, and it answers with
-// QueueInput. RegisterAs makes it reachable as COMn=sim:NAME.
+// QueueInput. RegisterAs makes it reachable as COMn=sim:NAME. Peers live in a std::shared_ptr
+// (make_shared), which their open ports share.
 
 #include <array>
 #include <cstdint>
