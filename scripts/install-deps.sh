@@ -10,6 +10,7 @@ packages=(
   libdbus-1-dev libx11-dev libxtst-dev mpv
   # their tests: a virtual X server, a private session bus, a real media player
   xvfb dbus-daemon vlc-bin vlc-plugin-base
+  libasound2-dev
 )
 
 missing=()

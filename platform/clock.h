@@ -1,0 +1,54 @@
+#pragma once
+
+// Time and scheduling: the performance counter, sleeping and the priority of timed work.
+// The clock is injectable so that microsecond timing can run against a virtual clock.
+
+#include <cstdint>
+
+namespace platform {
+
+// A time base with the Win32 performance-counter interface.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+
+  // Reads the performance counter (QueryPerformanceCounter), in counts of Frequency().
+  virtual int64_t Counter() = 0;
+  // Counts per second of Counter() (QueryPerformanceFrequency); always positive.
+  virtual int64_t Frequency() = 0;
+  // The same time base in nanoseconds, read for stamping and simulation; never charged as work.
+  virtual int64_t NowNs() = 0;
+  // Returns once NowNs() has reached `ns` (busy wait on a real clock, a jump on a virtual one).
+  virtual void WaitUntilNs(int64_t ns) = 0;
+  // Sleeps for a number of milliseconds, giving the processor away (Sleep).
+  virtual void SleepMs(uint32_t ms) = 0;
+  // Accounts for one read of modem lines; a virtual clock advances by its configured cost.
+  virtual void NoteLineRead() {}
+  // Raises the calling thread and process to the highest priority available (time critical,
+  // real time); does nothing where that is not permitted.
+  virtual void RaisePriority() = 0;
+  // Sets the thread and process back to normal priority (the previous ones are not kept).
+  virtual void RestorePriority() = 0;
+};
+
+// The machine's clock: CLOCK_MONOTONIC_RAW in nanoseconds (frequency 1e9).
+Clock& RealClock();
+// The clock every timed operation of the process uses: the one set last, or the real clock.
+Clock& ActiveClock();
+// Makes `clock` the process's clock (null returns to the real clock); the caller keeps it
+// alive while it is set.
+void SetActiveClock(Clock* clock);
+
+// Sets a clock for the life of a scope and puts the previous one back.
+class ScopedClock {
+ public:
+  explicit ScopedClock(Clock& clock);
+  ~ScopedClock();
+  ScopedClock(const ScopedClock&) = delete;
+  ScopedClock& operator=(const ScopedClock&) = delete;
+
+ private:
+  Clock* previous_;
+};
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+// COMn names, and the choice between a device path and a simulated peer.
+
+#include <cstdlib>
+
+#include "platform/serial.h"
+#include "platform/serial_device.h"
+#include "platform/shared/registry.h"
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kSimPrefix = "sim:";
+
+// Splits "NAME:OPTIONS" after the "sim:" prefix.
+std::pair<std::string, std::string_view> SplitPeer(std::string_view target) {
+  target.remove_prefix(kSimPrefix.size());
+  auto colon = target.find(':');
+  if (colon == std::string_view::npos) return {std::string(target), {}};
+  return {std::string(target.substr(0, colon)), target.substr(colon + 1)};
+}
+
+}  // namespace
+
+uint32_t FrameBits(const PortSettings& settings) {
+  uint32_t stopBits = settings.stopBits == StopBits::One ? 1 : 2;
+  uint32_t parityBits = settings.parity == Parity::None ? 0 : 1;
+  return 1 + settings.dataBits + parityBits + stopBits;
+}
+
+std::string PortTarget(int32_t portNumber) {
+  if (portNumber < 1 || portNumber > 9999) return {};
+  std::string variable = "QVX_COM" + std::to_string(portNumber);
+  const char* mapped = std::getenv(variable.c_str());
+  if (mapped && *mapped) return mapped;
+  return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+PortHandle OpenSerialTarget(const std::string& target) {
+  if (target.empty()) return kPortFailed;
+  std::unique_ptr<SerialPort> port;
+  if (target.starts_with(kSimPrefix)) {
+    auto [name, options] = SplitPeer(target);
+    port = OpenSimPeer(name, options);
+  } else {
+    port = OpenSerialDevice(target);
+  }
+  return port ? RegisterPort(std::move(port)) : kPortFailed;
+}
+
+PortHandle OpenSerialPort(int32_t portNumber) { return OpenSerialTarget(PortTarget(portNumber)); }
+
+bool SerialPortExists(int32_t portNumber) {
+  std::string target = PortTarget(portNumber);
+  if (target.empty()) return false;
+  if (target.starts_with(kSimPrefix)) return SimPeerRegistered(SplitPeer(target).first);
+  return SerialDevicePresent(target);
+}
+
+}  // namespace platform

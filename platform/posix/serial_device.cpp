@@ -1,0 +1,345 @@
+// Serial devices through termios and ioctl. Exclusive opening uses flock, which also holds
+// against root and between descriptors of one process, plus TIOCEXCL for other programs.
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "platform/clock.h"
+#include "platform/serial_device.h"
+
+namespace platform {
+namespace {
+
+struct BaudCode {
+  uint32_t baudRate;
+  speed_t code;
+};
+
+constexpr std::array kBaudCodes{
+    BaudCode{50, B50},         BaudCode{75, B75},         BaudCode{110, B110},
+    BaudCode{134, B134},       BaudCode{150, B150},       BaudCode{200, B200},
+    BaudCode{300, B300},       BaudCode{600, B600},       BaudCode{1200, B1200},
+    BaudCode{1800, B1800},     BaudCode{2400, B2400},     BaudCode{4800, B4800},
+    BaudCode{9600, B9600},     BaudCode{19200, B19200},   BaudCode{38400, B38400},
+    BaudCode{57600, B57600},   BaudCode{115200, B115200}, BaudCode{230400, B230400},
+    BaudCode{460800, B460800}, BaudCode{500000, B500000}, BaudCode{576000, B576000},
+    BaudCode{921600, B921600}, BaudCode{1000000, B1000000}, BaudCode{1152000, B1152000},
+    BaudCode{1500000, B1500000}, BaudCode{2000000, B2000000}, BaudCode{2500000, B2500000},
+    BaudCode{3000000, B3000000}, BaudCode{3500000, B3500000}, BaudCode{4000000, B4000000},
+};
+
+std::optional<speed_t> SpeedCode(uint32_t baudRate) {
+  for (auto entry : kBaudCodes) {
+    if (entry.baudRate == baudRate) return entry.code;
+  }
+  return std::nullopt;
+}
+
+uint32_t BaudRate(speed_t code) {
+  for (auto entry : kBaudCodes) {
+    if (entry.code == code) return entry.baudRate;
+  }
+  return 0;
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Milliseconds left until `deadline`, for poll; -1 (wait without end) when there is none.
+int PollTimeoutMs(std::optional<SteadyClock::time_point> deadline) {
+  if (!deadline) return -1;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - SteadyClock::now());
+  return static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT32_MAX));
+}
+
+// Waits until the descriptor is ready for `events`; false on time-out or error.
+bool WaitReady(int fd, short events, int timeoutMs) {
+  pollfd entry{fd, events, 0};
+  int result;
+  do {
+    result = poll(&entry, 1, timeoutMs);
+  } while (result < 0 && errno == EINTR);
+  return result > 0 && (entry.revents & events);
+}
+
+// Raw binary mode, what a Windows serial port always is; the line format stays.
+void MakeBinary(termios& tio) {
+  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF);
+  tio.c_oflag &= ~OPOST;
+  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+}
+
+class PosixSerialPort final : public SerialPort {
+ public:
+  explicit PosixSerialPort(int fd) : fd_(fd) {
+    PortSettings settings;
+    if (GetSettings(settings)) characterNs_ = CharacterNs(settings);
+  }
+
+  ~PosixSerialPort() override {
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+  }
+
+  bool GetSettings(PortSettings& settings) override {
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) return false;
+    settings.baudRate = BaudRate(cfgetospeed(&tio));
+    switch (tio.c_cflag & CSIZE) {
+      case CS5: settings.dataBits = 5; break;
+      case CS6: settings.dataBits = 6; break;
+      case CS7: settings.dataBits = 7; break;
+      default: settings.dataBits = 8; break;
+    }
+    settings.parity = Parity::None;
+    if (tio.c_cflag & PARENB) {
+      bool odd = tio.c_cflag & PARODD;
+      if (tio.c_cflag & CMSPAR) {
+        settings.parity = odd ? Parity::Mark : Parity::Space;
+      } else {
+        settings.parity = odd ? Parity::Odd : Parity::Even;
+      }
+    }
+    settings.stopBits = (tio.c_cflag & CSTOPB) ? StopBits::Two : StopBits::One;
+    settings.parityCheck = tio.c_iflag & INPCK;
+    settings.ctsFlow = tio.c_cflag & CRTSCTS;
+    settings.dsrFlow = false;
+    settings.xonXoff = tio.c_iflag & (IXON | IXOFF);
+    settings.dtrControl = dtrControl_;
+    settings.rtsControl = settings.ctsFlow ? LineControl::Handshake : rtsControl_;
+    return true;
+  }
+
+  bool SetSettings(const PortSettings& settings) override {
+    auto speed = SpeedCode(settings.baudRate);
+    // termios has no DSR flow control and no 1.5 stop bits outside 5-bit characters.
+    if (!speed || settings.dataBits < 5 || settings.dataBits > 8 || settings.dsrFlow ||
+        settings.stopBits == StopBits::OnePointFive) {
+      return false;
+    }
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) return false;
+    MakeBinary(tio);
+    tio.c_iflag &= ~INPCK;
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    static constexpr std::array kSizes{CS5, CS6, CS7, CS8};
+    tio.c_cflag |= kSizes[settings.dataBits - 5];
+    switch (settings.parity) {
+      case Parity::None: break;
+      case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
+      case Parity::Even: tio.c_cflag |= PARENB; break;
+      case Parity::Mark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+      case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
+    }
+    if (settings.stopBits == StopBits::Two) tio.c_cflag |= CSTOPB;
+    if (settings.ctsFlow || settings.rtsControl == LineControl::Handshake) tio.c_cflag |= CRTSCTS;
+    if (settings.parityCheck) tio.c_iflag |= INPCK;
+    if (settings.xonXoff) tio.c_iflag |= IXON | IXOFF;
+    cfsetispeed(&tio, *speed);
+    cfsetospeed(&tio, *speed);
+    if (tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+    // Like SetCommState, the DTR and RTS choices take effect at once; a device without modem
+    // lines (a pseudo-terminal) keeps its format anyway.
+    dtrControl_ = settings.dtrControl;
+    rtsControl_ = settings.rtsControl;
+    if (dtrControl_ != LineControl::Handshake) SetLine(OutputLine::Dtr, dtrControl_ == LineControl::Enable);
+    if (rtsControl_ == LineControl::Disable) SetLine(OutputLine::Rts, false);
+    if (rtsControl_ == LineControl::Enable) SetLine(OutputLine::Rts, true);
+    characterNs_ = CharacterNs(settings);
+    return true;
+  }
+
+  bool GetTimeouts(PortTimeouts& timeouts) override {
+    timeouts = timeouts_;
+    return true;
+  }
+
+  bool SetTimeouts(const PortTimeouts& timeouts) override {
+    timeouts_ = timeouts;
+    return true;
+  }
+
+  bool SetLine(OutputLine line, bool on) override {
+    if (line == OutputLine::Break) return ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) == 0;
+    int bits = line == OutputLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    return ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+  }
+
+  bool GetModemStatus(uint32_t& status) override {
+    int bits = 0;
+    if (ioctl(fd_, TIOCMGET, &bits) != 0) return false;
+    status = ((bits & TIOCM_CTS) ? kStatusCts : 0) | ((bits & TIOCM_DSR) ? kStatusDsr : 0) |
+             ((bits & TIOCM_RNG) ? kStatusRing : 0) | ((bits & TIOCM_CAR) ? kStatusDcd : 0);
+    return true;
+  }
+
+  bool TransmitChar(uint8_t byte) override {
+    Clock& clock = ActiveClock();
+    int64_t startNs = clock.NowNs();
+    ssize_t sent;
+    do {
+      sent = ::write(fd_, &byte, 1);
+    } while (sent < 0 && (errno == EINTR || (errno == EAGAIN && WaitReady(fd_, POLLOUT, 100))));
+    if (sent != 1) return false;
+    WaitTransmitterEmpty(clock, startNs);
+    return true;
+  }
+
+  bool Write(std::span<const uint8_t> bytes, size_t& written) override {
+    written = 0;
+    uint64_t totalMs = uint64_t{timeouts_.writeTotalMultiplierMs} * bytes.size() +
+                       timeouts_.writeTotalConstantMs;
+    std::optional<SteadyClock::time_point> deadline;
+    if (totalMs > 0) deadline = SteadyClock::now() + std::chrono::milliseconds(totalMs);
+    while (written < bytes.size()) {
+      ssize_t sent = ::write(fd_, bytes.data() + written, bytes.size() - written);
+      if (sent > 0) {
+        written += static_cast<size_t>(sent);
+      } else if (sent < 0 && errno == EINTR) {
+        continue;
+      } else if (sent < 0 && errno == EAGAIN) {
+        if (!WaitReady(fd_, POLLOUT, PollTimeoutMs(deadline))) return true;  // timed out
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool Read(std::span<uint8_t> buffer, size_t& received) override {
+    received = 0;
+    if (buffer.empty()) return true;
+    const auto& t = timeouts_;
+    constexpr uint32_t kMax = PortTimeouts::kMaxDword;
+    if (t.readIntervalMs == kMax && t.readTotalMultiplierMs == 0 && t.readTotalConstantMs == 0) {
+      return ReadAvailable(buffer, received);
+    }
+    if (t.readIntervalMs == kMax && t.readTotalMultiplierMs == kMax && t.readTotalConstantMs > 0 &&
+        t.readTotalConstantMs < kMax) {
+      if (!ReadAvailable(buffer, received)) return false;
+      if (received == 0 && WaitReady(fd_, POLLIN, static_cast<int>(std::min<uint32_t>(t.readTotalConstantMs, INT32_MAX)))) {
+        return ReadAvailable(buffer, received);
+      }
+      return true;
+    }
+    uint64_t totalMs = uint64_t{t.readTotalMultiplierMs} * buffer.size() + t.readTotalConstantMs;
+    std::optional<SteadyClock::time_point> deadline;
+    if (totalMs > 0) deadline = SteadyClock::now() + std::chrono::milliseconds(totalMs);
+    bool intervalApplies = t.readIntervalMs > 0 && t.readIntervalMs != kMax;
+    while (received < buffer.size()) {
+      if (!ReadAvailable(buffer, received)) return false;
+      if (received == buffer.size()) break;
+      int waitMs = PollTimeoutMs(deadline);
+      if (received > 0 && intervalApplies) {
+        waitMs = waitMs < 0 ? static_cast<int>(t.readIntervalMs)
+                            : std::min(waitMs, static_cast<int>(std::min<uint32_t>(t.readIntervalMs, INT32_MAX)));
+      }
+      if (!WaitReady(fd_, POLLIN, waitMs)) break;  // total or interval time-out
+    }
+    return true;
+  }
+
+ private:
+  static int64_t CharacterNs(const PortSettings& settings) {
+    if (settings.baudRate == 0) return 0;
+    return int64_t{FrameBits(settings)} * 1'000'000'000 / settings.baudRate;
+  }
+
+  // Takes what has arrived, without waiting; false when the device reports an error.
+  bool ReadAvailable(std::span<uint8_t> buffer, size_t& received) {
+    while (received < buffer.size()) {
+      ssize_t got = ::read(fd_, buffer.data() + received, buffer.size() - received);
+      if (got > 0) {
+        received += static_cast<size_t>(got);
+      } else if (got == 0 || errno == EAGAIN) {
+        return true;
+      } else if (errno != EINTR) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Waits for the UART's transmitter to run empty; where the driver cannot tell (USB
+  // adapters, pseudo-terminals) it waits one character time on the active clock instead.
+  // The give-up bound is real time: a virtual clock does not move while the UART is polled.
+  void WaitTransmitterEmpty(Clock& clock, int64_t startNs) {
+    unsigned int lsr = 0;
+    if (ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) {
+      clock.WaitUntilNs(startNs + characterNs_);
+      return;
+    }
+    Clock& real = RealClock();
+    int64_t giveUpNs = real.NowNs() + 4 * characterNs_ + 2'000'000;
+    while (!(lsr & TIOCSER_TEMT) && real.NowNs() < giveUpNs) {
+      if (ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) return;
+    }
+  }
+
+  int fd_;
+  PortTimeouts timeouts_ = kReturnAtOnceTimeouts;
+  LineControl dtrControl_ = LineControl::Enable;  // open(2) raises DTR and RTS
+  LineControl rtsControl_ = LineControl::Enable;
+  int64_t characterNs_ = 0;
+};
+
+std::optional<std::string> ReadFirstLine(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::string line;
+  if (!in || !std::getline(in, line)) return std::nullopt;
+  return line;
+}
+
+}  // namespace
+
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  termios tio{};
+  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, &tio) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  ioctl(fd, TIOCEXCL);
+  MakeBinary(tio);
+  tcsetattr(fd, TCSANOW, &tio);
+  return std::make_unique<PosixSerialPort>(fd);
+}
+
+bool SerialDevicePresent(const std::string& path) {
+  struct stat info{};
+  if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  unsigned int major = major(info.st_rdev);
+  unsigned int minor = minor(info.st_rdev);
+  bool ptySlave = major >= 136 && major <= 143;
+  std::error_code error;
+  auto subsystem = std::filesystem::read_symlink(
+      "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(minor) + "/subsystem", error);
+  if (!ptySlave && (error || subsystem.filename() != "tty")) return false;
+  // The kernel creates ttyS nodes for every possible UART; "type" 0 means none is fitted.
+  auto name = std::filesystem::path(path).filename().string();
+  if (name.starts_with("ttyS")) {
+    auto type = ReadFirstLine("/sys/class/tty/" + name + "/type");
+    if (type && *type == "0") return false;
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,132 @@
+#pragma once
+
+// Serial ports: the device interface every real or simulated port implements, the process-wide
+// handle table and the COMn names of the system.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Modem status bits, the same values as the Win32 MS_*_ON flags.
+inline constexpr uint32_t kStatusCts = 0x10;
+inline constexpr uint32_t kStatusDsr = 0x20;
+inline constexpr uint32_t kStatusRing = 0x40;
+inline constexpr uint32_t kStatusDcd = 0x80;
+
+enum class Parity { None, Odd, Even, Mark, Space };
+enum class StopBits { One, OnePointFive, Two };
+// How the driver treats DTR or RTS while the settings are in force (the Win32 DCB choices).
+enum class LineControl { Disable, Enable, Handshake };
+
+// Line format and flow control of a port, the part of a Win32 DCB the system uses.
+struct PortSettings {
+  uint32_t baudRate = 9600;
+  uint8_t dataBits = 8;
+  Parity parity = Parity::None;
+  StopBits stopBits = StopBits::One;
+  bool parityCheck = false;  // fParity
+  bool ctsFlow = false;      // fOutxCtsFlow
+  bool dsrFlow = false;      // fOutxDsrFlow
+  bool xonXoff = false;      // fOutX and fInX
+  LineControl dtrControl = LineControl::Enable;
+  LineControl rtsControl = LineControl::Enable;
+
+  bool operator==(const PortSettings&) const = default;
+};
+
+// Read and write time-outs with the meaning of Win32 COMMTIMEOUTS (all in milliseconds).
+struct PortTimeouts {
+  static constexpr uint32_t kMaxDword = 0xFFFFFFFF;
+  uint32_t readIntervalMs = 0;
+  uint32_t readTotalMultiplierMs = 0;
+  uint32_t readTotalConstantMs = 0;
+  uint32_t writeTotalMultiplierMs = 0;
+  uint32_t writeTotalConstantMs = 0;
+
+  bool operator==(const PortTimeouts&) const = default;
+};
+
+// The regime of a freshly opened port: reads return at once, writes have no time-out.
+inline constexpr PortTimeouts kReturnAtOnceTimeouts{PortTimeouts::kMaxDword, 0, 0, 0, 0};
+
+// Output lines set and cleared with EscapeCommFunction.
+enum class OutputLine { Dtr, Rts, Break };
+
+// Bits a character occupies on the wire: start, data, parity and stop bits (1.5 rounds up).
+uint32_t FrameBits(const PortSettings& settings);
+
+// An open serial device. Real ports (termios) and simulated peers implement it; the port
+// closes when the object is destroyed. Every call returns false when the device refuses it.
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+  SerialPort() = default;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Reads the current line format (GetCommState); false when it cannot be read.
+  virtual bool GetSettings(PortSettings& settings) = 0;
+  // Applies a line format (SetCommState); false when the device refuses any part of it.
+  virtual bool SetSettings(const PortSettings& settings) = 0;
+  // Reads the time-outs in force (GetCommTimeouts); false on failure.
+  virtual bool GetTimeouts(PortTimeouts& timeouts) = 0;
+  // Sets the time-outs used by Read and Write (SetCommTimeouts); false on failure.
+  virtual bool SetTimeouts(const PortTimeouts& timeouts) = 0;
+  // Sets or clears DTR, RTS or the break state of TxD (EscapeCommFunction); false on failure.
+  virtual bool SetLine(OutputLine line, bool on) = 0;
+  // Reads CTS, DSR, RI and DCD as kStatus* bits (GetCommModemStatus); false on failure.
+  virtual bool GetModemStatus(uint32_t& status) = 0;
+  // Sends one byte ahead of queued output and returns once it has left the transmitter, so
+  // that consecutive calls put characters back to back on the line; false on failure.
+  virtual bool TransmitChar(uint8_t byte) = 0;
+  // Writes bytes within the write time-outs (WriteFile); false on failure, `written` may be
+  // less than the size when the time-out passed.
+  virtual bool Write(std::span<const uint8_t> bytes, size_t& written) = 0;
+  // Reads up to the buffer's size within the read time-outs (ReadFile); a time-out is a
+  // success with fewer bytes, possibly none. False on failure.
+  virtual bool Read(std::span<uint8_t> buffer, size_t& received) = 0;
+};
+
+// Port handles: opaque positive numbers, one table per process shared by every module and by
+// Pulsio. 0 means "not open" and -1 "the last opening failed", as everywhere in the system.
+using PortHandle = int32_t;
+inline constexpr PortHandle kPortClosed = 0;
+inline constexpr PortHandle kPortFailed = -1;
+
+// Puts an open port into the process table; returns its handle, never one used before in this
+// process, or -1 for a null port.
+PortHandle RegisterPort(std::unique_ptr<SerialPort> port);
+// The port behind a handle; null for 0, -1 and closed or unknown handles.
+std::shared_ptr<SerialPort> FindPort(PortHandle handle);
+// Closes the port behind a handle (CloseHandle); false when the handle is not open.
+bool ClosePort(PortHandle handle);
+
+// Makes a simulated peer's port; gets the text after "sim:NAME:" (may be empty) and returns
+// null when the peer cannot be opened (already open, failing on purpose).
+using SimPeerFactory = std::function<std::unique_ptr<SerialPort>(std::string_view options)>;
+// Registers (or replaces) the simulated peer type reachable as "sim:NAME".
+void RegisterSimPeer(const std::string& name, SimPeerFactory factory);
+// Removes a simulated peer type; false when no such name was registered.
+bool UnregisterSimPeer(const std::string& name);
+// True when a simulated peer type of that name is registered.
+bool SimPeerRegistered(const std::string& name);
+
+// What COMn stands for: the value of QVX_COMn if set, otherwise "/dev/ttyS(n-1)"; "" for
+// numbers outside 1..9999 (the system's port names have at most four digits).
+std::string PortTarget(int32_t portNumber);
+// Opens COMn exclusively (CreateFileA): a second opener, in this or another process, fails.
+// Returns the handle, or -1 when there is no such port or it is in use.
+PortHandle OpenSerialPort(int32_t portNumber);
+// Opens a device path or "sim:NAME" exclusively; -1 on failure.
+PortHandle OpenSerialTarget(const std::string& target);
+// True when COMn is present (GetDefaultCommConfigA): a registered simulated peer, or a serial
+// character device that the system reports as fitted. Never opens the device.
+bool SerialPortExists(int32_t portNumber);
+
+}  // namespace platform

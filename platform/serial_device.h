@@ -1,0 +1,19 @@
+#pragma once
+
+// Internal to the platform library: the operating system's side of serial ports, implemented
+// once per OS (posix/serial_device.cpp).
+
+#include <memory>
+#include <string>
+
+#include "platform/serial.h"
+
+namespace platform {
+
+// Opens a serial device by path, exclusively and in binary mode; null on failure or when
+// another opener holds it.
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path);
+// True when `path` is a serial character device the system reports as fitted; never opens it.
+bool SerialDevicePresent(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+// The process's active clock, shared like the handle table (see handle_table.cpp).
+
+#include <atomic>
+
+#include "platform/clock.h"
+
+namespace platform {
+namespace {
+std::atomic<Clock*> activeClock{nullptr};
+}
+
+Clock& ActiveClock() {
+  Clock* clock = activeClock.load(std::memory_order_acquire);
+  return clock ? *clock : RealClock();
+}
+
+void SetActiveClock(Clock* clock) { activeClock.store(clock, std::memory_order_release); }
+
+ScopedClock::ScopedClock(Clock& clock) : previous_(activeClock.load()) { SetActiveClock(&clock); }
+
+ScopedClock::~ScopedClock() { SetActiveClock(previous_); }
+
+}  // namespace platform

@@ -1,0 +1,84 @@
+#include "platform/sim/ir_peer.h"
+
+#include <algorithm>
+
+namespace platform::sim {
+
+IrPeer::IrPeer(Clock& clock, DcdPolarity polarity) : Peer(clock), polarity_(polarity) {}
+
+void IrPeer::PlayRemote(const std::vector<int64_t>& durationsUs, int64_t delayUs) {
+  std::vector<LightMark> marks;
+  int64_t atNs = 0;
+  for (size_t i = 0; i < durationsUs.size(); ++i) {
+    int64_t lengthNs = std::max<int64_t>(durationsUs[i], 0) * 1000;
+    if (i % 2 == 0 && lengthNs > 0) marks.push_back({atNs, atNs + lengthNs});
+    atNs += lengthNs;
+  }
+  PlayMarks(marks, delayUs);
+}
+
+void IrPeer::PlayMarks(const std::vector<LightMark>& marks, int64_t delayUs) {
+  remote_.clear();
+  if (marks.empty()) return;
+  int64_t shiftNs = PeerClock().NowNs() + delayUs * 1000 - marks.front().startNs;
+  for (const auto& mark : marks) remote_.push_back({mark.startNs + shiftNs, mark.endNs + shiftNs});
+}
+
+bool IrPeer::LightAt(int64_t ns) const {
+  auto after = std::upper_bound(remote_.begin(), remote_.end(), ns,
+                                [](int64_t t, const LightMark& mark) { return t < mark.startNs; });
+  return after != remote_.begin() && ns < std::prev(after)->endNs;
+}
+
+uint32_t IrPeer::InputLinesAt(int64_t nowNs) {
+  bool dcdOn = LightAt(nowNs) == (polarity_ == DcdPolarity::OnWhileLight);
+  return (Peer::InputLinesAt(nowNs) & ~kStatusDcd) | (dcdOn ? kStatusDcd : 0);
+}
+
+void IrPeer::OnLineChanged(OutputLine line, bool on, int64_t atNs) {
+  if (line == OutputLine::Rts) return;
+  auto kind = line == OutputLine::Dtr ? TxEvent::Kind::Dtr : TxEvent::Kind::Break;
+  captured_.push_back({kind, atNs, atNs, on, 0});
+}
+
+void IrPeer::OnByteSent(uint8_t byte, int64_t startNs, int64_t endNs) {
+  captured_.push_back({TxEvent::Kind::Character, startNs, endNs, true, byte});
+}
+
+std::vector<LightMark> DtrLight(const std::vector<TxEvent>& events, int64_t endNs) {
+  std::vector<LightMark> marks;
+  bool on = false;
+  int64_t sinceNs = 0;
+  for (const auto& event : events) {
+    if (event.kind != TxEvent::Kind::Dtr || event.on == on) continue;
+    on = event.on;
+    if (on) {
+      sinceNs = event.startNs;
+    } else if (event.startNs > sinceNs) {
+      marks.push_back({sinceNs, event.startNs});
+    }
+  }
+  if (on && endNs > sinceNs) marks.push_back({sinceNs, endNs});
+  return marks;
+}
+
+std::vector<LightMark> TxdCarrier(const std::vector<TxEvent>& events, int64_t joinGapNs) {
+  std::vector<LightMark> marks;
+  for (const auto& event : events) {
+    if (event.kind != TxEvent::Kind::Character) continue;
+    if (!marks.empty() && event.startNs - marks.back().endNs <= joinGapNs) {
+      marks.back().endNs = std::max(marks.back().endNs, event.endNs);
+    } else {
+      marks.push_back({event.startNs, event.endNs});
+    }
+  }
+  return marks;
+}
+
+std::shared_ptr<IrPeer> InstallIrPeer(const std::string& name, Clock& clock, DcdPolarity polarity) {
+  auto peer = std::make_shared<IrPeer>(clock, polarity);
+  peer->RegisterAs(name);
+  return peer;
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,131 @@
+// Port handle, lines and bytes.
+
+#include "pulsio/module.h"
+
+namespace pulsio {
+namespace {
+
+using platform::FindPort;
+using platform::kPortFailed;
+using platform::LineControl;
+using platform::Parity;
+using platform::PortSettings;
+using platform::PortTimeouts;
+using platform::StopBits;
+
+// Lets go of the current port: closes it when Pulsio opened it, leaves a lent one to its owner.
+void ReleasePort() {
+  Module& state = State();
+  if (state.ownsPort) platform::ClosePort(state.portHandle);
+  state.ownsPort = false;
+}
+
+// Opens COMn as the new port handle (-1 when that fails).
+bool OpenPortNumber(int32_t portNumber) {
+  ReleasePort();
+  Module& state = State();
+  state.portHandle = platform::OpenSerialPort(portNumber);
+  state.ownsPort = state.portHandle > 0;
+  return state.ownsPort;
+}
+
+}  // namespace
+
+Module& State() {
+  static Module state;
+  return state;
+}
+
+std::shared_ptr<platform::SerialPort> CurrentPort() { return FindPort(State().portHandle); }
+
+bool OpenCom(int32_t portNumber) {
+  if (!OpenPortNumber(portNumber)) return false;
+  auto port = CurrentPort();
+  PortSettings settings;
+  if (!port || !port->GetSettings(settings)) return false;
+  // The format of the software carrier; parity checking stays as the port had it.
+  settings.baudRate = 115200;
+  settings.dataBits = 6;
+  settings.parity = Parity::None;
+  settings.stopBits = StopBits::One;
+  settings.ctsFlow = false;
+  settings.dsrFlow = false;
+  settings.xonXoff = false;
+  settings.dtrControl = LineControl::Disable;
+  settings.rtsControl = LineControl::Disable;
+  if (!port->SetSettings(settings)) return false;
+  PortTimeouts timeouts;
+  if (!port->GetTimeouts(timeouts)) return false;
+  timeouts.readIntervalMs = 100;
+  timeouts.readTotalMultiplierMs = 100;
+  timeouts.readTotalConstantMs = 100;
+  return port->SetTimeouts(timeouts);
+}
+
+bool JustOpenCom(int32_t portNumber) { return OpenPortNumber(portNumber); }
+
+void CloseCom() { ReleasePort(); }
+
+void SetHandle(platform::PortHandle handle) {
+  Module& state = State();
+  // A port Pulsio opened itself would otherwise stay open, and locked, until the process ends.
+  if (state.ownsPort && state.portHandle != handle) ReleasePort();
+  state.ownsPort = state.ownsPort && state.portHandle == handle;
+  state.portHandle = handle;
+  state.savedHandle = handle;
+}
+
+bool SetOutputLine(platform::OutputLine line, int32_t state) {
+  auto port = CurrentPort();
+  return port && port->SetLine(line, (state & 0xFF) != 0);
+}
+
+uint32_t ModemStatus() {
+  auto port = CurrentPort();
+  uint32_t status = 0;
+  if (!port || !port->GetModemStatus(status)) return 0;
+  return status;
+}
+
+bool SendChr(uint8_t byte) {
+  Module& state = State();
+  state.data[0] = byte;
+  auto port = CurrentPort();
+  return port && port->TransmitChar(state.data[0]);
+}
+
+bool ReadChr(uint8_t& byte) {
+  Module& state = State();
+  auto port = CurrentPort();
+  size_t received = 0;
+  if (!port || !port->Read(std::span(state.data.data(), 1), received) || received != 1) return false;
+  byte = state.data[0];
+  return true;
+}
+
+bool SetMode(int32_t mode) {
+  auto port = CurrentPort();
+  PortSettings settings;
+  if (!port || !port->GetSettings(settings)) return false;
+  if (mode == 1) {
+    settings.baudRate = 115200;
+    settings.dataBits = 6;
+  } else if (mode == 2) {
+    settings.baudRate = 9600;
+    settings.dataBits = 8;
+  } else {
+    return false;
+  }
+  settings.parity = Parity::None;
+  settings.stopBits = StopBits::One;
+  return port->SetSettings(settings);
+}
+
+int32_t CheckZone(uint8_t report) {
+  Module& state = State();
+  state.data[0] = report;
+  if (!(state.data[0] & 0x08)) return 0;
+  return (state.data[0] & 0x07) + 1;
+}
+
+}  // namespace pulsio

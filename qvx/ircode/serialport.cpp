@@ -1,0 +1,94 @@
+#include "qvx/ircode/serialport.h"
+
+#include <array>
+
+namespace qvx::ircode {
+namespace {
+
+using platform::OutputLine;
+using platform::PortTimeouts;
+
+void SetLine(OutputLine line, bool on, PortHandle handle) {
+  if (handle == kPortFailed) return;
+  if (auto port = platform::FindPort(handle)) port->SetLine(line, on);
+}
+
+bool LineOn(uint32_t bit, PortHandle handle) {
+  if (handle == kPortFailed) return false;
+  auto port = platform::FindPort(handle);
+  uint32_t status = 0;
+  return port && port->GetModemStatus(status) && (status & bit) != 0;
+}
+
+}  // namespace
+
+PortHandle OpenPort(int32_t portNumber) { return platform::OpenSerialPort(portNumber); }
+
+void ClosePort(PortHandle& handle) {
+  if (handle == kPortClosed || handle == kPortFailed) return;
+  platform::ClosePort(handle);
+  handle = kPortClosed;
+}
+
+bool SetPortTimeouts(PortHandle handle) {
+  auto port = platform::FindPort(handle);
+  PortTimeouts timeouts;
+  if (!port || !port->GetTimeouts(timeouts)) return false;
+  timeouts.readIntervalMs = PortTimeouts::kMaxDword;
+  timeouts.readTotalMultiplierMs = 0;
+  timeouts.readTotalConstantMs = 0;
+  timeouts.writeTotalMultiplierMs = 1;
+  timeouts.writeTotalConstantMs = 10;
+  return port->SetTimeouts(timeouts);
+}
+
+bool SetPortMode(uint32_t baudRate, uint8_t dataBits, PortHandle handle) {
+  if (handle == kPortFailed) return false;
+  auto port = platform::FindPort(handle);
+  platform::PortSettings settings;
+  if (!port || !port->GetSettings(settings)) return false;
+  settings.baudRate = baudRate;
+  settings.dataBits = dataBits;
+  settings.parityCheck = false;
+  settings.ctsFlow = false;
+  settings.dsrFlow = false;
+  settings.xonXoff = false;
+  settings.dtrControl = platform::LineControl::Disable;
+  settings.rtsControl = platform::LineControl::Disable;
+  return port->SetSettings(settings) && SetPortTimeouts(handle);
+}
+
+bool WritePort(std::string_view text, PortHandle handle) {
+  if (handle == kPortFailed || text.size() > kPortBufferBytes) return false;
+  auto port = platform::FindPort(handle);
+  if (!port) return false;
+  std::array<uint8_t, kPortBufferBytes> buffer{};
+  std::copy(text.begin(), text.end(), buffer.begin());
+  size_t written = 0;
+  return port->Write(std::span(buffer.data(), text.size()), written) && written == text.size();
+}
+
+std::string ReadPort(PortHandle handle) {
+  if (handle == kPortFailed) return {};
+  auto port = platform::FindPort(handle);
+  std::array<uint8_t, kPortBufferBytes> buffer{};
+  size_t received = 0;
+  if (!port || !port->Read(buffer, received)) return {};
+  return std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(received));
+}
+
+void SetDtrLine(bool on, PortHandle handle) { SetLine(OutputLine::Dtr, on, handle); }
+
+void SetRtsLine(bool on, PortHandle handle) { SetLine(OutputLine::Rts, on, handle); }
+
+void SetTxdBreak(bool on, PortHandle handle) { SetLine(OutputLine::Break, on, handle); }
+
+bool GetCtsLine(PortHandle handle) { return LineOn(platform::kStatusCts, handle); }
+
+bool GetDsrLine(PortHandle handle) { return LineOn(platform::kStatusDsr, handle); }
+
+bool GetDcdLine(PortHandle handle) { return LineOn(platform::kStatusDcd, handle); }
+
+bool PortExists(int32_t portNumber) { return platform::SerialPortExists(portNumber); }
+
+}  // namespace qvx::ircode

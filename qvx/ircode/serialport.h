@@ -1,0 +1,53 @@
+#pragma once
+
+// The main program's serial-port procedures, used for the infrared port, the X10 interface
+// and the phone. Handles are the process's port handles: 0 means not open, -1 means the last
+// opening failed and is treated as "no port" by every procedure.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/serial.h"
+
+namespace qvx::ircode {
+
+using platform::PortHandle;
+using platform::kPortClosed;
+using platform::kPortFailed;
+
+// Texts go to and come from a port through a buffer of this size.
+inline constexpr size_t kPortBufferBytes = 100;
+
+// Opens COMn for reading and writing, exclusively; the handle, or -1 on failure.
+PortHandle OpenPort(int32_t portNumber);
+// Closes the port and sets the handle variable to 0; 0 and -1 are left as they are.
+void ClosePort(PortHandle& handle);
+// Reads return at once with what has arrived; writes allow 1 ms per byte plus 10 ms.
+// True, or false if the time-outs cannot be read or written.
+bool SetPortTimeouts(PortHandle handle);
+// Sets baud rate and data bits, binary mode with no flow control and DTR/RTS left to the
+// program (parity and stop bits stay), then SetPortTimeouts. False for -1 or any failure.
+bool SetPortMode(uint32_t baudRate, uint8_t dataBits, PortHandle handle);
+// Writes a text of at most 100 bytes in one write; false on failure, for -1, for a longer
+// text (nothing is sent) or when not every byte went out.
+bool WritePort(std::string_view text, PortHandle handle);
+// Reads what has arrived, up to 100 bytes; "" when nothing has or on failure.
+std::string ReadPort(PortHandle handle);
+// Sets or clears DTR; -1 or a port that refuses are ignored.
+void SetDtrLine(bool on, PortHandle handle);
+// Sets or clears RTS; -1 or a port that refuses are ignored.
+void SetRtsLine(bool on, PortHandle handle);
+// Holds TxD in the break state or releases it; -1 or a port that refuses are ignored.
+void SetTxdBreak(bool on, PortHandle handle);
+// True while CTS is on; false when off, for -1, or when the lines cannot be read.
+bool GetCtsLine(PortHandle handle);
+// True while DSR is on; false when off, for -1, or when the lines cannot be read.
+bool GetDsrLine(PortHandle handle);
+// True while DCD is on; false when off, for -1, or when the lines cannot be read.
+bool GetDcdLine(PortHandle handle);
+// True when COMn is present on this machine (without opening it).
+bool PortExists(int32_t portNumber);
+
+}  // namespace qvx::ircode

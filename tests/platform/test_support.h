@@ -1,0 +1,79 @@
+#pragma once
+
+// Helpers shared by the port tests: a pseudo-terminal standing in for a serial device (real
+// termios code), and an environment variable set for the length of a test.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+namespace testing_support {
+
+// A pseudo-terminal pair; the slave's path is given to the code under test as a port.
+class PseudoTerminal {
+ public:
+  PseudoTerminal() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
+      char name[128] = {};
+      if (ptsname_r(master_, name, sizeof name) == 0) path_ = name;
+    }
+    if (master_ >= 0) fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+  ~PseudoTerminal() {
+    if (master_ >= 0) close(master_);
+  }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+  // Path of the slave side ("" when the pair could not be made).
+  const std::string& Path() const { return path_; }
+
+  // Sends bytes to the port (they arrive as its input).
+  bool SendToPort(const std::string& bytes) {
+    return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+
+  // Everything the port has written, waiting up to `timeoutMs` for the first byte.
+  std::string ReceivedFromPort(int timeoutMs = 200) {
+    std::string all;
+    pollfd entry{master_, POLLIN, 0};
+    if (poll(&entry, 1, timeoutMs) <= 0) return all;
+    char chunk[256];
+    ssize_t got;
+    while ((got = ::read(master_, chunk, sizeof chunk)) > 0) all.append(chunk, static_cast<size_t>(got));
+    return all;
+  }
+
+ private:
+  int master_ = -1;
+  std::string path_;
+};
+
+// Sets an environment variable and restores the previous value at the end of the scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* old = getenv(name_.c_str())) previous_ = old;
+    setenv(name_.c_str(), value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (previous_) {
+      setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+      unsetenv(name_.c_str());
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+}  // namespace testing_support
