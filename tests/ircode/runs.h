@@ -1,12 +1,12 @@
 #pragma once
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace qvx::ircode::testing {
 
 // A sample text of alternating runs, the first a mark: {10, 5, 20} gives 10 "1", 5 "0", 20 "1".
-inline std::string Runs(std::initializer_list<int> lengths) {
+inline std::string Runs(const std::vector<int>& lengths) {
   std::string text;
   bool mark = true;
   for (const int length : lengths) {
@@ -14,6 +14,18 @@ inline std::string Runs(std::initializer_list<int> lengths) {
     mark = !mark;
   }
   return text;
+}
+
+// A SONY-style frame: a header mark, then per bit a gap of gapSamples and a mark of oneSamples
+// for a 1 or zeroSamples for a 0; it ends after the last mark.
+inline std::string PulseFrame(const std::string& bits, int headerSamples, int gapSamples,
+                              int zeroSamples, int oneSamples) {
+  std::vector<int> lengths = {headerSamples};
+  for (const char bit : bits) {
+    lengths.push_back(gapSamples);
+    lengths.push_back(bit == '1' ? oneSamples : zeroSamples);
+  }
+  return Runs(lengths);
 }
 
 // The same pattern repeated.
