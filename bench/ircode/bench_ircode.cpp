@@ -1,0 +1,88 @@
+// Prints the learning decoder's throughput and a table of round-trip decode success per
+// scenario and timing jitter, with the histogram analysis alone and with the second analysis.
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "qvx/ircode/learning.h"
+#include "qvx/ircode/remotescenarios.h"
+
+namespace {
+
+using qvx::ircode::LearnContext;
+using qvx::ircode::LearnEnv;
+using qvx::ircode::LearnFromRecording;
+namespace sim = qvx::ircode::sim;
+
+constexpr int kTrials = 300;
+constexpr int kJitters[] = {0, 10, 20, 30};
+
+LearnEnv Env(bool mend) {
+  LearnEnv env;
+  env.mend = mend;
+  return env;
+}
+
+double SuccessPercent(sim::Scenario scenario, int jitterPercent, bool mend) {
+  std::mt19937 rng(1000 + static_cast<unsigned>(scenario) * 7 + static_cast<unsigned>(jitterPercent));
+  sim::ReceiverModel receiver;
+  receiver.jitterPercent = jitterPercent;
+  int right = 0;
+  for (int i = 0; i < kTrials; ++i) {
+    const sim::Press press = sim::MakePress(scenario, rng, receiver);
+    LearnContext context;
+    right += sim::LearnedRight(press, LearnFromRecording(context, press.samples, Env(mend)));
+  }
+  return 100.0 * right / kTrials;
+}
+
+void Throughput() {
+  std::mt19937 rng(7);
+  std::vector<sim::Press> presses;
+  for (int i = 0; i < 100; ++i) {
+    for (const sim::Scenario scenario : sim::AllScenarios()) {
+      sim::ReceiverModel receiver;
+      receiver.jitterPercent = 5;
+      presses.push_back(sim::MakePress(scenario, rng, receiver));
+    }
+  }
+  std::printf("Decode throughput (600-byte recordings, SamplesToText to validation)\n");
+  for (const bool mend : {false, true}) {
+    const auto start = std::chrono::steady_clock::now();
+    long count = 0;
+    int right = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1500)) {
+      for (const sim::Press& press : presses) {
+        LearnContext context;
+        right += sim::LearnedRight(press, LearnFromRecording(context, press.samples, Env(mend)));
+        ++count;
+      }
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("  %-28s %9.0f recordings/s  (%.1f us each)\n",
+                mend ? "with second analysis" : "histogram analysis only", count / seconds,
+                1e6 * seconds / count);
+  }
+}
+
+}  // namespace
+
+int main() {
+  Throughput();
+  std::printf("\nRound-trip decode success, %d presses per cell (before -> after the mends)\n",
+              kTrials);
+  std::printf("  %-28s", "scenario \\ jitter");
+  for (const int jitter : kJitters) std::printf("   %5d %%      ", jitter);
+  std::printf("\n");
+  for (const sim::Scenario scenario : sim::AllScenarios()) {
+    std::printf("  %-28s", std::string(sim::ScenarioName(scenario)).c_str());
+    for (const int jitter : kJitters) {
+      std::printf("  %5.1f -> %5.1f", SuccessPercent(scenario, jitter, false),
+                  SuccessPercent(scenario, jitter, true));
+    }
+    std::printf("\n");
+  }
+  return 0;
+}

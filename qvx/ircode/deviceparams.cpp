@@ -1,0 +1,116 @@
+#include "qvx/ircode/deviceparams.h"
+
+#include <cctype>
+#include <charconv>
+#include <limits>
+
+namespace qvx::ircode {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A whole 16-bit number, blanks around it allowed; a stored "+5" or "5x" is refused.
+std::optional<int> Parse16(std::string_view text) {
+  text = Trim(text);
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+std::optional<DeviceParams> DeviceParamsFromTexts(std::string_view gproto, std::string_view sendpls,
+                                                  std::string_view repeat, std::string_view bitg,
+                                                  std::string_view bit0, std::string_view bit1,
+                                                  std::string_view grepeat) {
+  const auto proto = Parse16(gproto);
+  const auto slot = Parse16(sendpls);
+  const auto rep = Parse16(repeat);
+  const auto grep = Parse16(grepeat);
+  if (!proto || !slot || !rep || !grep) return std::nullopt;
+  DeviceParams params;
+  params.gproto = *proto;
+  params.sendplsUs = *slot;
+  params.repeatSlots = *rep;
+  params.bitg = std::string(Trim(bitg));
+  params.bit0 = std::string(Trim(bit0));
+  params.bit1 = std::string(Trim(bit1));
+  params.grepeatSlots = *grep;
+  return params;
+}
+
+ProtocolDisplay DisplayFor(const DeviceParams& params) {
+  ProtocolDisplay display;
+  switch (params.gproto) {
+    case 0: display.gProt = "NEC"; break;
+    case 1: display.gProt = "SONY"; break;
+    case 2: display.gProt = "RC5"; break;
+    case 3: display.gProt = "Custom"; break;
+    default: break;
+  }
+  display.rpt = params.repeatSlots > 0 ? "Y" : "N";
+  if (params.grepeatSlots == 0) {
+    display.gType = "0";
+  } else if (params.grepeatSlots == 1) {
+    display.gType = "1";
+  } else if (params.grepeatSlots > 10) {
+    display.gType = "2";
+  }
+  return display;
+}
+
+DevicePreset PresetFor(int gproto) {
+  switch (gproto) {
+    case 1: return {"550", "40", "40", "01", "011", "1111"};
+    case 2: return {"850", "150", "0", "10", "01", ""};
+    default: return {"550", "50", "1", "10", "1000", "111111111111111100000000"};
+  }
+}
+
+DeviceParams PresetParams(int gproto) {
+  const DevicePreset preset = PresetFor(gproto);
+  DeviceParams params;
+  params.gproto = gproto;
+  params.sendplsUs = static_cast<int>(LeadingNumber(preset.sendpls));
+  params.repeatSlots = static_cast<int>(LeadingNumber(preset.repeat));
+  params.grepeatSlots = static_cast<int>(LeadingNumber(preset.grepeat));
+  params.bitg = std::string(preset.bitg);
+  params.bit0 = std::string(preset.bit0);
+  params.bit1 = std::string(preset.bit1);
+  return params;
+}
+
+std::optional<RecordedPatterns> RecordedPatternsFor(int detectedProto) {
+  switch (detectedProto) {
+    case 0: return RecordedPatterns{"111111111111111100000000", "10", "1000"};
+    case 1: return RecordedPatterns{"1111", "01", "011"};
+    case 2: return RecordedPatterns{"", "10", "01"};
+    default: return std::nullopt;
+  }
+}
+
+long LeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    // Saturate instead of overflowing; callers range-check the result.
+    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace qvx::ircode

@@ -1,0 +1,132 @@
+#include "qvx/ircode/irsend.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "qvx/ircode/pulsetext.h"
+
+namespace qvx::ircode {
+
+namespace {
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string WithoutBlanks(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c != ' ' && c != '\t') out += c;
+  }
+  return out;
+}
+
+std::string Trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+// Parameters of the Recorded device from the learning indicators, or the refusal text.
+std::optional<std::string> LoadRecordedParams(const RecordedIndicators& recorded,
+                                              DeviceParams& params) {
+  if (recorded.bitNr.empty()) return "Information about received command is not complete!";
+  const auto patterns = RecordedPatternsFor(recorded.detectedProto);
+  if (!patterns) return "You must first manually define a new device if UNKNOWN.";
+  params.gproto = recorded.detectedProto;
+  params.repeatSlots = Lower(WithoutBlanks(recorded.rpt)) == "y" ? 50 : 0;
+  if (recorded.gType == "0") {
+    params.grepeatSlots = 0;
+  } else if (recorded.gType == "1") {
+    params.grepeatSlots = 1;
+  } else {
+    params.grepeatSlots = 50;
+  }
+  params.bitg = std::string(patterns->bitg);
+  params.bit0 = std::string(patterns->bit0);
+  params.bit1 = std::string(patterns->bit1);
+  return std::nullopt;
+}
+
+}  // namespace
+
+SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const IrTransmit& transmit,
+                          const Beeper& beep) {
+  SendOutcome outcome;
+  if (!request.irOutEnabled) {
+    outcome.status = "Infrared output is disabled!";
+    return outcome;
+  }
+
+  const std::string device = Lower(request.device);
+  if (device == "recorded") {
+    if (request.gateway) {
+      outcome.status = "Recorded device unsupported in QVXWEB mode!";
+      return outcome;
+    }
+    if (auto refusal = LoadRecordedParams(request.recorded, state.params)) {
+      outcome.status = *refusal;
+      return outcome;
+    }
+  } else {
+    if (!request.deviceParams) {
+      outcome.status = "Error sending infrared command!";
+      return outcome;
+    }
+    state.params = *request.deviceParams;
+    outcome.display = DisplayFor(state.params);
+  }
+
+  // The program sends with the slot length in its window, the gateways with the stored one.
+  const long slotUs = request.gateway ? state.params.sendplsUs : LeadingNumber(request.slotField);
+  const std::string code = Lower(Trimmed(request.codeField));
+
+  if (device == "ir dimmer" && request.dimmerEnabled && request.dimmer) {
+    outcome.status = request.dimmer(state.params, static_cast<int>(slotUs), code);
+    return outcome;
+  }
+
+  if (code.empty()) {
+    outcome.status = "No code to be send!";
+    return outcome;
+  }
+  if (code.size() < 6) {
+    outcome.status = "Invalid code to be send!";
+    return outcome;
+  }
+  const std::string bits = code.substr(1);
+  if (!std::all_of(bits.begin(), bits.end(), [](char c) { return c == '0' || c == '1'; })) {
+    outcome.status = "Please use only 1's and 0's for the code.";
+    return outcome;
+  }
+  // A slot length of zero or less, or a train longer than the transmitter's buffer, would be
+  // reported as sent while nothing sensible left the port.
+  if (slotUs < 1 || slotUs > 32767) {
+    outcome.status = "Error sending infrared command!";
+    return outcome;
+  }
+
+  bool toggle = state.rc5Toggle;
+  const std::vector<uint8_t> bytes = PackSlotBytes(BuildPulseString(bits, state.params, toggle));
+  if (bytes.size() > static_cast<size_t>(kMaxSendBytes)) {
+    outcome.status = "Error sending infrared command!";
+    return outcome;
+  }
+  state.rc5Toggle = toggle;
+
+  if (request.beepOn && beep) beep(5000, 50);
+  if (transmit) {
+    transmit(bytes.data(), static_cast<int>(bytes.size()), static_cast<int>(slotUs),
+             request.outputMode);
+  }
+  if (request.beepOn && beep) beep(2000, 50);
+  outcome.transmitted = true;
+  outcome.slotUs = static_cast<int>(slotUs);
+  outcome.status = request.device + " " + request.command + " executed.";
+  return outcome;
+}
+
+}  // namespace qvx::ircode

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvx::ircode::sim {
+
+// Light sent by a remote: alternating durations, first a mark (carrier on), then a gap, and so
+// on; darkness follows the last entry.
+struct Light {
+  std::vector<double> durationsUs;
+};
+
+// The light of a pulse text played with the given slot length (leading darkness dropped).
+Light PulseTextToLight(std::string_view pulseText, int slotUs);
+
+// The code bits of the public NEC, SONY and RC5 frame layouts, in the order they are sent.
+std::string NecBits(uint8_t address, uint8_t command);           // address, ~address, cmd, ~cmd
+std::string NecExtendedBits(uint16_t address, uint8_t command);  // 16-bit address, cmd, ~cmd
+std::string SonyBits(uint8_t command, uint8_t address, int addressBits);  // 5 or 8 address bits
+std::string Rc5Bits(bool toggle, uint8_t address, uint8_t command);  // command 0 to 127
+
+// A press of a remote with public timings: one NEC frame and its repeat codes (every 108 ms),
+// SONY frames every 45 ms, RC5 frames every 113.8 ms.
+Light NecPress(std::string_view bits, int repeatCodes);
+Light SonyPress(std::string_view bits, int frames);
+Light Rc5Press(std::string_view bits, int frames);
+
+// How a receiver and the sampling loop turn light into samples.
+struct ReceiverModel {
+  double stretchMinUs = 40;       // marks come out longer (and gaps shorter) by a value drawn
+  double stretchMaxUs = 80;       // once per press between these two
+  double jitterPercent = 0;       // every duration varies by up to this much, either way
+  double frameStartExtraUs = 0;   // extra stretch of the first mark after a long darkness
+  double sampleUs = 55;           // time of one sample
+};
+
+// Samples the light through the receiver as the recording does after seeing the first mark:
+// lenBytes bytes, 8 samples a byte from bit 7 down, a set bit while the receiver is active.
+std::vector<uint8_t> RecordLight(const Light& light, const ReceiverModel& receiver,
+                                 std::mt19937& rng, int lenBytes = 600);
+
+}  // namespace qvx::ircode::sim
