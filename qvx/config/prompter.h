@@ -9,7 +9,7 @@
 
 namespace qvx {
 
-enum class MessageIcon { None, Information, Exclamation, Critical };
+enum class MessageIcon { NoIcon, Information, Exclamation, Critical };
 
 class Prompter {
  public:

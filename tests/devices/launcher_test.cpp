@@ -13,7 +13,7 @@ namespace qvx::devices {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace qvx::testing;
+using namespace qvx::test;
 
 constexpr const char* kError = "Error handling application!";
 

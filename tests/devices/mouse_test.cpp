@@ -15,8 +15,8 @@
 namespace qvx::devices {
 namespace {
 
-using qvx::testing::VirtualDisplay;
-using qvx::testing::WaitUntil;
+using qvx::test::VirtualDisplay;
+using qvx::test::WaitUntil;
 
 // One Xvfb for the suite, with a focused window over the whole screen that records the
 // button and key events the X server delivers to it.

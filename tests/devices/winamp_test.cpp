@@ -13,7 +13,7 @@ namespace qvx::devices {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace qvx::testing;
+using namespace qvx::test;
 
 constexpr int kPlayerStartMs = 15000;
 const char* const kSongs[] = {"alpha.wav", "bravo.wav", "charlie.wav", "C:\\Music\\Delta.wav"};

@@ -13,7 +13,7 @@
 
 namespace qvx::test {
 
-// A fresh directory that is removed with everything in it at the end of the test.
+// A fresh directory (readable by other users) that is removed with everything in it at the end of the test.
 class TempDir {
  public:
   TempDir();
@@ -27,6 +27,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& data);
 
