@@ -48,7 +48,9 @@ enum class Cm11Fault {
 struct X10Transmission {
   uint8_t header = 0;  // bit 2 always set, bit 1 set for a function, bits 7..3 dim steps
   uint8_t code = 0;    // house code bits in 7..4, unit code or function in 3..0
+  // True for a function transmission, false for an address.
   bool IsFunction() const { return (header & 0x02) != 0; }
+  // Dim or brighten steps of the transmission (0 to 22).
   int DimSteps() const { return header >> 3; }
   bool operator==(const X10Transmission&) const = default;
 };

@@ -22,6 +22,7 @@
 
 namespace platform::sim {
 
+// One device on one pseudo-terminal, served by a thread of its own.
 class PtyBridge {
  public:
   // Opens a pseudo-terminal in raw mode and starts serving `device`, which must outlive the
