@@ -1,0 +1,113 @@
+#include "platform/sim/cm11_peer.h"
+
+#include <numeric>
+
+namespace platform::sim {
+
+std::vector<TimedReply> Cm11Interface::OnHostByte(uint8_t byte) {
+  std::lock_guard lock(mutex_);
+  received_.push_back(byte);
+  if (awaitingGoAhead_) {
+    awaitingGoAhead_ = false;
+    if (byte == kGoAhead) {
+      if (!pendingIsClock_) transmissions_.push_back(pending_);
+      return Answer(kReady, readyDelayUs_);
+    }
+    // Not the go-ahead: the host starts over, this byte opens a new transmission.
+  }
+  message_.push_back(byte);
+  if (message_.front() == kSetClock) {
+    if (message_.size() < kSetClockBytes) return {};
+    std::vector<uint8_t> fields(message_.begin() + 1, message_.end());
+    clockSettings_.push_back(fields);
+    auto checksum = static_cast<uint8_t>(std::accumulate(fields.begin(), fields.end(), 0u));
+    message_.clear();
+    awaitingGoAhead_ = true;
+    pendingIsClock_ = true;
+    return Answer(checksum, checksumDelayUs_);
+  }
+  if (message_.size() < 2) return {};
+  pending_ = {message_[0], message_[1]};
+  message_.clear();
+  awaitingGoAhead_ = true;
+  pendingIsClock_ = false;
+  return Answer(static_cast<uint8_t>(pending_.header + pending_.code), checksumDelayUs_);
+}
+
+std::vector<TimedReply> Cm11Interface::Answer(uint8_t byte, int64_t delayUs) {
+  Cm11Fault fault = standing_;
+  if (!injected_.empty()) {
+    fault = injected_.front();
+    injected_.erase(injected_.begin());
+  }
+  switch (fault) {
+    case Cm11Fault::None: return {{{byte}, delayUs}};
+    case Cm11Fault::Late: return {{{byte}, lateDelayUs_}};
+    case Cm11Fault::Twice: return {{{byte, byte}, delayUs}};
+    case Cm11Fault::Wrong: return {{{static_cast<uint8_t>(byte + 1)}, delayUs}};
+    case Cm11Fault::Silent: return {};
+  }
+  return {};
+}
+
+void Cm11Interface::InjectFault(Cm11Fault fault, int replies) {
+  std::lock_guard lock(mutex_);
+  for (int i = 0; i < replies; ++i) injected_.push_back(fault);
+}
+
+void Cm11Interface::SetFault(Cm11Fault fault) {
+  std::lock_guard lock(mutex_);
+  standing_ = fault;
+  if (fault == Cm11Fault::None) injected_.clear();
+}
+
+void Cm11Interface::SetChecksumDelayUs(int64_t us) {
+  std::lock_guard lock(mutex_);
+  checksumDelayUs_ = us;
+}
+
+void Cm11Interface::SetReadyDelayUs(int64_t us) {
+  std::lock_guard lock(mutex_);
+  readyDelayUs_ = us;
+}
+
+void Cm11Interface::SetLateDelayUs(int64_t us) {
+  std::lock_guard lock(mutex_);
+  lateDelayUs_ = us;
+}
+
+std::vector<uint8_t> Cm11Interface::Received() const {
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
+std::vector<X10Transmission> Cm11Interface::Transmissions() const {
+  std::lock_guard lock(mutex_);
+  return transmissions_;
+}
+
+std::vector<std::vector<uint8_t>> Cm11Interface::ClockSettings() const {
+  std::lock_guard lock(mutex_);
+  return clockSettings_;
+}
+
+void Cm11Interface::ClearRecord() {
+  std::lock_guard lock(mutex_);
+  received_.clear();
+  transmissions_.clear();
+  clockSettings_.clear();
+}
+
+void Cm11Peer::OnByteSent(uint8_t byte, int64_t, int64_t endNs) {
+  // The interface hears a byte once its stop bit is over; its answers count from then.
+  int64_t untilHeardUs = (endNs - PeerClock().NowNs()) / 1000;
+  for (const auto& reply : interface_.OnHostByte(byte)) QueueInput(reply.bytes, untilHeardUs + reply.delayUs);
+}
+
+std::shared_ptr<Cm11Peer> InstallCm11Peer(const std::string& name, Clock& clock) {
+  auto peer = std::make_shared<Cm11Peer>(clock);
+  peer->RegisterAs(name);
+  return peer;
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,57 @@
+#include "qvx/devices/dimmer.h"
+
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/sound.h"
+#include "pulsio/pulsio.h"
+#include "qvx/config/text.h"
+
+namespace qvx::devices {
+namespace {
+
+void SoundBeep(const ircode::Beeper& beep, int frequencyHz) {
+  constexpr int kBeepMs = 50;
+  if (beep) {
+    beep(frequencyHz, kBeepMs);
+  } else {
+    platform::Beep(static_cast<uint32_t>(frequencyHz), kBeepMs);
+  }
+}
+
+void SendBurst(const ircode::IrTransmit& transmit, int bytes, int outputMode) {
+  const std::vector<uint8_t> burst(static_cast<size_t>(bytes), kDimmerBurstByte);
+  if (transmit) transmit(burst.data(), bytes, kDimmerSlotUs, outputMode);
+}
+
+}  // namespace
+
+DimmerPattern DimmerPatternFor(std::string_view code) {
+  return ToLower(TrimBlanks(code)) == "g1" ? kDimmerOnOff : kDimmerDimBright;
+}
+
+ircode::IrTransmit PulsioTransmit() {
+  return [](const uint8_t* bytes, int lenBytes, int slotUs, int mode) {
+    return static_cast<int>(IRSend(bytes, lenBytes, slotUs, mode));
+  };
+}
+
+std::string SendIrDimmerCommand(std::string_view code, int outputMode, bool beepOn,
+                                const ircode::IrTransmit& transmit, const ircode::Beeper& beep) {
+  const DimmerPattern pattern = DimmerPatternFor(code);
+  if (beepOn) SoundBeep(beep, 5000);
+  SendBurst(transmit, pattern.firstBytes, outputMode);
+  platform::ActiveClock().SleepMs(pattern.pauseMs);
+  SendBurst(transmit, pattern.secondBytes, outputMode);
+  if (beepOn) SoundBeep(beep, 2000);
+  return std::string(kIrDimmerDone);
+}
+
+ircode::DimmerTransmission IrDimmerTransmission(int outputMode, bool beepOn, ircode::IrTransmit transmit,
+                                                ircode::Beeper beep) {
+  return [=](const ircode::DeviceParams&, int, const std::string& code) {
+    return SendIrDimmerCommand(code, outputMode, beepOn, transmit, beep);
+  };
+}
+
+}  // namespace qvx::devices
