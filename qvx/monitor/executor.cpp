@@ -1,0 +1,165 @@
+#include "qvx/monitor/executor.h"
+
+#include "platform/sound.h"
+#include "pulsio/pulsio.h"
+#include "qvx/config/text.h"
+#include "qvx/devices/dimmer.h"
+#include "qvx/devices/launcher.h"
+#include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/serialport.h"
+
+namespace qvx::monitor {
+namespace {
+
+constexpr int kStartBeepHz = 5000;
+constexpr int kEndBeepHz = 2000;
+constexpr int kBeepMs = 50;
+
+// Beeps when BEEPON is on.
+void FrameBeep(const ExecutorContext& context, int frequencyHz) {
+  if (context.config.general.beepOn) platform::Beep(frequencyHz, kBeepMs);
+}
+
+ircode::Beeper SystemBeeper() {
+  return [](int frequencyHz, int durationMs) {
+    platform::Beep(static_cast<uint32_t>(frequencyHz), static_cast<uint32_t>(durationMs));
+  };
+}
+
+std::string ApplicationBranch(ExecutorContext& context) {
+  if (!context.config.general.applicationEna) return "Application device is disabled!";
+  FrameBeep(context, kStartBeepHz);
+  const std::string status =
+      devices::LaunchApplication(context.config.text, context.config.currentCommand);
+  if (status != devices::kApplicationError) FrameBeep(context, kEndBeepHz);
+  return status;
+}
+
+std::string WinampBranch(ExecutorContext& context) {
+  const GeneralParams& general = context.config.general;
+  if (!general.winampEna) return "Winamp is disabled!";
+  FrameBeep(context, kStartBeepHz);
+  if (!context.winamp) context.winamp = std::make_unique<devices::clsWinamp>(general.winampPath);
+  const std::string& command = context.config.currentCommand;
+  const std::string status = devices::ExecuteWinampCommand(*context.winamp, context.playlistOffset,
+                                                           general.winampPath, command);
+  if (devices::WinampClosingBeep(command)) FrameBeep(context, kEndBeepHz);
+  return status;
+}
+
+std::string X10Branch(ExecutorContext& context, platform::PortHandle irPort) {
+  devices::X10Request request;
+  request.device = context.config.currentDevice;
+  request.command = context.config.currentCommand;
+  request.variant = context.variant;
+  request.functionFromWord = !context.window.x10Function.has_value();
+  request.selectedFunction = context.window.x10Function.value_or(devices::kX10On);
+  request.dimPercent = context.window.dimAmount;
+  request.irPort = irPort;
+  return devices::ExecuteX10Command(context.x10, context.config, request);
+}
+
+// The infrared port of a gateway, opened for one transmission when Pulsio holds none.
+class GatewayPort {
+ public:
+  explicit GatewayPort(int comPort) {
+    handle_ = GetHandle();
+    if (handle_ < 1) {
+      handle_ = ircode::OpenPort(comPort);
+      if (handle_ < 1) return;
+      SetHandle(handle_);
+    }
+  }
+  ~GatewayPort() {
+    if (handle_ > 0) {
+      ircode::ClosePort(handle_);
+      SetHandle(0);
+    }
+  }
+  GatewayPort(const GatewayPort&) = delete;
+  GatewayPort& operator=(const GatewayPort&) = delete;
+  bool open() const { return handle_ > 0; }
+  platform::PortHandle handle() const { return handle_; }
+
+ private:
+  platform::PortHandle handle_ = platform::kPortClosed;
+};
+
+std::string InfraredBranch(ExecutorContext& context, const std::string& lowerDevice) {
+  const ConfigStore& config = context.config;
+  const GeneralParams& general = config.general;
+  const bool gateway = context.variant == Variant::Gateway;
+  if (!general.irOutEna) return "Infrared output is disabled!";
+
+  ircode::SendRequest request;
+  request.device = config.currentDevice;
+  request.command = config.currentCommand;
+  request.irOutEnabled = general.irOutEna;
+  request.outputMode = general.outputMode;
+  request.beepOn = general.beepOn;
+  request.gateway = gateway;
+  request.recorded = context.window.recorded;
+  const bool recorded = lowerDevice == "recorded";
+  if (!recorded) {
+    if (const auto texts = FindDeviceParams(config.text, config.currentDevice, ParamScope::WithinSection))
+      request.deviceParams = ircode::DeviceParamsFromTexts(texts->gproto, texts->sendpls,
+                                                           texts->repeat, texts->bitg, texts->bit0,
+                                                           texts->bit1, texts->grepeat);
+  }
+  if (gateway || context.window.source == CodeSource::Configuration) {
+    request.codeField =
+        FindCommandCode(config.text, config.currentDevice, config.currentCommand).value_or("");
+    if (request.deviceParams) request.slotField = std::to_string(request.deviceParams->sendplsUs);
+  } else {
+    request.codeField = context.window.codeStr;
+    request.slotField = context.window.sendPulse;
+  }
+  request.dimmerEnabled = general.irDimEna;
+  request.dimmer = devices::IrDimmerTransmission(general.outputMode, general.beepOn);
+  const ircode::IrTransmit transmit = devices::PulsioTransmit();
+
+  if (!gateway || recorded) {
+    const ircode::SendOutcome outcome =
+        ircode::SendIRCommand(context.send, request, transmit, SystemBeeper());
+    if (outcome.display) context.display = outcome.display;
+    return outcome.status;
+  }
+
+  // A gateway takes the port for this one transmission; without it nothing can be sent.
+  GatewayPort port(general.comPort);
+  if (!port.open()) return kIrPortError;
+  ircode::SetTxdBreak(false, port.handle());
+  ircode::SetDtrLine(false, port.handle());
+  if (general.outputMode == 1) ircode::SetPortMode(115200, 6, port.handle());
+  return ircode::SendIRCommand(context.send, request, transmit, SystemBeeper()).status;
+}
+
+}  // namespace
+
+std::string ExecuteCommand(ExecutorContext& context) {
+  const GeneralParams& general = context.config.general;
+  const bool gateway = context.variant == Variant::Gateway;
+  const platform::PortHandle irPort = gateway ? GetHandle() : context.irPort;
+  if (general.outputMode == 1) ircode::SetPortMode(115200, 6, irPort);
+
+  const std::string device = ToLower(context.config.currentDevice);
+  if (device.starts_with("x10")) {
+    // A gateway has no infrared port open; an X10 interface that shares it needs it opened.
+    if (gateway && general.x10Ena && general.x10Com < 1) {
+      GatewayPort port(general.comPort);
+      return X10Branch(context, port.handle());
+    }
+    return X10Branch(context, irPort);
+  }
+  if (!gateway && device == "mouse" && general.mouseEna) {
+    if (!context.mouse) context.mouse = std::make_unique<devices::clsMouse>();
+    return devices::ExecuteMouseCommand(*context.mouse, context.config.currentCommand);
+  }
+  if (!gateway && device == "keyboard" && general.keyboardEna)
+    return devices::ExecuteKeyboardCommand(context.config.currentCommand);
+  if (device == "application") return ApplicationBranch(context);
+  if (device == "winamp") return WinampBranch(context);
+  return InfraredBranch(context, device);
+}
+
+}  // namespace qvx::monitor

@@ -1,0 +1,61 @@
+#pragma once
+
+// The command executor: carries out one output command (the current device and command of the
+// configuration store) on the output its device name selects, and returns one status text.
+// The main program and the gateways run the same code; their differences are the Variant.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/serial.h"
+#include "qvx/config/devices.h"
+#include "qvx/config/store.h"
+#include "qvx/devices/mouse.h"
+#include "qvx/devices/winamp.h"
+#include "qvx/devices/x10.h"
+#include "qvx/ircode/irsend.h"
+
+namespace qvx::monitor {
+
+// Where an infrared command's code and slot length come from.
+enum class CodeSource {
+  Window,         // the main window's code and slot-length fields (its Send button)
+  Configuration,  // the code stored for the command and the device's SENDPLS (monitored events)
+};
+
+// What the main window shows when it asks for an execution.
+struct WindowFields {
+  CodeSource source = CodeSource::Configuration;
+  std::string codeStr;                   // CodeStr
+  std::string sendPulse;                 // SendPulse
+  ircode::RecordedIndicators recorded;   // the last recording's indicators, for Recorded
+  std::optional<int> x10Function;        // position of the selected X10 command; from the word when unset
+  int dimAmount = 50;                    // DIMScroll, in percent
+};
+
+// The state the executor keeps and reads, one per program (or per gateway request).
+struct ExecutorContext {
+  explicit ExecutorContext(ConfigStore& store, Variant programVariant)
+      : config(store), variant(programVariant) {}
+
+  ConfigStore& config;
+  Variant variant;
+  platform::PortHandle irPort = platform::kPortClosed;  // the infrared port (main program)
+  ircode::SendState send;                  // DeviceParams and the RC5 toggle
+  devices::X10State x10;                   // the X10 port and name table
+  std::int16_t playlistOffset = 0;         // browsing offset of the player words
+  std::unique_ptr<devices::clsWinamp> winamp;  // created on first use
+  std::unique_ptr<devices::clsMouse> mouse;    // created on first use
+  WindowFields window;                     // main program only
+  std::optional<ircode::ProtocolDisplay> display;  // labels refreshed by the infrared branch
+};
+
+// Text of an infrared transmission whose port could not be opened (gateways).
+inline constexpr const char* kIrPortError = "Cannot open COM port for infrared interface!";
+
+// Runs the current output command and returns its status text (empty when the output gives none).
+std::string ExecuteCommand(ExecutorContext& context);
+
+}  // namespace qvx::monitor
