@@ -11,6 +11,8 @@ packages=(
   # their tests: a virtual X server, a private session bus, a real media player
   xvfb dbus-daemon vlc-bin vlc-plugin-base
   libasound2-dev
+  # the gateways' tests: a real web server with CGI, a WML well-formedness check
+  lighttpd libxml2-utils
 )
 
 missing=()

@@ -44,11 +44,11 @@ std::string Crlf(const std::string& text) {
   return result;
 }
 
-std::filesystem::path DeliveredConfig() {
-  const char* dir = std::getenv("QVX_TEST_DATA");
-  if (dir == nullptr) throw std::runtime_error("QVX_TEST_DATA is not set");
-  return std::filesystem::path(dir) / "pelgrin.cfg";
-}
+std::filesystem::path SourceDir() { return QVX_SOURCE_DIR; }
+
+std::filesystem::path BinDir() { return QVX_BIN_DIR; }
+
+std::filesystem::path DeliveredConfig() { return SourceDir() / "data" / "pelgrin.cfg"; }
 
 void ScriptedPrompter::ShowStatus(std::string_view text) { statuses.emplace_back(text); }
 

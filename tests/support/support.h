@@ -34,6 +34,10 @@ void WriteFile(const std::filesystem::path& path, const std::string& data);
 // Turns LF line ends into CR LF, so test texts can be written readably.
 std::string Crlf(const std::string& text);
 
+// The project's source tree.
+std::filesystem::path SourceDir();
+// Where the build puts the programs (and a copy of the delivered configuration).
+std::filesystem::path BinDir();
 // The delivered default configuration file.
 std::filesystem::path DeliveredConfig();
 

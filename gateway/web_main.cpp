@@ -1,0 +1,3 @@
+#include "gateway/program.h"
+
+int main() { return qvx::gateway::RunGatewayProgram(qvx::gateway::PageKind::Web); }

@@ -1,0 +1,78 @@
+#include "platform/sim/standard_peers.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "platform/sim/cm11_peer.h"
+#include "platform/sim/virtual_clock.h"
+
+namespace platform::sim {
+namespace {
+
+struct StandardPeers {
+  std::unique_ptr<VirtualClock> virtualClock;
+  std::shared_ptr<IrPeer> ir;
+  std::shared_ptr<Cm11Peer> cm11;
+  std::string captureFile;
+};
+
+StandardPeers& Peers() {
+  static StandardPeers peers;
+  return peers;
+}
+
+const char* KindName(TxEvent::Kind kind) {
+  switch (kind) {
+    case TxEvent::Kind::Dtr: return "dtr";
+    case TxEvent::Kind::Break: return "break";
+    case TxEvent::Kind::Character: return "char";
+  }
+  return "?";
+}
+
+void WriteCapture() {
+  const StandardPeers& peers = Peers();
+  if (peers.captureFile.empty() || !peers.ir) return;
+  std::ofstream out(peers.captureFile, std::ios::app);
+  for (const TxEvent& event : peers.ir->Captured())
+    out << KindName(event.kind) << ' ' << (event.on ? 1 : 0) << ' ' << int{event.byte} << ' '
+        << event.startNs << ' ' << event.endNs << '\n';
+}
+
+}  // namespace
+
+void RegisterStandardPeers() {
+  StandardPeers& peers = Peers();
+  if (peers.ir) return;
+  if (const char* clock = std::getenv("QVX_SIM_CLOCK"); clock && std::string(clock) == "virtual") {
+    peers.virtualClock = std::make_unique<VirtualClock>();
+    SetActiveClock(peers.virtualClock.get());
+  }
+  Clock& clock = ActiveClock();
+  peers.ir = InstallIrPeer("ir", clock);
+  peers.cm11 = InstallCm11Peer("cm11", clock);
+  if (const char* capture = std::getenv("QVX_SIM_CAPTURE"); capture && *capture) {
+    peers.captureFile = capture;
+    std::atexit(WriteCapture);
+  }
+}
+
+std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path) {
+  std::vector<TxEvent> events;
+  std::ifstream in(path);
+  std::string kind;
+  int on = 0, byte = 0;
+  int64_t startNs = 0, endNs = 0;
+  while (in >> kind >> on >> byte >> startNs >> endNs) {
+    TxEvent event{TxEvent::Kind::Character, startNs, endNs, on != 0, static_cast<uint8_t>(byte)};
+    if (kind == "dtr") event.kind = TxEvent::Kind::Dtr;
+    if (kind == "break") event.kind = TxEvent::Kind::Break;
+    events.push_back(event);
+  }
+  return events;
+}
+
+}  // namespace platform::sim

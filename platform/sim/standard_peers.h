@@ -1,0 +1,22 @@
+#pragma once
+
+// The simulated devices a program offers for COMn=sim:NAME, so that it runs without hardware.
+
+#include <filesystem>
+#include <vector>
+
+#include "platform/sim/ir_peer.h"
+
+namespace platform::sim {
+
+// Registers "sim:ir" (infrared receiver and transmitter) and "sim:cm11" (X10 interface) on the
+// process's clock. Two environment variables serve tests of whole programs:
+//   QVX_SIM_CLOCK=virtual  runs the process on a virtual clock, so timed work costs no time;
+//   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends.
+// Calling it again does nothing.
+void RegisterStandardPeers();
+
+// The transmitter events of a capture file, in order; empty when it cannot be read.
+std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path);
+
+}  // namespace platform::sim
