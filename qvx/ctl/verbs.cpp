@@ -11,6 +11,7 @@
 #include "qvx/config/general.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
+#include "qvx/ctl/exec_verb.h"
 
 namespace qvx {
 namespace {
@@ -91,6 +92,7 @@ const std::vector<Verb>& VerbTable() {
       {"code", "code DEVICE COMMAND     the stored code of a command", 2, Code},
       {"params", "params DEVICE           the seven protocol parameters of a device", 1, Params},
       {"set", "set KEY VALUE           change a general key and save", 2, Set},
+      {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, ExecVerb},
   };
   return verbs;
 }

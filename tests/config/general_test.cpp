@@ -43,7 +43,7 @@ TEST(LoadGeneral, ReadsTheDeliveredFile) {
   EXPECT_TRUE(store.general.irInEna);
   EXPECT_TRUE(store.general.x10Ena);
   EXPECT_FALSE(store.general.btEna);
-  EXPECT_EQ(store.general.winampPath, "mpv");
+  EXPECT_EQ(store.general.winampPath, "vlc");
   EXPECT_EQ(store.general.bt[9], "");
   EXPECT_EQ(store.version, "1.0.0");
 }

@@ -1,0 +1,71 @@
+#include "qvx/ctl/exec_verb.h"
+
+#include <ostream>
+
+#include "platform/sim/standard_peers.h"
+#include "pulsio/pulsio.h"
+#include "qvx/config/devices.h"
+#include "qvx/config/store.h"
+#include "qvx/config/text.h"
+#include "qvx/ircode/serialport.h"
+#include "qvx/monitor/executor.h"
+
+namespace qvx {
+namespace {
+
+// Whether the command goes out through the infrared port (as light, or to an X10 interface
+// that shares the port).
+bool NeedsInfraredPort(const ConfigStore& store) {
+  switch (GetDeviceKind(store.currentDevice)) {
+    case DeviceKind::X10:
+      return store.general.x10Com < 1;
+    case DeviceKind::Winamp:
+    case DeviceKind::Application:
+      return false;
+    case DeviceKind::Mouse:
+      return !store.general.mouseEna;
+    case DeviceKind::Keyboard:
+      return !store.general.keyboardEna;
+    default:
+      return true;
+  }
+}
+
+}  // namespace
+
+int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+             std::ostream& err) {
+  const std::string& output = args[0];
+  if (output.find('&') == std::string::npos) {
+    err << "qvxctl: " << output << " is not an output command (DEVICE&COMMAND)\n";
+    return 2;
+  }
+  platform::sim::RegisterStandardPeers();
+  SplitOutputCommand(store, output);
+
+  monitor::ExecutorContext context(store, Variant::MainProgram);
+  // Like the main window, hold the infrared port with DTR off and lend it to the library.
+  if (NeedsInfraredPort(store) && store.general.irOutEna) {
+    context.irPort = ircode::OpenPort(store.general.comPort);
+    if (context.irPort < 1) {
+      err << "qvxctl: cannot open COM" << store.general.comPort << " for the infrared interface\n";
+      return 1;
+    }
+    ircode::SetPortMode(115200, 6, context.irPort);
+    ircode::SetDtrLine(false, context.irPort);
+    SetHandle(context.irPort);
+  }
+  devices::LoadX10Section(context.x10.names, store.text);
+
+  const std::string status = monitor::ExecuteCommand(context);
+  out << status << '\n';
+
+  devices::CloseX10Port(context.x10, store.general.x10Com);
+  if (context.irPort > 0) {
+    SetHandle(0);
+    ircode::ClosePort(context.irPort);
+  }
+  return TrimBlanks(status).ends_with('!') ? 1 : 0;
+}
+
+}  // namespace qvx

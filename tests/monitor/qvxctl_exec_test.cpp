@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/sim/standard_peers.h"
+#include "qvx/ctl/verbs.h"
+#include "tests/support/support.h"
+
+namespace qvx {
+namespace {
+
+struct CtlRun {
+  int status;
+  std::string out, err;
+};
+
+// qvxctl over a copy of the delivered configuration, with the simulated devices on a virtual
+// clock so that transmissions and X10 polls take no time.
+class QvxctlExec : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(test::DeliveredConfig(), config_);
+    ::setenv("QVX_SIM_CLOCK", "virtual", 1);
+    ::setenv("QVX_AUDIO_DEVICE", "none", 1);
+    ::unsetenv("DISPLAY");
+  }
+  CtlRun Exec(const std::string& output) {
+    std::ostringstream out, err;
+    const std::vector<std::string> args = {"--config", config_.string(), "exec", output};
+    const int status = RunQvxctl(args, out, err);
+    return {status, out.str(), err.str()};
+  }
+  test::TempDir dir_;
+  std::filesystem::path config_ = dir_ / "pelgrin.cfg";
+};
+
+TEST_F(QvxctlExec, RunsOutputCommandsAndReportsFailures) {
+  ::setenv("QVX_COM1", "sim:ir", 1);
+  CtlRun run = Exec("TV&Power");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "TV Power executed.\n");
+
+  run = Exec("Application&Missing");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "Error handling application!\n");
+
+  run = Exec("Mouse&LEFTUP");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Mouse LEFTUP\n");
+
+  run = Exec("nothing to split");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "qvxctl: nothing to split is not an output command (DEVICE&COMMAND)\n");
+}
+
+TEST_F(QvxctlExec, SwitchesAnX10ModuleThroughTheSharedPort) {
+  ::setenv("QVX_COM1", "sim:cm11", 1);
+  const CtlRun run = Exec("X10&Lamp&Off");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "X10-lamp Off.\n");
+}
+
+TEST_F(QvxctlExec, SaysSoWhenTheInfraredPortCannotBeOpened) {
+  ::setenv("QVX_COM1", (dir_ / "no-such-device").c_str(), 1);
+  const CtlRun run = Exec("VCR&Play");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "qvxctl: cannot open COM1 for the infrared interface\n");
+}
+
+}  // namespace
+}  // namespace qvx
