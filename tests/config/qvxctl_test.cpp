@@ -35,7 +35,7 @@ TEST_F(QvxctlTest, ListsDevicesCommandsCodesAndParameters) {
   CtlRun run = Ctl({"devices"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
-            "TV\nVCR\nAmp\nX10&Lamp\nX10&Heater\nWinamp\nApplication\nMouse\nIR Dimmer\nRecorded\n");
+            "TV\nVCR\nAmp\nX10&Lamp\nX10&Heater\nWinamp\nApplication\nMouse\nRecorded\n");
   EXPECT_EQ(Ctl({"commands", "tv"}).out, "Power\nVol+\nVol-\nCh+\nCh-\n");
   EXPECT_EQ(Ctl({"commands", "X10&Lamp"}).out, "All-U-Off\nAll-L-On\nOn\nOff\nDim\nBri\nAll-L-Off\n");
   EXPECT_EQ(Ctl({"code", "Amp", "standby"}).out, "G11010000001100\n");

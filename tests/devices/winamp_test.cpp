@@ -1,5 +1,6 @@
 #include "qvx/devices/winamp.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -113,9 +114,9 @@ TEST_F(WinampTest, PlaySkipAndBrowseThePlaylist) {
       {"prev in pl", "bravo", -1},
       {"Play", "bravo(>)  ", 0},
   });
-  EXPECT_EQ(winamp_->IsPlaying(), 1);
+  EXPECT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 1; }, 5000));
   RunSteps({{"stop", "Stop playing.", 0}});
-  EXPECT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 0; }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 0; }, 8000));
 }
 
 TEST_F(WinampTest, BrowsingStopsAtBothEndsOfThePlaylist) {
@@ -165,19 +166,19 @@ TEST_F(WinampTest, WithoutAnyPlayerTheWordsStillAnswer) {
 TEST_F(WinampTest, PauseAndSeekWordsActOnTheCurrentSong) {
   StartPlayer();
   RunSteps({{"play", "alpha(>)  ", 0}});
-  ASSERT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 1; }, 2000));
+  ASSERT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 1; }, 8000));
   offset_ = 2;
   RunSteps({{"pause", "alpha(||)  ", 0}});
-  EXPECT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 3; }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 3; }, 8000));
   RunSteps({{"pause", "alpha(||)  ", 0}});
-  EXPECT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 1; }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return winamp_->IsPlaying() == 1; }, 8000));
 
   long long before = winamp_->SongPos();
   RunSteps({{"ffw", "alpha(>>)  ", 0}});
-  EXPECT_TRUE(WaitUntil([&] { return winamp_->SongPos() >= before + 4000; }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return winamp_->SongPos() >= before + 4000; }, 8000));
   long long ahead = winamp_->SongPos();
   RunSteps({{"rew", "alpha(<<)  ", 0}});
-  EXPECT_TRUE(WaitUntil([&] { return winamp_->SongPos() <= ahead - 3000; }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return winamp_->SongPos() <= ahead - 3000; }, 8000));
 }
 
 TEST_F(WinampTest, ButtonWordsAnswerTheirTexts) {
@@ -222,9 +223,10 @@ TEST_F(WinampTest, PlaylistOperationsReachThePlayer) {
   EXPECT_EQ(winamp_->PlaylistSong(0), "");
 
   winamp_->StartPlay();
-  ASSERT_TRUE(WaitUntil([&] { return winamp_->SongLen() == 60; }, 3000));
+  ASSERT_TRUE(WaitUntil([&] { return winamp_->SongLen() == 60; }, 8000));
   winamp_->JumpToTime(30000);
-  EXPECT_TRUE(WaitUntil([&] { return winamp_->SongPos() >= 29000; }, 2000));
+  // A loaded machine may keep the player busy for a while; the seek must arrive all the same.
+  EXPECT_TRUE(WaitUntil([&] { return winamp_->SongPos() >= 29000; }, 8000));
 
 }
 
@@ -252,8 +254,9 @@ TEST_F(WinampTest, PowerOnStartsTheConfiguredPlayerOnceAndPowerOffClosesIt) {
 }
 
 TEST_F(WinampTest, AnyWordStartsAPlayerThatIsNotRunning) {
-  // The player is not there yet, so the text has no song name; the next word finds it.
-  EXPECT_EQ(Run("play"), "(>)  ");
+  // The player is just starting: whether it can name the song yet depends on how fast it comes
+  // up; the next word finds it in any case.
+  EXPECT_THAT(Run("play"), ::testing::AnyOf("(>)  ", "alpha(>)  "));
   ASSERT_TRUE(WaitForPlayer());
   EXPECT_EQ(StartedPlayers().size(), 1u);
   EXPECT_EQ(Run("getname"), "alpha");
