@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/stdstreams.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,21 +11,6 @@
 #include <vector>
 
 namespace platform {
-namespace {
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-}  // namespace
 
 bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, std::string& error) {
   // Writing through a symbolic link replaces the file it points to, not the link.
@@ -51,7 +38,7 @@ bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, s
   struct stat old {};
   const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
   if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of");
-  if (!WriteAll(fd, data)) return fail("cannot write");
+  if (!OutputStream(fd).Write(data)) return fail("cannot write");
   if (::fsync(fd) != 0) return fail("cannot flush");
   if (::close(fd) != 0) {
     error = std::string("cannot close ") + name.data() + ": " + std::strerror(errno);

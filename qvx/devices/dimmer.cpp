@@ -6,18 +6,10 @@
 #include "platform/sound.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/text.h"
+#include "qvx/devices/beep.h"
 
 namespace qvx::devices {
 namespace {
-
-void SoundBeep(const ircode::Beeper& beep, int frequencyHz) {
-  constexpr int kBeepMs = 50;
-  if (beep) {
-    beep(frequencyHz, kBeepMs);
-  } else {
-    platform::Beep(static_cast<uint32_t>(frequencyHz), kBeepMs);
-  }
-}
 
 void SendBurst(const ircode::IrTransmit& transmit, int bytes, int outputMode) {
   const std::vector<uint8_t> burst(static_cast<size_t>(bytes), kDimmerBurstByte);
@@ -39,11 +31,11 @@ ircode::IrTransmit PulsioTransmit() {
 std::string SendIrDimmerCommand(std::string_view code, int outputMode, bool beepOn,
                                 const ircode::IrTransmit& transmit, const ircode::Beeper& beep) {
   const DimmerPattern pattern = DimmerPatternFor(code);
-  if (beepOn) SoundBeep(beep, 5000);
+  if (beepOn) FrameBeep(beep, kStartBeepHz);
   SendBurst(transmit, pattern.firstBytes, outputMode);
   platform::ActiveClock().SleepMs(pattern.pauseMs);
   SendBurst(transmit, pattern.secondBytes, outputMode);
-  if (beepOn) SoundBeep(beep, 2000);
+  if (beepOn) FrameBeep(beep, kEndBeepHz);
   return std::string(kIrDimmerDone);
 }
 

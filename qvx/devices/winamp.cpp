@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/process.h"
+#include "qvx/config/text.h"
 
 namespace qvx::devices {
 namespace {
@@ -11,12 +12,6 @@ namespace {
 namespace button = platform::player_button;
 
 constexpr int kVolumePresses = 5;
-std::string Lower(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return result;
-}
 
 // The words that press one button and answer with a fixed text.
 struct ButtonWord {
@@ -130,7 +125,7 @@ std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset
   }
   winamp.RefreshPlaylist();
 
-  std::string word = Lower(command);
+  std::string word = ToLower(command);
   if (word == "power on") {
     // A player started a moment ago is not started a second time.
     if (!startedNow) StartWinamp(winampPath);
@@ -186,7 +181,7 @@ std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset
 }
 
 bool WinampClosingBeep(std::string_view command) {
-  std::string word = Lower(command);
+  std::string word = ToLower(command);
   return word != "volup" && word != "voldown";
 }
 

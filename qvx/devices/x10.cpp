@@ -7,6 +7,7 @@
 #include "platform/sound.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
+#include "qvx/devices/beep.h"
 #include "qvx/ircode/serialport.h"
 
 namespace qvx::devices {
@@ -61,15 +62,6 @@ int LeadingNumber(std::string_view text) {
     value = std::min(value * 10 + (c - '0'), 100'000);  // far outside any unit; no overflow
   }
   return negative ? -value : value;
-}
-
-void SoundBeep(const ircode::Beeper& beep, int frequencyHz) {
-  constexpr int kBeepMs = 50;
-  if (beep) {
-    beep(frequencyHz, kBeepMs);
-  } else {
-    platform::Beep(static_cast<uint32_t>(frequencyHz), kBeepMs);
-  }
 }
 
 // Polls for the interface's reply every 200 ms, at most `reads` times; true when the first
@@ -217,7 +209,7 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
   const bool gateway = request.variant == Variant::Gateway;
   // A gateway runs once per request; the main program reloads when a module is selected.
   if (gateway) LoadX10Section(state.names, store.text);
-  if (general.beepOn) SoundBeep(beep, 5000);
+  if (general.beepOn) FrameBeep(beep, kStartBeepHz);
   ircode::SetPortMode(kX10BaudRate, kX10DataBits, state.port);
 
   const std::string module = ModuleName(request.device);
@@ -251,7 +243,7 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
   }
   sent = SendX10Code(state.port, house, unit, function, amount) && sent;
   if (!sent) return std::string(kX10SendError);
-  if (general.beepOn) SoundBeep(beep, 2000);
+  if (general.beepOn) FrameBeep(beep, kEndBeepHz);
   return "X10-" + module + " " + request.command + ".";
 }
 

@@ -3,6 +3,7 @@
 #include "platform/sound.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/text.h"
+#include "qvx/devices/beep.h"
 #include "qvx/devices/dimmer.h"
 #include "qvx/devices/launcher.h"
 #include "qvx/ircode/deviceparams.h"
@@ -11,13 +12,12 @@
 namespace qvx::monitor {
 namespace {
 
-constexpr int kStartBeepHz = 5000;
-constexpr int kEndBeepHz = 2000;
-constexpr int kBeepMs = 50;
+using devices::kEndBeepHz;
+using devices::kStartBeepHz;
 
 // Beeps when BEEPON is on.
 void FrameBeep(const ExecutorContext& context, int frequencyHz) {
-  if (context.config.general.beepOn) platform::Beep(frequencyHz, kBeepMs);
+  if (context.config.general.beepOn) devices::FrameBeep({}, frequencyHz);
 }
 
 ircode::Beeper SystemBeeper() {
