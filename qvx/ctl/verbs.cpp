@@ -11,6 +11,7 @@
 #include "qvx/config/general.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
+#include "qvx/ctl/ir_verbs.h"
 
 namespace qvx {
 namespace {
@@ -91,6 +92,10 @@ const std::vector<Verb>& VerbTable() {
       {"code", "code DEVICE COMMAND     the stored code of a command", 2, Code},
       {"params", "params DEVICE           the seven protocol parameters of a device", 1, Params},
       {"set", "set KEY VALUE           change a general key and save", 2, Set},
+      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, EncodeVerb},
+      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, SendVerb},
+      {"learn", "learn                   record one press and print its decode", 0, LearnVerb},
+      {"decode", "decode FILE             decode a recording of at most 600 bytes", 1, DecodeVerb},
   };
   return verbs;
 }
