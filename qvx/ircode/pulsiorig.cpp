@@ -94,6 +94,7 @@ SentCommand RandomCommand(SentKind kind, std::mt19937& rng) {
 PulsioRig::PulsioRig(std::string peerName, platform::sim::ReceiverWiring wiring)
     : peerName_(std::move(peerName)) {
   clock_.SetLineReadCostNs(kRigLineReadNs);
+  clock_.SetCounterReadCostNs(kRigCounterReadNs);
   scopedClock_ = std::make_unique<platform::ScopedClock>(clock_);
   peer_ = platform::sim::InstallWiredIrPeer(peerName_, clock_, wiring);
   handle_ = platform::OpenSerialTarget("sim:" + peerName_);
@@ -126,16 +127,22 @@ PulsioRig::Sent PulsioRig::Send(SendState& state, const SentCommand& command, in
   return sent;
 }
 
-std::optional<std::vector<uint8_t>> PulsioRig::Record(const std::vector<LightMark>& light,
-                                                      const platform::sim::ReceiverDistortion& distortion,
-                                                      std::mt19937& rng, int procDelayUs,
-                                                      int receiverType) {
+void PulsioRig::Play(const std::vector<LightMark>& light,
+                     const platform::sim::ReceiverDistortion& distortion, std::mt19937& rng,
+                     int receiverType) {
   const bool irMouse = receiverType == kReceiverIRMouse;
   SetRtsLine(true, handle_);
   SetDtrLine(irMouse, handle_);
   SetTxdBreak(false, handle_);
   peer_->PlayMarks(platform::sim::DistortLight(light, distortion, rng), kPlayDelayUs);
-  return RecordWithPulsio(irMouse, procDelayUs, kRecordBytes);
+}
+
+std::optional<std::vector<uint8_t>> PulsioRig::Record(const std::vector<LightMark>& light,
+                                                      const platform::sim::ReceiverDistortion& distortion,
+                                                      std::mt19937& rng, int procDelayUs,
+                                                      int receiverType) {
+  Play(light, distortion, rng, receiverType);
+  return RecordWithPulsio(receiverType == kReceiverIRMouse, procDelayUs, kRecordBytes);
 }
 
 }  // namespace qvx::ircode::sim

@@ -19,8 +19,10 @@
 
 namespace qvx::ircode::sim {
 
-// One sample on the rig's clock: a modem-line read of 5 us plus a pause of PROCDELAY 50 us.
+// One sample on the rig's clock: a modem-line read of 5 us plus a pause of PROCDELAY 50 us
+// (plus up to half a microsecond of counter reads).
 inline constexpr int64_t kRigLineReadNs = 5000;
+inline constexpr int64_t kRigCounterReadNs = 250;
 inline constexpr int kRigProcDelayUs = 50;
 
 // Commands of the device presets sent and learned back.
@@ -75,9 +77,14 @@ class PulsioRig {
   // light from what the port captured.
   Sent Send(SendState& state, const SentCommand& command, int outputMode);
 
-  // Plays light through a receiver with the given distortion as the remote, starting 20 ms
-  // from now, and records 600 bytes for the receiver type (lines set as its menu sets them)
-  // at the pause `procDelayUs`; nullopt when IRRecord saw no signal.
+  // Sets the lines of the receiver type as its menu does and plays light through a receiver
+  // with the given distortion as the remote, starting 20 ms from now.
+  void Play(const std::vector<platform::sim::LightMark>& light,
+            const platform::sim::ReceiverDistortion& distortion, std::mt19937& rng,
+            int receiverType);
+
+  // Plays as above and records 600 bytes for the receiver type at the pause `procDelayUs`;
+  // nullopt when IRRecord saw no signal.
   std::optional<std::vector<uint8_t>> Record(const std::vector<platform::sim::LightMark>& light,
                                              const platform::sim::ReceiverDistortion& distortion,
                                              std::mt19937& rng, int procDelayUs, int receiverType);

@@ -15,9 +15,6 @@ namespace {
 
 using platform::sim::ReceiverWiring;
 
-// Virtual cost of one counter read: a pause of p us then lasts p us plus 0.25 to 0.6 us.
-constexpr int64_t kCounterReadNs = 250;
-
 std::vector<int64_t> Durations(const sim::Light& light) {
   return std::vector<int64_t>(light.durationsUs.begin(), light.durationsUs.end());
 }
@@ -49,7 +46,8 @@ int UnitAt(double sampleUs, double phaseUs) {
 
 // The PROCDELAY the calibration rule should end with when a sample costs lineReadUs plus the
 // pause: the first pause from which the unit is 10 and the first from which it is 9, for every
-// sample period and phase the counter reads allow; then the middle of the two.
+// sample period and phase the counter reads allow (with reads of 250 ns a pause of p us lasts
+// p us plus 0.25 to 0.6 us); then the middle of the two.
 int PredictedProcDelay(double lineReadUs) {
   auto unitAlways = [&](int pauseUs, int unit) {
     for (double overheadUs : {0.25, 0.3, 0.35, 0.4, 0.45, 0.5, 0.55, 0.6}) {
@@ -68,11 +66,6 @@ int PredictedProcDelay(double lineReadUs) {
 
 class Calibration : public HwTest {
  protected:
-  void SetUp() override {
-    HwTest::SetUp();
-    clock_.SetCounterReadCostNs(kCounterReadNs);
-  }
-
   // A receiver of the given wiring on COM1, opened as the IR port, with the lines of its type.
   std::shared_ptr<platform::sim::IrPeer> Receiver(ReceiverWiring wiring, int64_t lineReadNs) {
     auto peer = InstallReceiver(1, wiring);

@@ -30,6 +30,9 @@ inline std::string PeerName(int portNumber) { return "hw-com" + std::to_string(p
 class HwTest : public ::testing::Test {
  protected:
   HwTest() {
+    // Cheap enough to keep waits of seconds quick, fine enough for microsecond timing.
+    clock_.SetCounterReadCostNs(250);
+    clock_.SetLineReadCostNs(1000);
     for (int n = 1; n <= kHighestListedPort; ++n) {
       portEnv_.push_back(std::make_unique<testing_support::ScopedEnv>(
           "QVX_COM" + std::to_string(n), "sim:" + PeerName(n)));
