@@ -16,8 +16,8 @@ void Sound(const Beeper& beep, int freqHz, int durationMs) {
   if (beep) beep(freqHz, durationMs);
 }
 
-// One recording with the lines the receiver type needs; nullopt also for a type that cannot
-// be calibrated (told apart by the caller).
+// One recording of a calibratable receiver type, with the lines it needs (FirM keeps the ones
+// its menu set); nullopt when no signal began within 5 s.
 std::optional<std::vector<uint8_t>> RecordForCalibration(const IrInterface& iface, int receiverType,
                                                          int pauseUs) {
   const PortHandle handle = iface.handle;

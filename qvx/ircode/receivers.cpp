@@ -122,6 +122,7 @@ std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store) {
 bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entry,
                    Prompter& prompter) {
   const long number = entry.size() > 3 ? LeadingNumber(entry.substr(3)) : 0;
+  if (number < 1 || number > 9999) return false;
   if (number == store.general.comPort) return true;
   if (store.general.comPort != 0 && iface.handle > 0) CloseIrPort(iface);
 

@@ -69,8 +69,8 @@ std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store);
 // The choice of an entry of the COM list ("COM" and the number). Nothing happens for the port
 // already in use. Otherwise the old port is closed, COMPORT is written (X10COM is cleared when
 // it named the new port), the new port is opened and, when that worked, the stored interface
-// settings are applied. Returns false when the new port could not be opened (or the entry
-// names no number), true otherwise.
+// settings are applied. Returns false when the new port could not be opened, or (changing
+// nothing) when the entry names no port number; true otherwise.
 bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entry,
                    Prompter& prompter);
 

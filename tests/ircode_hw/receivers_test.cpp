@@ -55,6 +55,11 @@ TEST_F(Receivers, ChoosingTheSamePortDoesNothing) {
   EXPECT_EQ(iface_.handle, before);
   EXPECT_TRUE(com1->IsOpen());
   EXPECT_EQ(qvx::test::ReadFile(store_.path), file);
+  for (const char* entry : {"COM", "COMx", "COM0", "", "COM-3"}) {
+    EXPECT_FALSE(ChangeComPort(iface_, store_, entry, prompter_)) << entry;
+  }
+  EXPECT_EQ(iface_.handle, before);
+  EXPECT_EQ(qvx::test::ReadFile(store_.path), file);
 }
 
 TEST_F(Receivers, ChoosingTheX10PortTakesItForInfraredAndClearsX10com) {
