@@ -103,32 +103,6 @@ TEST_F(PulsioLink, RecordButtonOnAnIrManLearnsItsBytes) {
   EXPECT_FALSE(nothing.decoded);
 }
 
-TEST_F(PulsioLink, RecordButtonOnADcdReceiverUsesThePauseGiven) {
-  auto peer = InstallReceiver(1, ReceiverWiring::DcdStandard);
-  OpenIrPort(1);
-  ChooseReceiverType(iface_, store_, kReceiverDcdStd, prompter_);
-  clock_.SetLineReadCostNs(5'000);
-  clock_.SetCounterReadCostNs(250);
-  // A SONY frame of 600 us units: at PROCDELAY 50 (about 55 us a sample) the unit is 10 or 11.
-  std::vector<int64_t> frame{2400};
-  for (char bit : std::string("100000010000")) {
-    frame.push_back(600);
-    frame.push_back(bit == '1' ? 1200 : 600);
-  }
-  frame.push_back(45'000 - 2400 - 12 * 600 - 1200 - 11 * 600);
-  std::vector<int64_t> held;
-  for (int i = 0; i < 5; ++i) held.insert(held.end(), frame.begin(), frame.end());
-  peer->PlayRemote(held, 50'000);
-
-  LearnContext context;
-  const LearnResult result = RecordCommand(context, kReceiverDcdStd, false,
-                                           PulsioRecordSource(iface_.handle, 50), LearnEnv{});
-  EXPECT_EQ(result.codeStr, "G100000010000");
-  EXPECT_EQ(result.Status(), "A valid SONY type command has been received.");
-  EXPECT_EQ(result.addrVal, "1");
-  EXPECT_EQ(result.cmdVal, "1");
-}
-
 TEST_F(PulsioLink, TransmitPlaysTheSlotsOnDtrOrTxd) {
   auto peer = InstallReceiver(1, ReceiverWiring::DcdStandard);
   OpenIrPort(1);

@@ -60,24 +60,6 @@ TEST(ReceiverWiring, PowerAndLinesFollowTheHostsLines) {
   }
 }
 
-TEST(ReceiverWiring, SettingTheSameLineChoiceAgainKeepsTheLines) {
-  VirtualClock clock;
-  auto peer = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
-  auto port = peer->OpenPort();
-  PortSettings settings;
-  ASSERT_TRUE(port->GetSettings(settings));
-  settings.dtrControl = LineControl::Disable;
-  settings.rtsControl = LineControl::Disable;
-  ASSERT_TRUE(port->SetSettings(settings));  // a new choice drives the lines
-  EXPECT_FALSE(peer->LineOn(OutputLine::Dtr));
-  ASSERT_TRUE(port->SetLine(OutputLine::Dtr, true));
-  ASSERT_TRUE(port->SetLine(OutputLine::Rts, true));
-  settings.baudRate = 115200;
-  ASSERT_TRUE(port->SetSettings(settings));  // the same choice leaves them as set by hand
-  EXPECT_TRUE(peer->LineOn(OutputLine::Dtr));
-  EXPECT_TRUE(peer->LineOn(OutputLine::Rts));
-}
-
 class IrManBox : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -152,13 +134,6 @@ TEST_F(IrManBox, OtherFormatsOrOrdersOrAPowerDropLeaveItWaiting) {
   EXPECT_EQ(ReadAfterMs(100), "ok");
   Power(false);
   EXPECT_FALSE(peer_->Initialised());
-}
-
-TEST_F(IrManBox, APressWaitingForReadinessFollowsTheAnswer) {
-  peer_->PressAfterReady(code_, 300'000);
-  Send("IR");
-  EXPECT_EQ(ReadAfterMs(100), "ok");
-  EXPECT_EQ(ReadAfterMs(300), std::string(code_.begin(), code_.end()));
 }
 
 TEST(DistortLight, StretchesMarksWithinBoundsAndKeepsThemApart) {
