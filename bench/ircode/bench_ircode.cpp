@@ -1,11 +1,15 @@
-// Prints the learning decoder's throughput and a table of round-trip decode success per
-// scenario and timing jitter, with the histogram analysis alone and with the second analysis.
+// Prints the learning decoder's throughput, a table of round-trip decode success per scenario
+// and timing jitter (with the histogram analysis alone and with the second analysis), and the
+// same for round trips through the real sending and recording code on a simulated port.
 #include <chrono>
 #include <cstdio>
 #include <random>
 #include <vector>
 
 #include "qvx/ircode/learning.h"
+#include "qvx/ircode/pulsiolink.h"
+#include "qvx/ircode/pulsiorig.h"
+#include "qvx/ircode/receivers.h"
 #include "qvx/ircode/remotescenarios.h"
 
 namespace {
@@ -67,6 +71,44 @@ void Throughput() {
   }
 }
 
+// Encode, SendIRCommand, IRSend on the simulated transmitter, the captured light through a
+// receiver into IRRecord on the virtual clock, and the Record button's learning.
+void PulsioRoundTrips() {
+  constexpr int kPresses = 60;
+  std::printf("\nRound trip through SendIRCommand, IRSend, the captured light and IRRecord\n"
+              "(virtual clock, about 55 us a sample; receiver stretch 40-80 us; %d presses per cell)\n",
+              kPresses);
+  std::printf("  %-28s", "command \\ jitter");
+  for (const int jitter : kJitters) std::printf("  %5d %%", jitter);
+  std::printf("\n");
+  qvx::ircode::sim::PulsioRig rig("bench-ir");
+  long trips = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (const sim::SentKind kind : sim::AllSentKinds()) {
+    std::printf("  %-28s", sim::SentKindName(kind).c_str());
+    for (const int jitter : kJitters) {
+      std::mt19937 rng(500 + static_cast<unsigned>(kind) * 11 + static_cast<unsigned>(jitter));
+      qvx::ircode::SendState state;
+      int right = 0;
+      for (int i = 0; i < kPresses; ++i) {
+        const sim::SentCommand sent = sim::RandomCommand(kind, rng);
+        const auto out = rig.Send(state, sent, qvx::ircode::kOutputDtr);
+        const auto samples = rig.Record(out.light, {40, 80, static_cast<double>(jitter)}, rng,
+                                        sim::kRigProcDelayUs, qvx::ircode::kReceiverDcdStd);
+        LearnContext context;
+        right += sim::LearnedRight(sent.expected, LearnFromRecording(context, samples, Env(true)));
+        ++trips;
+      }
+      std::printf("  %6.1f%%", 100.0 * right / kPresses);
+    }
+    std::printf("\n");
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("  %.2f ms of real time per round trip (send, capture, record, learn)\n",
+              1e3 * seconds / static_cast<double>(trips));
+}
+
 }  // namespace
 
 int main() {
@@ -84,5 +126,6 @@ int main() {
     }
     std::printf("\n");
   }
+  PulsioRoundTrips();
   return 0;
 }

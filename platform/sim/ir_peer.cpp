@@ -30,9 +30,29 @@ bool IrPeer::LightAt(int64_t ns) const {
   return after != remote_.begin() && ns < std::prev(after)->endNs;
 }
 
+void IrPeer::SetWiring(ReceiverWiring wiring) {
+  wiring_ = wiring;
+  if (wiring == ReceiverWiring::DcdStandard) polarity_ = DcdPolarity::OffWhileLight;
+  if (wiring == ReceiverWiring::IrMouse) polarity_ = DcdPolarity::OnWhileLight;
+}
+
+bool IrPeer::Powered() const {
+  switch (wiring_) {
+    case ReceiverWiring::AlwaysPowered: return true;
+    case ReceiverWiring::DcdStandard: return LineOn(OutputLine::Rts);
+    case ReceiverWiring::IrMouse:
+      return LineOn(OutputLine::Rts) && LineOn(OutputLine::Dtr) && !LineOn(OutputLine::Break);
+  }
+  return false;
+}
+
 uint32_t IrPeer::InputLinesAt(int64_t nowNs) {
-  bool dcdOn = LightAt(nowNs) == (polarity_ == DcdPolarity::OnWhileLight);
-  return (Peer::InputLinesAt(nowNs) & ~kStatusDcd) | (dcdOn ? kStatusDcd : 0);
+  bool dcdOn = Powered() && LightAt(nowNs) == (polarity_ == DcdPolarity::OnWhileLight);
+  uint32_t lines = (Peer::InputLinesAt(nowNs) & ~kStatusDcd) | (dcdOn ? kStatusDcd : 0);
+  if (wiring_ == ReceiverWiring::IrMouse) {
+    lines = (lines & ~kStatusDsr) | (LineOn(OutputLine::Rts) ? kStatusDsr : 0);
+  }
+  return lines;
 }
 
 void IrPeer::OnLineChanged(OutputLine line, bool on, int64_t atNs) {
@@ -73,6 +93,42 @@ std::vector<LightMark> TxdCarrier(const std::vector<TxEvent>& events, int64_t jo
     }
   }
   return marks;
+}
+
+std::vector<LightMark> DistortLight(const std::vector<LightMark>& light,
+                                    const ReceiverDistortion& distortion, std::mt19937& rng) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double stretchNs =
+      1000 * (distortion.stretchMinUs + (distortion.stretchMaxUs - distortion.stretchMinUs) * unit(rng));
+  const double jitter = distortion.jitterPercent / 100.0;
+  auto vary = [&](int64_t ns) {
+    return static_cast<int64_t>(static_cast<double>(ns) * (1.0 + jitter * (2.0 * unit(rng) - 1.0)));
+  };
+  std::vector<LightMark> out;
+  if (light.empty()) return out;
+  // Durations vary one by one, so the edges move as a real remote's would, not each on its own.
+  int64_t atNs = light.front().startNs;
+  for (size_t i = 0; i < light.size(); ++i) {
+    if (i > 0) atNs += std::max<int64_t>(vary(light[i].startNs - light[i - 1].endNs), 0);
+    const int64_t lengthNs = std::max<int64_t>(vary(light[i].endNs - light[i].startNs), 0);
+    const int64_t startNs = out.empty() ? atNs : std::max(atNs, out.back().endNs);
+    const int64_t endNs = std::max(atNs + lengthNs + static_cast<int64_t>(stretchNs), startNs + 1000);
+    if (!out.empty() && startNs == out.back().endNs) {
+      out.back().endNs = endNs;  // a gap stretched away joins the two marks
+    } else {
+      out.push_back({startNs, endNs});
+    }
+    atNs += lengthNs;
+  }
+  return out;
+}
+
+std::shared_ptr<IrPeer> InstallWiredIrPeer(const std::string& name, Clock& clock,
+                                           ReceiverWiring wiring) {
+  auto peer = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
+  peer->SetWiring(wiring);
+  peer->RegisterAs(name);
+  return peer;
 }
 
 std::shared_ptr<IrPeer> InstallIrPeer(const std::string& name, Clock& clock, DcdPolarity polarity) {

@@ -5,6 +5,7 @@
 // change, break change and character the host sends, from which the emitted light is rebuilt.
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,15 @@ namespace platform::sim {
 // How the receiver drives DCD while it sees infrared light. A receiver read with IRRecord and
 // IRMonitor turns DCD off for light; one read with IRRecordN and IRMonitorN turns it on.
 enum class DcdPolarity { OffWhileLight, OnWhileLight };
+
+// How the receiver is wired to the port, which decides when it is powered and what it shows
+// on the input lines besides its output on DCD.
+enum class ReceiverWiring {
+  AlwaysPowered,  // a receiver with its own supply: DCD follows the light alone
+  DcdStandard,    // powered from RTS; DCD on while dark, off for light, off without power
+  IrMouse,        // powered from RTS and DTR with TxD out of break; DSR looped back from RTS;
+                  // DCD on for light, off while dark or without power
+};
 
 // One interval of light (a mark), in nanoseconds of the peer's clock; `endNs` is exclusive.
 struct LightMark {
@@ -40,6 +50,10 @@ class IrPeer final : public Peer {
 
   // Changes how DCD reflects light.
   void SetPolarity(DcdPolarity polarity) { polarity_ = polarity; }
+  // Changes the wiring; DcdStandard and IrMouse also set the polarity their receivers have.
+  void SetWiring(ReceiverWiring wiring);
+  // True while the receiver has power from the port's lines.
+  bool Powered() const;
   // Plays a remote: light for durationsUs[0], dark for durationsUs[1], light again and so on,
   // starting `delayUs` from now. Replaces a press that is still playing.
   void PlayRemote(const std::vector<int64_t>& durationsUs, int64_t delayUs = 0);
@@ -60,6 +74,7 @@ class IrPeer final : public Peer {
 
  private:
   DcdPolarity polarity_;
+  ReceiverWiring wiring_ = ReceiverWiring::AlwaysPowered;
   std::vector<LightMark> remote_;
   std::vector<TxEvent> captured_;
 };
@@ -71,8 +86,24 @@ std::vector<LightMark> DtrLight(const std::vector<TxEvent>& events, int64_t endN
 // run of characters whose frames are at most `joinGapNs` apart.
 std::vector<LightMark> TxdCarrier(const std::vector<TxEvent>& events, int64_t joinGapNs);
 
+// What a receiver makes of the light it sees: marks come out longer and gaps shorter by a
+// stretch drawn once per press, and every duration varies by up to jitterPercent either way.
+struct ReceiverDistortion {
+  double stretchMinUs = 0;
+  double stretchMaxUs = 0;
+  double jitterPercent = 0;
+};
+
+// The receiver's output for `light` (marks in time order); marks never overlap and are at
+// least 1 us long. The same generator state gives the same output.
+std::vector<LightMark> DistortLight(const std::vector<LightMark>& light,
+                                    const ReceiverDistortion& distortion, std::mt19937& rng);
+
 // Creates an infrared peer on `clock` and registers it as "sim:NAME"; returns it.
 std::shared_ptr<IrPeer> InstallIrPeer(const std::string& name, Clock& clock,
                                       DcdPolarity polarity = DcdPolarity::OffWhileLight);
+// Creates an infrared peer with the given wiring and registers it as "sim:NAME"; returns it.
+std::shared_ptr<IrPeer> InstallWiredIrPeer(const std::string& name, Clock& clock,
+                                           ReceiverWiring wiring);
 
 }  // namespace platform::sim

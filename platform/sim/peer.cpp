@@ -26,11 +26,15 @@ class Peer::Port final : public SerialPort {
         settings.dataBits < 5 || settings.dataBits > 8) {
       return false;
     }
+    // As the Windows serial driver does, a DTR or RTS choice drives its line only when it
+    // differs from the one in force: setting the same choice again leaves the line as the
+    // program set it by hand (a receiver powered from DTR and RTS keeps its power).
+    const PortSettings previous = peer_->settings_;
     peer_->settings_ = settings;
-    if (settings.dtrControl != LineControl::Handshake) {
+    if (settings.dtrControl != LineControl::Handshake && settings.dtrControl != previous.dtrControl) {
       peer_->ChangeLine(OutputLine::Dtr, settings.dtrControl == LineControl::Enable);
     }
-    if (settings.rtsControl != LineControl::Handshake) {
+    if (settings.rtsControl != LineControl::Handshake && settings.rtsControl != previous.rtsControl) {
       peer_->ChangeLine(OutputLine::Rts, settings.rtsControl == LineControl::Enable);
     }
     return true;

@@ -12,6 +12,7 @@
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ctl/exec_verb.h"
+#include "qvx/ctl/ir_verbs.h"
 
 namespace qvx {
 namespace {
@@ -93,6 +94,10 @@ const std::vector<Verb>& VerbTable() {
       {"params", "params DEVICE           the seven protocol parameters of a device", 1, Params},
       {"set", "set KEY VALUE           change a general key and save", 2, Set},
       {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, ExecVerb},
+      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, EncodeVerb},
+      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, SendVerb},
+      {"learn", "learn                   record one press and print its decode", 0, LearnVerb},
+      {"decode", "decode FILE             decode a recording of at most 600 bytes", 1, DecodeVerb},
   };
   return verbs;
 }

@@ -22,12 +22,6 @@ DimmerPattern DimmerPatternFor(std::string_view code) {
   return ToLower(TrimBlanks(code)) == "g1" ? kDimmerOnOff : kDimmerDimBright;
 }
 
-ircode::IrTransmit PulsioTransmit() {
-  return [](const uint8_t* bytes, int lenBytes, int slotUs, int mode) {
-    return static_cast<int>(IRSend(bytes, lenBytes, slotUs, mode));
-  };
-}
-
 std::string SendIrDimmerCommand(std::string_view code, int outputMode, bool beepOn,
                                 const ircode::IrTransmit& transmit, const ircode::Beeper& beep) {
   const DimmerPattern pattern = DimmerPatternFor(code);

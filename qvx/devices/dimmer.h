@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "qvx/ircode/irsend.h"
+#include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/irtypes.h"
 
 namespace qvx::devices {
@@ -33,9 +34,6 @@ inline constexpr DimmerPattern kDimmerDimBright{150, 1000, 200};  // 2.4 s, 1 s,
 // other code, the empty one included.
 DimmerPattern DimmerPatternFor(std::string_view code);
 
-// The library's IRSend on its current port, as a transmitter; its result is IRSend's.
-ircode::IrTransmit PulsioTransmit();
-
 // Sends one dimmer command: the pattern of `code` as bursts handed to `transmit` with the
 // output mode (ITYPE / 16), the pause on the active clock in between, framed by the beeps of
 // 5000 Hz and 2000 Hz for 50 ms when `beepOn` (an empty `beep` sounds on the platform's Beep).
@@ -47,7 +45,7 @@ std::string SendIrDimmerCommand(std::string_view code, int outputMode, bool beep
 // it sends the command's code with SendIrDimmerCommand; the device's parameters and slot
 // length do not change the bursts.
 ircode::DimmerTransmission IrDimmerTransmission(int outputMode, bool beepOn,
-                                                ircode::IrTransmit transmit = PulsioTransmit(),
+                                                ircode::IrTransmit transmit = ircode::PulsioTransmit(),
                                                 ircode::Beeper beep = {});
 
 }  // namespace qvx::devices

@@ -7,6 +7,7 @@
 #include "qvx/devices/dimmer.h"
 #include "qvx/devices/launcher.h"
 #include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/serialport.h"
 
 namespace qvx::monitor {
@@ -116,7 +117,7 @@ std::string InfraredBranch(ExecutorContext& context, const std::string& lowerDev
   }
   request.dimmerEnabled = general.irDimEna;
   request.dimmer = devices::IrDimmerTransmission(general.outputMode, general.beepOn);
-  const ircode::IrTransmit transmit = devices::PulsioTransmit();
+  const ircode::IrTransmit transmit = ircode::PulsioTransmit();
 
   if (!gateway || recorded) {
     const ircode::SendOutcome outcome =

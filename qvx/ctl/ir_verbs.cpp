@@ -1,0 +1,211 @@
+#include "qvx/ctl/ir_verbs.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "platform/sound.h"
+#include "pulsio/pulsio.h"
+#include "qvx/config/devices.h"
+#include "qvx/config/prompter.h"
+#include "qvx/config/store.h"
+#include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/irsend.h"
+#include "qvx/ircode/pulsetext.h"
+#include "qvx/ircode/pulsiolink.h"
+#include "qvx/ircode/receivers.h"
+#include "qvx/ircode/runanalysis.h"
+
+namespace qvx {
+namespace {
+
+using Args = std::span<const std::string>;
+
+// Message boxes of the receiver set-up, written as lines to standard error.
+class StreamPrompter final : public Prompter {
+ public:
+  explicit StreamPrompter(std::ostream& err) : err_(err) {}
+  void ShowStatus(std::string_view text) override { err_ << text << '\n'; }
+  void ShowMessage(std::string_view text, MessageIcon, std::string_view) override {
+    err_ << text << '\n';
+  }
+  bool AskYesNo(std::string_view) override { return false; }
+  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
+
+ private:
+  std::ostream& err_;
+};
+
+std::optional<ircode::DeviceParams> DeviceParamsOf(const ConfigStore& store, std::string_view device) {
+  const auto texts = FindDeviceParams(store.text, device, ParamScope::WithinSection);
+  if (!texts) return std::nullopt;
+  return ircode::DeviceParamsFromTexts(texts->gproto, texts->sendpls, texts->repeat, texts->bitg,
+                                       texts->bit0, texts->bit1, texts->grepeat);
+}
+
+ircode::Beeper PlatformBeeper() {
+  return [](int freqHz, int durationMs) {
+    platform::Beep(static_cast<uint32_t>(freqHz), static_cast<uint32_t>(durationMs));
+  };
+}
+
+ircode::LearnEnv LearnEnvFor(ConfigStore& store) {
+  ircode::LearnEnv env;
+  env.beepOn = store.general.beepOn;
+  env.beep = PlatformBeeper();
+  env.findCode = [&store](const std::string& bits) -> std::optional<ircode::StoredCommand> {
+    if (!FindCodeInConfig(store, bits, 0)) return std::nullopt;
+    return ircode::StoredCommand{store.currentDevice, store.currentCommand};
+  };
+  return env;
+}
+
+int DecodeStatus(const ircode::LearnResult& result, std::ostream& out) {
+  PrintDecode(result, out);
+  return result.decoded ? 0 : 1;
+}
+
+// The configured infrared port, opened for one verb and lent to Pulsio while it is open.
+class LentIrPort {
+ public:
+  explicit LentIrPort(int portNumber) : handle_(ircode::OpenPort(portNumber)) {
+    if (handle_ == ircode::kPortFailed) return;
+    ircode::SetPortTimeouts(handle_);
+    SetHandle(handle_);
+  }
+  ~LentIrPort() {
+    if (handle_ <= 0) return;
+    SetHandle(0);
+    ircode::ClosePort(handle_);
+  }
+  LentIrPort(const LentIrPort&) = delete;
+  LentIrPort& operator=(const LentIrPort&) = delete;
+
+  bool Open() const { return handle_ > 0; }
+  ircode::PortHandle Handle() const { return handle_; }
+
+ private:
+  ircode::PortHandle handle_;
+};
+
+int CannotOpen(const ConfigStore& store, std::ostream& err) {
+  err << "qvxctl: cannot open the infrared port COM" << store.general.comPort << '\n';
+  return 1;
+}
+
+}  // namespace
+
+void PrintDecode(const ircode::LearnResult& result, std::ostream& out) {
+  if (result.codingType) {
+    switch (*result.codingType) {
+      case ircode::kGapCoded: out << "protocol=NEC\n"; break;
+      case ircode::kPulseCoded: out << "protocol=SONY\n"; break;
+      case ircode::kBiPhase: out << "protocol=RC5\n"; break;
+      default: out << "protocol=UNK\n"; break;
+    }
+  }
+  if (result.unitSamples) out << "unit=" << *result.unitSamples << '\n';
+  if (!result.codeStr.empty()) out << "code=" << result.codeStr << '\n';
+  if (!result.bitNr.empty()) out << "bits=" << result.bitNr << '\n';
+  if (!result.rpt.empty()) out << "rpt=" << result.rpt << '\n';
+  if (result.gType && !result.gType->empty()) out << "gtype=" << *result.gType << '\n';
+  if (result.toggleVisible && !result.toggleVal.empty()) out << "toggle=" << result.toggleVal << '\n';
+  if (!result.addrVal.empty()) out << "address=" << result.addrVal << '\n';
+  if (!result.cmdVal.empty()) out << "command=" << result.cmdVal << '\n';
+  if (result.sendPulse) out << "pulse=" << *result.sendPulse << '\n';
+  if (!result.Status().empty()) out << "message=" << result.Status() << '\n';
+}
+
+int EncodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  const auto params = DeviceParamsOf(store, args[0]);
+  if (!params) {
+    err << "qvxctl: the protocol parameters of " << args[0] << " cannot be found\n";
+    return 1;
+  }
+  const auto code = FindCommandCode(store.text, args[0], args[1]);
+  if (!code || code->empty()) {
+    err << "qvxctl: device " << args[0] << " has no command " << args[1] << '\n';
+    return 1;
+  }
+  bool rc5Toggle = false;  // as after program start: the first RC5 send carries toggle bit 1
+  out << ircode::BuildPulseString(code->substr(1), *params, rc5Toggle) << '\n';
+  return 0;
+}
+
+int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  const auto code = FindCommandCode(store.text, args[0], args[1]);
+  if (!code) {
+    err << "qvxctl: device " << args[0] << " has no command " << args[1] << '\n';
+    return 1;
+  }
+  ircode::SendRequest request;
+  request.device = args[0];
+  request.command = args[1];
+  request.irOutEnabled = store.general.irOutEna;
+  request.deviceParams = DeviceParamsOf(store, args[0]);
+  if (request.deviceParams) request.slotField = " " + std::to_string(request.deviceParams->sendplsUs);
+  request.codeField = *code;
+  request.outputMode = store.general.outputMode;
+  request.beepOn = store.general.beepOn;
+
+  // The port is opened only for an actual transmission, so refusals need no port.
+  bool portFailed = false;
+  const ircode::IrTransmit transmit = [&](const uint8_t* bytes, int lenBytes, int slotUs, int mode) {
+    LentIrPort port(store.general.comPort);
+    if (!port.Open()) {
+      portFailed = true;
+      return 0;
+    }
+    if ((mode & 3) == ircode::kOutputTxd) ircode::SetPortMode(115200, 6, port.Handle());
+    ircode::SetTxdBreak(false, port.Handle());
+    ircode::SetDtrLine(false, port.Handle());
+    return ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);
+  };
+  ircode::SendState state;
+  const ircode::SendOutcome outcome = ircode::SendIRCommand(state, request, transmit, PlatformBeeper());
+  if (portFailed) return CannotOpen(store, err);
+  out << outcome.status << '\n';
+  return outcome.transmitted ? 0 : 1;
+}
+
+int LearnVerb(ConfigStore& store, Args, std::ostream& out, std::ostream& err) {
+  LentIrPort port(store.general.comPort);
+  if (!port.Open()) return CannotOpen(store, err);
+  StreamPrompter prompter(err);
+  ircode::IrInterface iface;
+  iface.handle = port.Handle();
+  ircode::SetReceiverLines(iface, store.general.receiverType, prompter);
+  ircode::LearnContext context;
+  const ircode::LearnResult result =
+      ircode::RecordCommand(context, store.general.receiverType, false,
+                            ircode::PulsioRecordSource(port.Handle(), store.general.procDelay),
+                            LearnEnvFor(store));
+  return DecodeStatus(result, out);
+}
+
+int DecodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  std::ifstream in(args[0], std::ios::binary);
+  if (!in) {
+    err << "qvxctl: cannot read " << args[0] << '\n';
+    return 1;
+  }
+  std::vector<uint8_t> bytes;
+  char chunk[256];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + in.gcount());
+    if (bytes.size() > static_cast<size_t>(ircode::kRecordBytes)) {
+      err << "qvxctl: " << args[0] << " holds more than " << ircode::kRecordBytes
+          << " bytes; a recording has at most " << ircode::kRecordBytes << '\n';
+      return 1;
+    }
+  }
+  ircode::LearnContext context;
+  return DecodeStatus(ircode::LearnFromRecording(context, bytes, LearnEnvFor(store)), out);
+}
+
+}  // namespace qvx

@@ -1,0 +1,37 @@
+#pragma once
+
+// The infrared verbs of qvxctl: encode and send a stored command, learn from the configured
+// port, decode a recording kept in a file.
+
+#include <iosfwd>
+#include <span>
+#include <string>
+
+#include "qvx/ircode/learning.h"
+
+namespace qvx {
+
+struct ConfigStore;
+
+// encode DEVICE COMMAND: prints the pulse text of the command (the first transmission's, RC5
+// toggle bit 1); 1 when the device parameters or the command cannot be found.
+int EncodeVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+               std::ostream& err);
+// send DEVICE COMMAND: sends the command on the configured port and prints the result text;
+// 0 when it was transmitted, 1 otherwise.
+int SendVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+             std::ostream& err);
+// learn: records one press on the configured port with the configured receiver type and prints
+// the decode; 0 when a code was decoded, 1 otherwise.
+int LearnVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+              std::ostream& err);
+// decode FILE: decodes a recording of at most 600 bytes as IRRecord delivers them and prints
+// the decode; 0 when a code was decoded, 1 otherwise (also for a file that cannot be used).
+int DecodeVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+               std::ostream& err);
+
+// Prints a learning result as key=value lines: protocol, unit, code, bits, rpt, gtype, toggle,
+// address, command, pulse, message, each only when the recording got that far.
+void PrintDecode(const ircode::LearnResult& result, std::ostream& out);
+
+}  // namespace qvx

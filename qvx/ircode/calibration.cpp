@@ -1,0 +1,141 @@
+#include "qvx/ircode/calibration.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "qvx/config/general.h"
+#include "qvx/ircode/pulsiolink.h"
+#include "qvx/ircode/runanalysis.h"
+
+namespace qvx::ircode {
+namespace {
+
+constexpr int kSampleUsForSending = 55;
+
+void Sound(const Beeper& beep, int freqHz, int durationMs) {
+  if (beep) beep(freqHz, durationMs);
+}
+
+// One recording of a calibratable receiver type, with the lines it needs (FirM keeps the ones
+// its menu set); nullopt when no signal began within 5 s.
+std::optional<std::vector<uint8_t>> RecordForCalibration(const IrInterface& iface, int receiverType,
+                                                         int pauseUs) {
+  const PortHandle handle = iface.handle;
+  switch (receiverType) {
+    case kReceiverDcdStd:
+      SetRtsLine(true, handle);
+      return RecordWithPulsio(false, pauseUs, kCalibrationBytes);
+    case kReceiverIRMouse:
+      SetDtrLine(true, handle);
+      SetRtsLine(true, handle);
+      SetTxdBreak(false, handle);
+      return RecordWithPulsio(true, pauseUs, kCalibrationBytes);
+    default:
+      return RecordWithPulsio(false, pauseUs, kCalibrationBytes);
+  }
+}
+
+bool Calibratable(int receiverType) {
+  return receiverType == kReceiverDcdStd || receiverType == kReceiverIRMouse ||
+         receiverType == kReceiverFirm;
+}
+
+std::string_view Trim(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The number at the start of an answer (sign, digits, decimals); nullopt when there is none.
+std::optional<double> LeadingDecimal(std::string_view text) {
+  const std::string owned(text);
+  char* end = nullptr;
+  const double value = std::strtod(owned.c_str(), &end);
+  if (end == owned.c_str() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkCancel& ask,
+                            const Beeper& beep) {
+  CalibrationResult result;
+  if (!ask || !ask("Record a command",
+                   "Keep the '1' button on the SONY remote pressed and click OK.\n"
+                   "Keep pressed till you will receive a message.")) {
+    return result;
+  }
+  result.started = true;
+  result.irCommandCleared = true;
+  result.sendPulse = "";
+
+  const std::int16_t previousPause = store.general.procDelay;
+  const int receiverType = store.general.receiverType;
+  int pauseUs = 0;
+  int unit = 0;           // the analysis keeps its last unit when it fails
+  int firstTenUs = 0;
+  bool firstTenFound = false;  // a separate flag: 10 samples may already be measured at pause 0
+  int nineRepeats = 0;
+  auto fail = [&](std::string status) {
+    store.general.procDelay = previousPause;
+    result.status = std::move(status);
+    return result;
+  };
+
+  for (;;) {
+    store.general.procDelay = static_cast<std::int16_t>(pauseUs);
+    Sound(beep, 5000, 50);
+    if (!Calibratable(receiverType)) {
+      return fail("No need to calibrate for the current IR input interface");
+    }
+    const auto recording = RecordForCalibration(iface, receiverType, pauseUs);
+    if (!recording) {
+      Sound(beep, 600, 1000);
+      return fail("Autocalibration aborted!");
+    }
+    Sound(beep, 4000, 20);
+    const RunAnalysis analysis = AnalyseRuns(SamplesToText(*recording));
+    if (analysis.ok) unit = analysis.unitSamples;
+    result.steps.emplace_back(pauseUs, unit);
+    if (pauseUs > kHighestCalibrationPauseUs) return fail("Calibration procedure failed!");
+    if (unit == 10 && !firstTenFound) {
+      firstTenFound = true;
+      firstTenUs = pauseUs;
+    }
+    if (unit == 9) {
+      if (firstTenFound) break;
+      if (++nineRepeats >= kMostNineSampleRepeats) return fail("Calibration procedure failed!");
+      continue;
+    }
+    nineRepeats = 0;
+    ++pauseUs;
+  }
+
+  pauseUs = (pauseUs - firstTenUs) / 2 + firstTenUs;
+  store.general.procDelay = static_cast<std::int16_t>(pauseUs);
+  const std::string shown = " " + std::to_string(pauseUs);
+  result.procDelayShown = std::to_string(pauseUs);
+  SetGeneralParam(store, "PROCDELAY", shown);
+  result.status = "Calibration succeeded.  PROCDELAY=" + shown;
+  result.sendPulse = std::to_string(unit * kSampleUsForSending);
+  return result;
+}
+
+std::optional<int> EnterProcDelay(ConfigStore& store, Prompter& prompter) {
+  for (;;) {
+    const auto answer = prompter.AskText("Procdelay value", "Enter the new ProcDelay value",
+                                         std::to_string(store.general.procDelay));
+    if (!answer || Trim(*answer).empty()) return std::nullopt;
+    const auto value = LeadingDecimal(Trim(*answer));
+    if (!value || *value < 0 || *value > 100) {
+      prompter.ShowMessage("The value must be between 0 and 100", MessageIcon::NoIcon, "QVX");
+      continue;
+    }
+    const int pauseUs = static_cast<int>(std::lround(*value));
+    store.general.procDelay = static_cast<std::int16_t>(pauseUs);
+    SetGeneralParam(store, "PROCDELAY", " " + std::to_string(pauseUs));
+    return pauseUs;
+  }
+}
+
+}  // namespace qvx::ircode

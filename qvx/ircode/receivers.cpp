@@ -1,0 +1,329 @@
+#include "qvx/ircode/receivers.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/clock.h"
+#include "pulsio/pulsio.h"
+#include "qvx/config/general.h"
+#include "qvx/ircode/deviceparams.h"
+
+namespace qvx::ircode {
+namespace {
+
+constexpr int kIrManPolls = 20;
+constexpr uint32_t kIrManPollMs = 100;
+constexpr int kDcdReads = 10;
+constexpr uint32_t kDcdReadPauseMs = 5;
+
+void SleepMs(uint32_t ms) { platform::ActiveClock().SleepMs(ms); }
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Writes ITYPE from the output mode and receiver type held in memory. A file that cannot be
+// written keeps its old value; the program goes on with the new one.
+void WriteItype(ConfigStore& store) {
+  const int itype = ItypeValue(store.general.outputMode, store.general.receiverType);
+  SetGeneralParam(store, "ITYPE", " " + std::to_string(itype));
+}
+
+// Power-cycles the IRMan receiver, sends "I" and "R" and waits up to 20 x 100 ms for "ok".
+bool IrManAnswers(PortHandle handle) {
+  SetRtsLine(false, handle);
+  SetDtrLine(false, handle);
+  SleepMs(200);
+  SetRtsLine(true, handle);
+  SetDtrLine(true, handle);
+  SleepMs(500);
+  WritePort("I", handle);
+  SleepMs(500);
+  WritePort("R", handle);
+  std::string answer;
+  for (int pass = 0; pass < kIrManPolls; ++pass) {
+    SleepMs(kIrManPollMs);
+    answer += ReadPort(handle);
+    if (Lower(answer).find("ok") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Reads DCD ten times, 5 ms apart; the number of reads that found it in the given state.
+int CountDcd(PortHandle handle, bool on) {
+  int count = 0;
+  for (int read = 0; read < kDcdReads; ++read) {
+    if (read > 0) SleepMs(kDcdReadPauseMs);
+    if (GetDcdLine(handle) == on) ++count;
+  }
+  return count;
+}
+
+std::string Detected(IrInterface& iface, ConfigStore& store, Prompter& prompter,
+                     int receiverType, std::string status) {
+  store.general.receiverType = static_cast<std::int16_t>(receiverType);
+  ApplyInterface(iface, store, prompter);
+  return status;
+}
+
+}  // namespace
+
+int ItypeValue(int outputMode, int receiverType) { return outputMode * 16 + receiverType; }
+
+std::string_view ReceiverCaption(int receiverType) {
+  switch (receiverType) {
+    case kReceiverDcdStd: return "DCDStd";
+    case kReceiverIRMouse: return "IRMouse";
+    case kReceiverIRMan: return "IRMan";
+    case kReceiverCreative: return "Creative";
+    case kReceiverFirm: return "FirM";
+    case kReceiverUnknown: return "Unknown";
+    default: return "";
+  }
+}
+
+std::string_view StartupReceiverCaption(int receiverType) {
+  switch (receiverType) {
+    case kReceiverDcdStd: return "DCD Std";
+    case kReceiverIRMouse: return "IR Mouse";
+    case kReceiverIRMan: return "IR Man";
+    case kReceiverCreative: return "Creative";
+    case kReceiverFirm: return "FirM";
+    default: return "Unknown";
+  }
+}
+
+std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store) {
+  InterfaceControls& controls = iface.controls;
+  controls.comList.clear();
+  controls.comSelected = -1;
+  for (int n = 1; n <= kHighestListedPort; ++n) {
+    if (!PortExists(n)) continue;
+    if (n == store.general.comPort) controls.comSelected = static_cast<int>(controls.comList.size());
+    controls.comList.push_back("COM" + std::to_string(n));
+    controls.comListText = Colour::Green;
+  }
+  if (controls.comList.empty()) return "There is no COM port available!";
+
+  CloseIrPort(iface);
+  iface.irManReady = false;
+  iface.handle = OpenPort(store.general.comPort);
+  if (iface.handle == kPortFailed) {
+    // Green would tell the user that a port which did not open is in use.
+    controls.comListText = Colour::Red;
+    return "";
+  }
+  SetHandle(iface.handle);
+  SetPortTimeouts(iface.handle);
+  return "";
+}
+
+bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entry,
+                   Prompter& prompter) {
+  const long number = entry.size() > 3 ? LeadingNumber(entry.substr(3)) : 0;
+  if (number < 1 || number > 9999) return false;
+  if (number == store.general.comPort) return true;
+  if (store.general.comPort != 0 && iface.handle > 0) CloseIrPort(iface);
+
+  store.general.comPort = static_cast<std::int16_t>(number);
+  if (number == store.general.x10Com) store.general.x10Com = 0;
+  SetGeneralParam(store, "COMPORT", " " + std::to_string(store.general.comPort));
+  SetGeneralParam(store, "X10COM", " " + std::to_string(store.general.x10Com));
+
+  InterfaceControls& controls = iface.controls;
+  const auto listed = std::find(controls.comList.begin(), controls.comList.end(), std::string(entry));
+  controls.comSelected =
+      listed == controls.comList.end() ? -1 : static_cast<int>(listed - controls.comList.begin());
+  iface.irManReady = false;
+  iface.handle = OpenPort(store.general.comPort);
+  if (iface.handle == kPortFailed) {
+    controls.comListText = Colour::Red;
+    return false;
+  }
+  controls.comListText = Colour::Green;
+  SetPortTimeouts(iface.handle);
+  SetHandle(iface.handle);
+  ApplyInterface(iface, store, prompter);
+  return true;
+}
+
+void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter) {
+  const PortHandle handle = iface.handle;
+  switch (receiverType) {
+    case kReceiverDcdStd:
+      SetRtsLine(true, handle);
+      SetDtrLine(false, handle);
+      break;
+    case kReceiverIRMouse:
+      SetRtsLine(true, handle);
+      SetDtrLine(true, handle);
+      SetTxdBreak(false, handle);
+      break;
+    case kReceiverIRMan:
+      InitIRMan(iface, prompter);
+      break;
+    case kReceiverCreative:
+      SetDtrLine(true, handle);
+      SetRtsLine(true, handle);
+      break;
+    case kReceiverFirm:
+      SetRtsLine(false, handle);
+      SetDtrLine(false, handle);
+      SetPortMode(9600, 8, handle);
+      break;
+    default:
+      break;
+  }
+}
+
+void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
+                        Prompter& prompter) {
+  const bool hasMenu = (receiverType >= kReceiverDcdStd && receiverType <= kReceiverFirm) ||
+                       receiverType == kReceiverUnknown;
+  if (!hasMenu) return;
+  InterfaceControls& controls = iface.controls;
+  if (receiverType != kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter);
+  controls.receiverCaption = std::string(ReceiverCaption(receiverType));
+  controls.tickedReceiverMenu = receiverType;
+  controls.firmControlsVisible = receiverType == kReceiverFirm;
+  if (receiverType == kReceiverFirm) {
+    // The FirM box has no transmitter: the TxD setting is cleared, so output falls back to DTR.
+    if (store.general.outputMode == kOutputTxd) store.general.outputMode = kOutputDtr;
+    controls.txdChecked = false;
+    controls.txdEnabled = false;
+    controls.irdaEnabled = false;
+  } else if (receiverType == kReceiverCreative) {
+    controls.txdEnabled = false;
+  } else {
+    controls.txdEnabled = true;
+    controls.irdaEnabled = !controls.txdChecked;
+  }
+  store.general.receiverType = static_cast<std::int16_t>(receiverType);
+  WriteItype(store);
+  if (receiverType == kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter);
+}
+
+void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter) {
+  InterfaceControls& controls = iface.controls;
+  switch (store.general.outputMode) {
+    case kOutputDtr:
+      controls.txdChecked = false;
+      controls.irdaChecked = false;
+      controls.irdaEnabled = true;
+      break;
+    case kOutputTxd:
+      controls.txdChecked = true;
+      controls.irdaChecked = false;
+      controls.irdaEnabled = false;
+      SetPortMode(115200, 6, iface.handle);
+      break;
+    case kOutputIrda:
+      controls.txdChecked = false;
+      controls.irdaChecked = true;
+      break;
+    default:
+      break;
+  }
+  const int type = store.general.receiverType;
+  if (type >= kReceiverDcdStd && type <= kReceiverFirm) {
+    ChooseReceiverType(iface, store, type, prompter);
+  } else {
+    controls.receiverCaption.clear();
+  }
+}
+
+void SetTxdOutput(IrInterface& iface, ConfigStore& store, bool ticked) {
+  InterfaceControls& controls = iface.controls;
+  controls.txdChecked = ticked;
+  controls.irdaEnabled = !ticked;
+  if (ticked) {
+    store.general.outputMode = kOutputTxd;
+    SetPortMode(115200, 6, iface.handle);
+  } else {
+    store.general.outputMode = kOutputDtr;
+  }
+  WriteItype(store);
+}
+
+void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter) {
+  InterfaceControls& controls = iface.controls;
+  if (ticked) {
+    controls.txdEnabled = false;
+    prompter.ShowMessage("Not yet implemented", MessageIcon::Exclamation, "QVX");
+  }
+  // The box is cleared again at once, which gives the TxD setting back.
+  controls.irdaChecked = false;
+  controls.txdEnabled = true;
+}
+
+bool InitIRMan(IrInterface& iface, Prompter& prompter) {
+  if (iface.irManReady) return true;
+  SetPortMode(9600, 8, iface.handle);
+  if (IrManAnswers(iface.handle)) {
+    prompter.ShowMessage("IRMan interface initialized OK", MessageIcon::Information, "QVX");
+    iface.irManReady = true;
+    return true;
+  }
+  prompter.ShowMessage("IRMan interface cannot be initialized!", MessageIcon::Exclamation, "QVX");
+  return false;
+}
+
+std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter) {
+  const PortHandle handle = iface.handle;
+  SetPortMode(9600, 8, handle);
+
+  // An IRMouse loops RTS back to DSR and, powered from RTS and DTR, keeps DCD off in the dark.
+  SetRtsLine(true, handle);
+  if (GetDsrLine(handle)) {
+    SetRtsLine(false, handle);
+    if (!GetDsrLine(handle)) {
+      SetRtsLine(true, handle);
+      SetDtrLine(true, handle);
+      if (CountDcd(handle, false) > 5) {
+        return Detected(iface, store, prompter, kReceiverIRMouse, "IRMouse interface autodetected.");
+      }
+    }
+  }
+
+  // A DCD standard receiver is powered from RTS and holds DCD on in the dark.
+  SetRtsLine(false, handle);
+  if (!GetDcdLine(handle)) {
+    SetRtsLine(true, handle);
+    if (CountDcd(handle, true) > 5) {
+      return Detected(iface, store, prompter, kReceiverDcdStd,
+                      "DCD Standard interface autodetected.");
+    }
+  }
+
+  if (IrManAnswers(handle)) {
+    iface.irManReady = true;
+    return Detected(iface, store, prompter, kReceiverIRMan,
+                    "IRMan interface autodetected and initialized OK.");
+  }
+
+  ChooseReceiverType(iface, store, kReceiverUnknown, prompter);
+  ApplyInterface(iface, store, prompter);
+  return "Cannot detect interface or no interface connected to COM" +
+         std::to_string(store.general.comPort) + ".";
+}
+
+bool ToggleInfraredIn(ConfigStore& store) {
+  store.general.irInEna = !store.general.irInEna;
+  SetGeneralParam(store, "IRINENA", store.general.irInEna ? " 1" : " 0");
+  return store.general.irInEna;
+}
+
+bool ToggleInfraredOut(ConfigStore& store) {
+  store.general.irOutEna = !store.general.irOutEna;
+  SetGeneralParam(store, "IROUTENA", store.general.irOutEna ? " 1" : " 0");
+  return store.general.irOutEna;
+}
+
+void CloseIrPort(IrInterface& iface) {
+  if (iface.handle <= 0) return;
+  ClosePort(iface.handle);
+  SetHandle(0);
+}
+
+}  // namespace qvx::ircode

@@ -1,0 +1,114 @@
+#pragma once
+
+// The main program's infrared port and the receiver interface on it: the COM port list and the
+// change of port, the receiver types and the lines each one needs, the output mode kept with
+// the receiver type in ITYPE, the IRMan initialisation, the automatic detection of the receiver
+// and the Infrared IN/OUT switches. The window calls these and shows what they return; message
+// boxes go through the Prompter, status-line texts come back as return values.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qvx/config/prompter.h"
+#include "qvx/config/store.h"
+#include "qvx/ircode/irtypes.h"
+#include "qvx/ircode/learning.h"
+#include "qvx/ircode/serialport.h"
+
+namespace qvx::ircode {
+
+// The receiver type of a menu that records nothing (the "Unavailable" menu).
+inline constexpr int kReceiverUnknown = 9;
+
+// Output modes (ITYPE divided by 16).
+inline constexpr int kOutputDtr = 0;   // transmitter with its own 38 kHz carrier, keyed on DTR
+inline constexpr int kOutputTxd = 1;   // software carrier of characters on TxD
+inline constexpr int kOutputIrda = 2;  // IrDA: never taken into use
+
+// Ports the COM list looks for: COM1 to COM30.
+inline constexpr int kHighestListedPort = 30;
+
+// The controls of the main window that show the port and the receiver settings.
+struct InterfaceControls {
+  std::vector<std::string> comList;        // ComList: "COM1", "COM3", ...
+  int comSelected = -1;                    // index of the IR port in comList; -1 none
+  Colour comListText = Colour::Default;    // Green while the port is open, Red when it failed
+  std::string receiverCaption;             // ReceiverType caption
+  int tickedReceiverMenu = -1;             // receiver type whose menu item is ticked; -1 none
+  bool txdChecked = false;                 // TxDCheckBox
+  bool txdEnabled = true;
+  bool irdaChecked = false;                // IrDACheckBox
+  bool irdaEnabled = true;
+  bool firmControlsVisible = false;        // FirmAnswer, ZoneNr and Zone
+};
+
+// The infrared port of the main program and the state of its receiver (one per program).
+struct IrInterface {
+  PortHandle handle = kPortClosed;  // the IR port, lent to Pulsio with SetHandle
+  bool irManReady = false;          // the IRMan answered; cleared whenever the port is reopened
+  InterfaceControls controls;
+};
+
+// ITYPE for an output mode and a receiver type: mode x 16 + type.
+int ItypeValue(int outputMode, int receiverType);
+
+// The ReceiverType caption the menu of a receiver type sets ("DCDStd", "IRMouse", "IRMan",
+// "Creative", "FirM", "Unknown"); "" for a type without a menu.
+std::string_view ReceiverCaption(int receiverType);
+
+// The caption shown at start-up, before any menu ran ("DCD Std", "IR Mouse", "IR Man",
+// "Creative", "FirM", "Unknown" for any other value).
+std::string_view StartupReceiverCaption(int receiverType);
+
+// Lists the COM ports 1 to 30 that exist, selects the configured one and opens it, lends the
+// handle to Pulsio and sets its time-outs. A port already held is closed first. Returns the
+// status text: "There is no COM port available!" when no port exists, otherwise "".
+std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store);
+
+// The choice of an entry of the COM list ("COM" and the number). Nothing happens for the port
+// already in use. Otherwise the old port is closed, COMPORT is written (X10COM is cleared when
+// it named the new port), the new port is opened and, when that worked, the stored interface
+// settings are applied. Returns false when the new port could not be opened, or (changing
+// nothing) when the entry names no port number; true otherwise.
+bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entry,
+                   Prompter& prompter);
+
+// The menu of a receiver type (0 to 4, or 9 for "Unavailable"): sets the port's lines for it,
+// the caption, the menu ticks and the TxD, IrDA and FirM controls, and writes ITYPE. IRMan
+// runs InitIRMan. Other numbers change nothing.
+void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
+                        Prompter& prompter);
+
+// Sets the port's lines for a receiver type as its menu does (IRMan: InitIRMan), without
+// changing the window or ITYPE; types without lines change nothing.
+void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter);
+
+// Applies the stored output mode and receiver type to the open port, as after a port change.
+void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter);
+
+// TxDCheckBox clicked into the given state: ticked selects the software carrier on TxD (115200
+// baud, 6 data bits), cleared the DTR transmitter; writes ITYPE.
+void SetTxdOutput(IrInterface& iface, ConfigStore& store, bool ticked);
+
+// IrDACheckBox clicked into the given state: ticking answers "Not yet implemented" and clears
+// the box again; the output mode never becomes IrDA.
+void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter);
+
+// Initialises the IRMan receiver on the IR port ("I", "R", waiting for "ok") and tells the user
+// by message box; does nothing while it is ready already. True when it is ready afterwards.
+bool InitIRMan(IrInterface& iface, Prompter& prompter);
+
+// Finds out which receiver hangs on the IR port: an IRMouse, a DCD standard receiver, or an
+// IRMan; applies the result and returns the status text.
+std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter);
+
+// The Infrared IN menu: switches IRINENA over, writes and saves it; returns the new state.
+bool ToggleInfraredIn(ConfigStore& store);
+// The Infrared OUT menu: switches IROUTENA over, writes and saves it; returns the new state.
+bool ToggleInfraredOut(ConfigStore& store);
+
+// Closes the IR port at exit (or before another is opened) and takes it back from Pulsio.
+void CloseIrPort(IrInterface& iface);
+
+}  // namespace qvx::ircode
