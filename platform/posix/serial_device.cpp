@@ -155,13 +155,16 @@ class PosixSerialPort final : public SerialPort {
     cfsetispeed(&tio, *speed);
     cfsetospeed(&tio, *speed);
     if (tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
-    // Like SetCommState, the DTR and RTS choices take effect at once; a device without modem
-    // lines (a pseudo-terminal) keeps its format anyway.
+    // Like SetCommState, a changed DTR or RTS choice takes effect at once, and an unchanged one
+    // leaves the line as the program set it (a receiver powered from DTR and RTS keeps its
+    // power across a change of line format). A device without modem lines (a pseudo-terminal)
+    // keeps its format anyway.
+    if (settings.dtrControl != dtrControl_ && settings.dtrControl != LineControl::Handshake)
+      SetLine(OutputLine::Dtr, settings.dtrControl == LineControl::Enable);
+    if (settings.rtsControl != rtsControl_ && settings.rtsControl != LineControl::Handshake)
+      SetLine(OutputLine::Rts, settings.rtsControl == LineControl::Enable);
     dtrControl_ = settings.dtrControl;
     rtsControl_ = settings.rtsControl;
-    if (dtrControl_ != LineControl::Handshake) SetLine(OutputLine::Dtr, dtrControl_ == LineControl::Enable);
-    if (rtsControl_ == LineControl::Disable) SetLine(OutputLine::Rts, false);
-    if (rtsControl_ == LineControl::Enable) SetLine(OutputLine::Rts, true);
     characterNs_ = CharacterNs(settings);
     return true;
   }
