@@ -13,7 +13,12 @@ packages=(
   libasound2-dev
   # the gateways' tests: a real web server with CGI, a WML well-formedness check
   lighttpd libxml2-utils
+  # the browser test drives the installed Chromium; the gateway benchmark's load and memory tools
+  chromium wrk time
 )
+# node runs the browser test. A node from another source brings its own npm, which Debian's npm
+# package would conflict with, so both are asked for only when npm is missing.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -24,4 +29,11 @@ if ((${#missing[@]})); then
   [ "$(id -u)" = 0 ] || sudo=sudo
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# playwright-core for the browser test, in the folder of its package.json (it downloads no
+# browser); again only when the lock file is newer than what is installed.
+browser_tests="$(dirname "$0")/../tests/browser"
+if [ ! "$browser_tests/node_modules/.package-lock.json" -nt "$browser_tests/package-lock.json" ]; then
+  npm ci --prefix "$browser_tests" --no-audit --no-fund
 fi
