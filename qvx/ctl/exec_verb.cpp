@@ -2,7 +2,6 @@
 
 #include <ostream>
 
-#include "platform/sim/standard_peers.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/store.h"
@@ -40,7 +39,6 @@ int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream
     err << "qvxctl: " << output << " is not an output command (DEVICE&COMMAND)\n";
     return 2;
   }
-  platform::sim::RegisterStandardPeers();
   SplitOutputCommand(store, output);
 
   monitor::ExecutorContext context(store, Variant::MainProgram);

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/sim/standard_peers.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/file.h"
 #include "qvx/config/general.h"
@@ -143,6 +144,8 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
     return 2;
   }
 
+  // Any port may be mapped to a simulated device (QVX_COMn=sim:ir), so they are offered here.
+  platform::sim::RegisterStandardPeers();
   ConfigStore store;
   store.path = ConfigFilePath(configPath);
   if (const LoadResult loaded = LoadGeneral(store); !loaded.ok) {

@@ -25,9 +25,10 @@ class QvxctlExec : public ::testing::Test {
     ::setenv("QVX_AUDIO_DEVICE", "none", 1);
     ::unsetenv("DISPLAY");
   }
-  CtlRun Exec(const std::string& output) {
+  CtlRun Exec(const std::string& output) { return Ctl({"exec", output}); }
+  CtlRun Ctl(std::vector<std::string> args) {
     std::ostringstream out, err;
-    const std::vector<std::string> args = {"--config", config_.string(), "exec", output};
+    args.insert(args.begin(), {"--config", config_.string()});
     const int status = RunQvxctl(args, out, err);
     return {status, out.str(), err.str()};
   }
@@ -40,6 +41,10 @@ TEST_F(QvxctlExec, RunsOutputCommandsAndReportsFailures) {
   CtlRun run = Exec("TV&Power");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "TV Power executed.\n");
+
+  run = Ctl({"send", "Amp", "Standby"});  // every verb reaches the simulated devices
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Amp Standby executed.\n");
 
   run = Exec("Application&Missing");
   EXPECT_EQ(run.status, 1);
