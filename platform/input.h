@@ -20,6 +20,9 @@ enum class Key {
   kNumDecimal, kNumAdd, kNumEnter,
 };
 
+// On POSIX the X libraries are loaded on the first call (QVX_LIBX11 and QVX_LIBXTST name other
+// files than libX11.so.6 and libXtst.so.6); without them no display is reachable.
+
 // Reads the pointer position in screen pixels; false when no display is reachable.
 bool GetCursorPos(int& x, int& y);
 // Moves the pointer to (x, y); the display clips it to the screen. False when no display.

@@ -68,7 +68,9 @@ class Player {
 };
 
 // Opens the player service; playerDir is the player's own directory where its platform needs it.
-// Never fails: a player that is not running is looked for again on every call.
+// Never fails: a player that is not running is looked for again on every call. On POSIX the
+// D-Bus library is loaded on the first call that looks (QVX_LIBDBUS names another file than
+// libdbus-1.so.3); without it no player is ever running.
 std::unique_ptr<Player> OpenPlayer(const std::string& playerDir);
 
 }  // namespace platform

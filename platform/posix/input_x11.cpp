@@ -7,21 +7,59 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/posix/shared_library.h"
+
 namespace platform {
 namespace {
+
+#define QVX_X11_FUNCTIONS(X) \
+  X(XOpenDisplay)            \
+  X(XCloseDisplay)           \
+  X(XQueryPointer)           \
+  X(XKeysymToKeycode)        \
+  X(XSync)
+
+#define QVX_XTST_FUNCTIONS(X) \
+  X(XTestQueryExtension)      \
+  X(XTestFakeMotionEvent)     \
+  X(XTestFakeButtonEvent)     \
+  X(XTestFakeKeyEvent)
+
+// The Xlib and XTest functions, from libX11 and libXtst (QVX_LIBX11 and QVX_LIBXTST name
+// other files). Programs that never move the mouse or press a key do not load them.
+struct XFunctions : FunctionTable {
+  QVX_X11_FUNCTIONS(QVX_FUNCTION_POINTER)
+  QVX_XTST_FUNCTIONS(QVX_FUNCTION_POINTER)
+
+  XFunctions() {
+    Open("libX11.so.6", "QVX_LIBX11");
+    QVX_X11_FUNCTIONS(QVX_RESOLVE_FUNCTION)
+    Open("libXtst.so.6", "QVX_LIBXTST");
+    QVX_XTST_FUNCTIONS(QVX_RESOLVE_FUNCTION)
+  }
+};
+
+// Loaded on the first call, once for all threads.
+const XFunctions& Xlib() {
+  static const XFunctions functions;
+  return functions;
+}
 
 // One display connection per call: each action is a few requests, and a fresh connection
 // follows the display the session runs on now.
 struct DisplayCloser {
-  void operator()(Display* display) const { XCloseDisplay(display); }
+  void operator()(Display* display) const { Xlib().XCloseDisplay(display); }
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
+// The display with its XTest extension; null when there is none, or no X library to reach it.
 DisplayPtr OpenDisplay() {
-  DisplayPtr display(XOpenDisplay(nullptr));
+  const XFunctions& x = Xlib();
+  if (!x.loaded()) return nullptr;
+  DisplayPtr display(x.XOpenDisplay(nullptr));
   if (!display) return display;
   int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-  if (!XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor))
+  if (!x.XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor))
     display.reset();
   return display;
 }
@@ -63,33 +101,34 @@ bool GetCursorPos(int& x, int& y) {
   Window root = 0, child = 0;
   int windowX = 0, windowY = 0;
   unsigned int mask = 0;
-  return XQueryPointer(display.get(), DefaultRootWindow(display.get()), &root, &child, &x, &y,
-                       &windowX, &windowY, &mask);
+  return Xlib().XQueryPointer(display.get(), DefaultRootWindow(display.get()), &root, &child, &x,
+                              &y, &windowX, &windowY, &mask);
 }
 
 bool SetCursorPos(int x, int y) {
   DisplayPtr display = OpenDisplay();
   if (!display) return false;
-  XTestFakeMotionEvent(display.get(), DefaultScreen(display.get()), x, y, CurrentTime);
-  XSync(display.get(), False);
+  Xlib().XTestFakeMotionEvent(display.get(), DefaultScreen(display.get()), x, y, CurrentTime);
+  Xlib().XSync(display.get(), False);
   return true;
 }
 
 bool SendMouseButton(MouseButton button, bool down) {
   DisplayPtr display = OpenDisplay();
   if (!display) return false;
-  XTestFakeButtonEvent(display.get(), ButtonNumber(button), down ? True : False, CurrentTime);
-  XSync(display.get(), False);
+  Xlib().XTestFakeButtonEvent(display.get(), ButtonNumber(button), down ? True : False,
+                              CurrentTime);
+  Xlib().XSync(display.get(), False);
   return true;
 }
 
 bool SendKey(Key key, bool down) {
   DisplayPtr display = OpenDisplay();
   if (!display) return false;
-  KeyCode code = XKeysymToKeycode(display.get(), kKeySyms[static_cast<size_t>(key)]);
+  KeyCode code = Xlib().XKeysymToKeycode(display.get(), kKeySyms[static_cast<size_t>(key)]);
   if (code == 0) return false;
-  XTestFakeKeyEvent(display.get(), code, down ? True : False, CurrentTime);
-  XSync(display.get(), False);
+  Xlib().XTestFakeKeyEvent(display.get(), code, down ? True : False, CurrentTime);
+  Xlib().XSync(display.get(), False);
   return true;
 }
 

@@ -9,8 +9,53 @@
 #include <optional>
 #include <thread>
 
+#include "platform/posix/shared_library.h"
+
 namespace platform {
 namespace {
+
+#define QVX_DBUS_FUNCTIONS(X)                  \
+  X(dbus_bus_get_private)                      \
+  X(dbus_bus_register)                         \
+  X(dbus_connection_close)                     \
+  X(dbus_connection_get_is_connected)          \
+  X(dbus_connection_open_private)              \
+  X(dbus_connection_send_with_reply_and_block) \
+  X(dbus_connection_set_exit_on_disconnect)    \
+  X(dbus_connection_unref)                     \
+  X(dbus_error_free)                           \
+  X(dbus_error_init)                           \
+  X(dbus_message_iter_append_basic)            \
+  X(dbus_message_iter_close_container)         \
+  X(dbus_message_iter_get_arg_type)            \
+  X(dbus_message_iter_get_basic)               \
+  X(dbus_message_iter_init)                    \
+  X(dbus_message_iter_init_append)             \
+  X(dbus_message_iter_next)                    \
+  X(dbus_message_iter_open_container)          \
+  X(dbus_message_iter_recurse)                 \
+  X(dbus_message_new_method_call)              \
+  X(dbus_message_unref)                        \
+  X(dbus_threads_init_default)
+
+// The libdbus functions the player uses (QVX_LIBDBUS names another file). Only a program that
+// talks to a player loads the library.
+struct DbusFunctions : FunctionTable {
+  QVX_DBUS_FUNCTIONS(QVX_FUNCTION_POINTER)
+
+  DbusFunctions() {
+    Open("libdbus-1.so.3", "QVX_LIBDBUS");
+    QVX_DBUS_FUNCTIONS(QVX_RESOLVE_FUNCTION)
+    // The connection is used by whichever thread runs the monitor's actions.
+    if (loaded()) dbus_threads_init_default();
+  }
+};
+
+// Loaded on the first call, once for all threads.
+const DbusFunctions& Dbus() {
+  static const DbusFunctions functions;
+  return functions;
+}
 
 constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
 constexpr const char* kRootInterface = "org.mpris.MediaPlayer2";
@@ -28,7 +73,7 @@ constexpr double kVolumeStep = 0.02;
 constexpr int kMprisVersion = 2;
 
 struct MessageUnref {
-  void operator()(DBusMessage* message) const { dbus_message_unref(message); }
+  void operator()(DBusMessage* message) const { Dbus().dbus_message_unref(message); }
 };
 using Message = std::unique_ptr<DBusMessage, MessageUnref>;
 using Appender = std::function<void(DBusMessageIter&)>;
@@ -69,30 +114,30 @@ std::string PathFromUrl(const std::string& url) {
 // Reads a basic value of the expected type; nothing for any other type.
 template <typename T>
 std::optional<T> ReadBasic(DBusMessageIter& iter, int type) {
-  if (dbus_message_iter_get_arg_type(&iter) != type) return std::nullopt;
+  if (Dbus().dbus_message_iter_get_arg_type(&iter) != type) return std::nullopt;
   T value{};
-  dbus_message_iter_get_basic(&iter, &value);
+  Dbus().dbus_message_iter_get_basic(&iter, &value);
   return value;
 }
 
 std::optional<std::string> ReadText(DBusMessageIter& iter) {
-  int type = dbus_message_iter_get_arg_type(&iter);
+  int type = Dbus().dbus_message_iter_get_arg_type(&iter);
   if (type != DBUS_TYPE_STRING && type != DBUS_TYPE_OBJECT_PATH) return std::nullopt;
   const char* text = nullptr;
-  dbus_message_iter_get_basic(&iter, &text);
+  Dbus().dbus_message_iter_get_basic(&iter, &text);
   return std::string(text ? text : "");
 }
 
 // Steps into a variant; the iterator is left unchanged when it holds none.
 DBusMessageIter Unwrap(DBusMessageIter& iter) {
   DBusMessageIter inner = iter;
-  if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_VARIANT)
-    dbus_message_iter_recurse(&iter, &inner);
+  if (Dbus().dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_VARIANT)
+    Dbus().dbus_message_iter_recurse(&iter, &inner);
   return inner;
 }
 
 std::optional<long long> ReadInteger(DBusMessageIter& iter) {
-  switch (dbus_message_iter_get_arg_type(&iter)) {
+  switch (Dbus().dbus_message_iter_get_arg_type(&iter)) {
     case DBUS_TYPE_INT64: return ReadBasic<dbus_int64_t>(iter, DBUS_TYPE_INT64);
     case DBUS_TYPE_UINT64: return ReadBasic<dbus_uint64_t>(iter, DBUS_TYPE_UINT64);
     case DBUS_TYPE_INT32: return ReadBasic<dbus_int32_t>(iter, DBUS_TYPE_INT32);
@@ -104,35 +149,35 @@ std::optional<long long> ReadInteger(DBusMessageIter& iter) {
 // Reads one metadata map (a{sv}).
 TrackInfo ReadTrackInfo(DBusMessageIter& iter) {
   TrackInfo info;
-  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return info;
+  if (Dbus().dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return info;
   DBusMessageIter entries;
-  dbus_message_iter_recurse(&iter, &entries);
-  while (dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY) {
+  Dbus().dbus_message_iter_recurse(&iter, &entries);
+  while (Dbus().dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY) {
     DBusMessageIter entry;
-    dbus_message_iter_recurse(&entries, &entry);
+    Dbus().dbus_message_iter_recurse(&entries, &entry);
     std::string key = ReadText(entry).value_or("");
-    dbus_message_iter_next(&entry);
+    Dbus().dbus_message_iter_next(&entry);
     DBusMessageIter value = Unwrap(entry);
     if (key == "mpris:trackid") info.trackId = ReadText(value).value_or("");
     else if (key == "xesam:url") info.url = ReadText(value).value_or("");
     else if (key == "xesam:title") info.title = ReadText(value).value_or("");
     else if (key == "mpris:length") info.lengthUs = ReadInteger(value).value_or(0);
-    dbus_message_iter_next(&entries);
+    Dbus().dbus_message_iter_next(&entries);
   }
   return info;
 }
 
 void AppendText(DBusMessageIter& iter, int type, const std::string& text) {
   const char* value = text.c_str();
-  dbus_message_iter_append_basic(&iter, type, &value);
+  Dbus().dbus_message_iter_append_basic(&iter, type, &value);
 }
 
 template <typename T>
 void AppendVariant(DBusMessageIter& iter, int type, const char* signature, T value) {
   DBusMessageIter variant;
-  dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, signature, &variant);
-  dbus_message_iter_append_basic(&variant, type, &value);
-  dbus_message_iter_close_container(&iter, &variant);
+  Dbus().dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, signature, &variant);
+  Dbus().dbus_message_iter_append_basic(&variant, type, &value);
+  Dbus().dbus_message_iter_close_container(&iter, &variant);
 }
 
 // The first media player on the session bus, found again on every call so that a player
@@ -179,7 +224,7 @@ class MprisPlayer : public Player {
     Message reply = GetProperty(name, kPlayerInterface, "Position");
     if (!reply) return 0;
     DBusMessageIter iter;
-    dbus_message_iter_init(reply.get(), &iter);
+    Dbus().dbus_message_iter_init(reply.get(), &iter);
     DBusMessageIter value = Unwrap(iter);
     return ReadInteger(value).value_or(0) / 1000;
   }
@@ -197,7 +242,7 @@ class MprisPlayer : public Player {
     return Call(name, kPlayerInterface, "SetPosition", [&](DBusMessageIter& iter) {
              AppendText(iter, DBUS_TYPE_OBJECT_PATH, trackId);
              dbus_int64_t positionUs = positionMs * 1000;
-             dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT64, &positionUs);
+             Dbus().dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT64, &positionUs);
            }) != nullptr;
   }
 
@@ -227,30 +272,31 @@ class MprisPlayer : public Player {
   // connection broke or the session bus changed. The library's own session connection would
   // keep the first address it saw for the life of the process.
   bool Connect() {
+    if (!Dbus().loaded()) return false;  // no D-Bus library: no player can be reached
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     std::string wanted = address ? address : "";
-    if (connection_ && dbus_connection_get_is_connected(connection_) && wanted == address_)
+    if (connection_ && Dbus().dbus_connection_get_is_connected(connection_) && wanted == address_)
       return true;
     Disconnect();
     DBusError error;
-    dbus_error_init(&error);
+    Dbus().dbus_error_init(&error);
     if (wanted.empty()) {
-      connection_ = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+      connection_ = Dbus().dbus_bus_get_private(DBUS_BUS_SESSION, &error);
     } else {
-      connection_ = dbus_connection_open_private(wanted.c_str(), &error);
-      if (connection_ && !dbus_bus_register(connection_, &error)) Disconnect();
+      connection_ = Dbus().dbus_connection_open_private(wanted.c_str(), &error);
+      if (connection_ && !Dbus().dbus_bus_register(connection_, &error)) Disconnect();
     }
-    dbus_error_free(&error);
+    Dbus().dbus_error_free(&error);
     if (!connection_) return false;
-    dbus_connection_set_exit_on_disconnect(connection_, FALSE);
+    Dbus().dbus_connection_set_exit_on_disconnect(connection_, FALSE);
     address_ = wanted;
     return true;
   }
 
   void Disconnect() {
     if (!connection_) return;
-    dbus_connection_close(connection_);
-    dbus_connection_unref(connection_);
+    Dbus().dbus_connection_close(connection_);
+    Dbus().dbus_connection_unref(connection_);
     connection_ = nullptr;
   }
 
@@ -258,18 +304,19 @@ class MprisPlayer : public Player {
   Message Call(const std::string& destination, const char* interface, const char* method,
                const Appender& append = {}, const char* path = kObjectPath) {
     if (!Connect()) return nullptr;
-    Message message(dbus_message_new_method_call(destination.c_str(), path, interface, method));
+    Message message(
+        Dbus().dbus_message_new_method_call(destination.c_str(), path, interface, method));
     if (!message) return nullptr;
     if (append) {
       DBusMessageIter iter;
-      dbus_message_iter_init_append(message.get(), &iter);
+      Dbus().dbus_message_iter_init_append(message.get(), &iter);
       append(iter);
     }
     DBusError error;
-    dbus_error_init(&error);
-    Message reply(dbus_connection_send_with_reply_and_block(connection_, message.get(),
-                                                            kCallTimeoutMs, &error));
-    dbus_error_free(&error);
+    Dbus().dbus_error_init(&error);
+    Message reply(Dbus().dbus_connection_send_with_reply_and_block(connection_, message.get(),
+                                                                   kCallTimeoutMs, &error));
+    Dbus().dbus_error_free(&error);
     return reply;
   }
 
@@ -278,16 +325,16 @@ class MprisPlayer : public Player {
                          "/org/freedesktop/DBus");
     if (!reply) return {};
     DBusMessageIter iter, names;
-    if (!dbus_message_iter_init(reply.get(), &iter) ||
-        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY)
+    if (!Dbus().dbus_message_iter_init(reply.get(), &iter) ||
+        Dbus().dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY)
       return {};
-    dbus_message_iter_recurse(&iter, &names);
+    Dbus().dbus_message_iter_recurse(&iter, &names);
     std::string found;
     while (auto name = ReadText(names)) {
       // The shortest name is the player's main one; the others name its instances.
       if (name->starts_with(kNamePrefix) && (found.empty() || name->size() < found.size()))
         found = *name;
-      dbus_message_iter_next(&names);
+      Dbus().dbus_message_iter_next(&names);
     }
     return found;
   }
@@ -303,7 +350,7 @@ class MprisPlayer : public Player {
     Message reply = GetProperty(name, interface, property);
     if (!reply) return {};
     DBusMessageIter iter;
-    dbus_message_iter_init(reply.get(), &iter);
+    Dbus().dbus_message_iter_init(reply.get(), &iter);
     DBusMessageIter value = Unwrap(iter);
     return ReadText(value).value_or("");
   }
@@ -313,7 +360,7 @@ class MprisPlayer : public Player {
     Message reply = GetProperty(name, kPlayerInterface, property);
     if (!reply) return std::nullopt;
     DBusMessageIter iter;
-    dbus_message_iter_init(reply.get(), &iter);
+    Dbus().dbus_message_iter_init(reply.get(), &iter);
     DBusMessageIter value = Unwrap(iter);
     return ReadBasic<T>(value, type);
   }
@@ -332,7 +379,7 @@ class MprisPlayer : public Player {
     Message reply = GetProperty(name, kPlayerInterface, "Metadata");
     if (!reply) return {};
     DBusMessageIter iter;
-    dbus_message_iter_init(reply.get(), &iter);
+    Dbus().dbus_message_iter_init(reply.get(), &iter);
     DBusMessageIter value = Unwrap(iter);
     return ReadTrackInfo(value);
   }
@@ -342,13 +389,13 @@ class MprisPlayer : public Player {
     Message reply = GetProperty(name, kTrackListInterface, "Tracks");
     if (!reply) return ids;
     DBusMessageIter iter, items;
-    dbus_message_iter_init(reply.get(), &iter);
+    Dbus().dbus_message_iter_init(reply.get(), &iter);
     DBusMessageIter value = Unwrap(iter);
-    if (dbus_message_iter_get_arg_type(&value) != DBUS_TYPE_ARRAY) return ids;
-    dbus_message_iter_recurse(&value, &items);
+    if (Dbus().dbus_message_iter_get_arg_type(&value) != DBUS_TYPE_ARRAY) return ids;
+    Dbus().dbus_message_iter_recurse(&value, &items);
     while (auto id = ReadText(items)) {
       ids.push_back(*id);
-      dbus_message_iter_next(&items);
+      Dbus().dbus_message_iter_next(&items);
     }
     return ids;
   }
@@ -359,19 +406,19 @@ class MprisPlayer : public Player {
     if (ids.empty()) return tracks;
     Message reply = Call(name, kTrackListInterface, "GetTracksMetadata", [&](DBusMessageIter& iter) {
       DBusMessageIter array;
-      dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, DBUS_TYPE_OBJECT_PATH_AS_STRING,
-                                       &array);
+      Dbus().dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY,
+                                              DBUS_TYPE_OBJECT_PATH_AS_STRING, &array);
       for (const std::string& id : ids) AppendText(array, DBUS_TYPE_OBJECT_PATH, id);
-      dbus_message_iter_close_container(&iter, &array);
+      Dbus().dbus_message_iter_close_container(&iter, &array);
     });
     if (!reply) return tracks;
     DBusMessageIter iter, maps;
-    dbus_message_iter_init(reply.get(), &iter);
-    if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return tracks;
-    dbus_message_iter_recurse(&iter, &maps);
-    while (dbus_message_iter_get_arg_type(&maps) == DBUS_TYPE_ARRAY) {
+    Dbus().dbus_message_iter_init(reply.get(), &iter);
+    if (Dbus().dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return tracks;
+    Dbus().dbus_message_iter_recurse(&iter, &maps);
+    while (Dbus().dbus_message_iter_get_arg_type(&maps) == DBUS_TYPE_ARRAY) {
       tracks.push_back(ReadTrackInfo(maps));
-      dbus_message_iter_next(&maps);
+      Dbus().dbus_message_iter_next(&maps);
     }
     // The order of the reply is not promised; the track list's order is.
     std::vector<TrackInfo> ordered;
@@ -419,7 +466,7 @@ class MprisPlayer : public Player {
   bool Seek(const std::string& name, long long offsetUs) {
     return Call(name, kPlayerInterface, "Seek", [&](DBusMessageIter& iter) {
              dbus_int64_t value = offsetUs;
-             dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT64, &value);
+             Dbus().dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT64, &value);
            }) != nullptr;
   }
 
@@ -450,7 +497,6 @@ class MprisPlayer : public Player {
 }  // namespace
 
 std::unique_ptr<Player> OpenPlayer(const std::string&) {
-  dbus_threads_init_default();
   return std::make_unique<MprisPlayer>();
 }
 
