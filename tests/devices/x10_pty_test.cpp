@@ -11,7 +11,7 @@
 #include "platform/sim/virtual_clock.h"
 #include "qvx/config/store.h"
 #include "qvx/devices/x10.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 #include "tests/support/support.h"
 
 namespace qvx::devices {
@@ -48,7 +48,7 @@ class X10PtyTest : public ::testing::Test {
   platform::sim::VirtualClock time_;
   platform::sim::BridgedClock clock_{time_, bridge_};
   platform::ScopedClock scoped_{clock_};
-  testing_support::ScopedEnv com_{"QVX_COM4", bridge_.PortPath()};
+  qvx::test::ScopedEnv com_{"QVX_COM4", bridge_.PortPath()};
   ConfigStore store_;
   X10State state_;
 };

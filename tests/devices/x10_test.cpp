@@ -12,7 +12,7 @@
 #include "platform/sim/virtual_clock.h"
 #include "qvx/config/store.h"
 #include "qvx/ircode/serialport.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 #include "tests/support/support.h"
 
 namespace qvx::devices {
@@ -22,7 +22,7 @@ using platform::sim::Cm11Fault;
 using platform::sim::PeerOperation;
 using platform::sim::X10Transmission;
 using Bytes = std::vector<uint8_t>;
-using testing_support::ScopedEnv;
+using qvx::test::ScopedEnv;
 
 constexpr int kCm11Com = 3;
 

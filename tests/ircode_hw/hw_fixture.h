@@ -19,7 +19,7 @@
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ircode/receivers.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 #include "tests/support/support.h"
 
 namespace qvx::ircode::test {
@@ -34,7 +34,7 @@ class HwTest : public ::testing::Test {
     clock_.SetCounterReadCostNs(250);
     clock_.SetLineReadCostNs(1000);
     for (int n = 1; n <= kHighestListedPort; ++n) {
-      portEnv_.push_back(std::make_unique<testing_support::ScopedEnv>(
+      portEnv_.push_back(std::make_unique<qvx::test::ScopedEnv>(
           "QVX_COM" + std::to_string(n), "sim:" + PeerName(n)));
     }
   }
@@ -87,8 +87,8 @@ class HwTest : public ::testing::Test {
 
   platform::sim::VirtualClock clock_;
   platform::ScopedClock scopedClock_{clock_};
-  testing_support::ScopedEnv audio_{"QVX_AUDIO_DEVICE", "none"};
-  std::vector<std::unique_ptr<testing_support::ScopedEnv>> portEnv_;
+  qvx::test::ScopedEnv audio_{"QVX_AUDIO_DEVICE", "none"};
+  std::vector<std::unique_ptr<qvx::test::ScopedEnv>> portEnv_;
   qvx::test::TempDir dir_;
   ConfigStore store_;
   IrInterface iface_;

@@ -10,7 +10,7 @@
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/pulsiorig.h"
 #include "qvx/ircode/receivers.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 namespace qvx::ircode {
 namespace {
@@ -47,7 +47,7 @@ LearnResult Learn(PulsioRig& rig, LearnContext& context, const std::vector<platf
 
 class PulsioRoundTrip : public ::testing::Test {
  protected:
-  testing_support::ScopedEnv audio_{"QVX_AUDIO_DEVICE", "none"};
+  qvx::test::ScopedEnv audio_{"QVX_AUDIO_DEVICE", "none"};
 };
 
 TEST_F(PulsioRoundTrip, RandomCodesComeBackWithRptGTypeAndMessage) {

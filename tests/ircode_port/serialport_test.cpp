@@ -8,15 +8,15 @@
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "qvx/ircode/serialport.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 namespace {
 
 using namespace qvx::ircode;
 using platform::OutputLine;
 using platform::sim::PeerOperation;
-using testing_support::PseudoTerminal;
-using testing_support::ScopedEnv;
+using qvx::test::PseudoTerminal;
+using qvx::test::ScopedEnv;
 
 class PtyProcedures : public ::testing::Test {
  protected:

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "desktop_fixtures.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 namespace {
 
-using testing_support::ScopedEnv;
+using qvx::test::ScopedEnv;
 
 constexpr const char* kMissing = "libqvx-missing.so.0";
 

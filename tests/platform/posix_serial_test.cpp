@@ -8,13 +8,13 @@
 #include <chrono>
 
 #include "platform/serial.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 namespace {
 
 using namespace platform;
-using testing_support::PseudoTerminal;
-using testing_support::ScopedEnv;
+using qvx::test::PseudoTerminal;
+using qvx::test::ScopedEnv;
 using Ms = std::chrono::milliseconds;
 
 class PtyPort : public ::testing::Test {

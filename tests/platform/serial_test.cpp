@@ -8,15 +8,15 @@
 #include "platform/serial.h"
 #include "platform/sim/peer.h"
 #include "platform/sim/virtual_clock.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 namespace {
 
 using namespace platform;
 using platform::sim::Peer;
 using platform::sim::VirtualClock;
-using testing_support::PseudoTerminal;
-using testing_support::ScopedEnv;
+using qvx::test::PseudoTerminal;
+using qvx::test::ScopedEnv;
 
 TEST(HandleTable, HandsOutFreshPositiveHandlesAndForgetsClosedOnes) {
   VirtualClock clock;

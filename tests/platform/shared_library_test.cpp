@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 namespace {
 
-using testing_support::ScopedEnv;
+using qvx::test::ScopedEnv;
 
 // Functions without C++ overloads, so that decltype names exactly one.
 #define MATH_FUNCTIONS(X) \

@@ -4,11 +4,11 @@
 
 #include "platform/sim/virtual_clock.h"
 #include "platform/sound.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 namespace {
 
-using testing_support::ScopedEnv;
+using qvx::test::ScopedEnv;
 
 TEST(Beep, SilentBeepsStillLastTheirDuration) {
   struct Case {

@@ -9,8 +9,8 @@ namespace {
 using namespace platform;
 using platform::sim::IrPeer;
 using platform::sim::PeerOperation;
-using testing_support::PseudoTerminal;
-using testing_support::ScopedEnv;
+using qvx::test::PseudoTerminal;
+using qvx::test::ScopedEnv;
 
 TEST_F(PulsioTest, GetHandleGivesTheLentHandleNotTheOneOpenComOpened) {
   EXPECT_EQ(GetHandle(), 0);

@@ -10,7 +10,7 @@
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
-#include "tests/platform/test_support.h"
+#include "tests/support/terminal.h"
 
 class PulsioTest : public ::testing::Test {
  protected:
@@ -37,7 +37,7 @@ class PulsioTest : public ::testing::Test {
 
   platform::sim::VirtualClock clock_;
   platform::ScopedClock scopedClock_{clock_};
-  testing_support::ScopedEnv com1_{"QVX_COM1", "sim:pulsio-ir"};
+  qvx::test::ScopedEnv com1_{"QVX_COM1", "sim:pulsio-ir"};
   std::shared_ptr<platform::sim::IrPeer> peer_;
   std::vector<platform::PortHandle> lent_;
 };

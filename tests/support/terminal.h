@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace testing_support {
+namespace qvx::test {
 
 // A pseudo-terminal pair; the slave's path is given to the code under test as a port.
 class PseudoTerminal {
@@ -76,4 +76,4 @@ class ScopedEnv {
   std::optional<std::string> previous_;
 };
 
-}  // namespace testing_support
+}  // namespace qvx::test
