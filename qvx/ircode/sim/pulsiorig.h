@@ -15,7 +15,7 @@
 #include "platform/sim/virtual_clock.h"
 #include "qvx/ircode/irsend.h"
 #include "qvx/ircode/port/serialport.h"
-#include "qvx/ircode/remotescenarios.h"
+#include "qvx/ircode/sim/remotescenarios.h"
 
 namespace qvx::ircode::sim {
 
