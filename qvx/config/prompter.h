@@ -23,6 +23,23 @@ class Prompter {
   // An input box; the typed text, or nothing when the user cancelled.
   virtual std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                              std::string_view initial) = 0;
+
+  // Questions with their own title and buttons, and the standard file dialogs (device override,
+  // export and import of configuration files).
+  enum class Buttons { YesNo, OkCancel };
+  // A question with the given buttons, title and icon; true for Yes or OK.
+  virtual bool Ask(std::string_view question, Buttons buttons, std::string_view title,
+                   MessageIcon icon) = 0;
+  // An open or save dialog; filter is pairs of description and pattern separated by "|",
+  // defaultExt is added by the dialog to a name typed without one ("cfg", no dot). Returns the
+  // chosen path, or nothing when the user cancelled.
+  struct FileDialog {
+    enum class Kind { Open, Save } kind;
+    std::string title;
+    std::string filter;
+    std::string defaultExt;
+  };
+  virtual std::optional<std::string> AskFileName(const FileDialog& dialog) = 0;
 };
 
 }  // namespace qvx

@@ -10,8 +10,8 @@
 #include "platform/sound.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
-#include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
+#include "qvx/ctl/ctl_prompter.h"
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/irsend.h"
 #include "qvx/ircode/pulsetext.h"
@@ -23,23 +23,6 @@ namespace qvx {
 namespace {
 
 using Args = std::span<const std::string>;
-
-// Message boxes of the receiver set-up, written as lines to standard error.
-class StreamPrompter final : public Prompter {
- public:
-  explicit StreamPrompter(std::ostream& err) : err_(err) {}
-  void ShowStatus(std::string_view text) override { err_ << text << '\n'; }
-  void ShowMessage(std::string_view text, MessageIcon, std::string_view) override {
-    err_ << text << '\n';
-  }
-  bool AskYesNo(std::string_view) override { return false; }
-  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
-
- private:
-  std::ostream& err_;
-};
 
 std::optional<ircode::DeviceParams> DeviceParamsOf(const ConfigStore& store, std::string_view device) {
   const auto texts = FindDeviceParams(store.text, device, ParamScope::WithinSection);
@@ -176,7 +159,7 @@ int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err
 int LearnVerb(ConfigStore& store, Args, std::ostream& out, std::ostream& err) {
   LentIrPort port(store.general.comPort);
   if (!port.Open()) return CannotOpen(store, err);
-  StreamPrompter prompter(err);
+  CtlPrompter prompter(err, err);
   ircode::IrInterface iface;
   iface.handle = port.Handle();
   ircode::SetReceiverLines(iface, store.general.receiverType, prompter);

@@ -73,4 +73,18 @@ std::optional<std::string> ScriptedPrompter::AskText(std::string_view title,
   return answer;
 }
 
+bool ScriptedPrompter::Ask(std::string_view question, Buttons, std::string_view title,
+                           MessageIcon) {
+  return AskYesNo(std::string(title) + ": " + std::string(question));
+}
+
+std::optional<std::string> ScriptedPrompter::AskFileName(const FileDialog& dialog) {
+  fileDialogs.push_back(std::string(dialog.kind == FileDialog::Kind::Open ? "Open: " : "Save: ") +
+                        dialog.title + "|" + dialog.filter + "|" + dialog.defaultExt);
+  if (fileAnswers.empty()) return std::nullopt;
+  auto answer = fileAnswers.front();
+  fileAnswers.pop_front();
+  return answer;
+}
+
 }  // namespace qvx::test

@@ -49,12 +49,20 @@ class ScriptedPrompter : public Prompter {
   std::vector<std::string> inputPrompts;
   std::deque<bool> yesNoAnswers;                     // answered in order; No when exhausted
   std::deque<std::optional<std::string>> textAnswers;  // answered in order; Cancel when exhausted
+  // File dialogs as "Open: title|filter|ext" or "Save: ..."; answered in order, Cancel when
+  // exhausted. Titled questions are recorded in questions as "title: question" and answered
+  // from yesNoAnswers (true for Yes or OK).
+  std::vector<std::string> fileDialogs;
+  std::deque<std::optional<std::string>> fileAnswers;
 
   void ShowStatus(std::string_view text) override;
   void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override;
   bool AskYesNo(std::string_view question) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
+  bool Ask(std::string_view question, Buttons buttons, std::string_view title,
+           MessageIcon icon) override;
+  std::optional<std::string> AskFileName(const FileDialog& dialog) override;
 };
 
 }  // namespace qvx::test

@@ -1,0 +1,39 @@
+#pragma once
+
+// The user of qvxctl: messages are written as lines, questions are answered by the command's
+// options instead of a person.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "qvx/config/prompter.h"
+
+namespace qvx {
+
+class CtlPrompter final : public Prompter {
+ public:
+  // Information messages go to info, every other text to err.
+  CtlPrompter(std::ostream& info, std::ostream& err) : info_(info), err_(err) {}
+
+  bool yes = false;                     // the answer to every question (No or Cancel by default)
+  std::optional<std::string> text;      // the answer to the first input box; later ones cancel
+  std::optional<std::string> fileName;  // the answer to the first file dialog; later ones cancel
+  bool textAsked = false;               // an input box was shown
+  bool questionAsked = false;           // a question was asked
+
+  void ShowStatus(std::string_view status) override;
+  void ShowMessage(std::string_view message, MessageIcon icon, std::string_view title) override;
+  bool AskYesNo(std::string_view question) override;
+  std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
+                                     std::string_view initial) override;
+  bool Ask(std::string_view question, Buttons buttons, std::string_view title,
+           MessageIcon icon) override;
+  std::optional<std::string> AskFileName(const FileDialog& dialog) override;
+
+ private:
+  std::ostream& info_;
+  std::ostream& err_;
+};
+
+}  // namespace qvx
