@@ -10,17 +10,6 @@ namespace {
 
 constexpr std::string_view kReadOnly = "This is a read-only device!";
 
-void ReportSaveFailure(const ConfigStore& store, Prompter& prompter) {
-  prompter.ShowMessage("The configuration file could not be saved: " + store.lastError,
-                       MessageIcon::Critical, "QVX");
-}
-
-bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
-  if (CommitConfigText(store, std::move(newText))) return true;
-  ReportSaveFailure(store, prompter);
-  return false;
-}
-
 // Whether the section of device already holds a command of this name (any case).
 bool CommandNameInUse(std::string_view text, std::string_view device, std::string_view name) {
   for (const auto& command : ListDeviceCommands(text, device))
@@ -181,6 +170,48 @@ bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view se
   }
   store.deviceDialogMode = DeviceDialogMode::Edit;
   return true;
+}
+
+bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
+  if (CommitConfigText(store, std::move(newText))) return true;
+  prompter.ShowMessage("The configuration file could not be saved: " + store.lastError,
+                       MessageIcon::Critical, "QVX");
+  return false;
+}
+
+std::string DeviceBlockText(const DeviceBlock& block, bool newDevice) {
+  std::string text = newDevice ? "\r\n" : "";
+  text += "[" + block.name + "]\r\n# " + block.description + "\r\n";
+  text += "GPROTO=" + FormatNumber(block.gproto) + "\r\n";
+  text += "SENDPLS=" + FormatNumber(block.sendplsUs) + "\r\n";
+  text += "REPEAT=" + FormatNumber(block.repeatSlots) + "\r\n";
+  text += "BITG= " + block.bitg + "\r\n";
+  text += "BIT0= " + block.bit0 + "\r\n";
+  text += "BIT1= " + block.bit1 + "\r\n";
+  text += "GREPEAT=" + FormatNumber(block.grepeatSlots);
+  if (newDevice) text += "\r\n\r\n";
+  return text;
+}
+
+std::optional<std::string> InsertNewDevice(std::string_view text, std::string_view blockText) {
+  const std::size_t afterX10 = FindInText("[X10]", text, 1);
+  if (afterX10 == 0) return std::nullopt;
+  // In front of the CR LF that ends the blank line before the header.
+  const std::size_t cr = FindBack(text, '\r', afterX10 - 3);
+  return InsertText(text, blockText, cr == 0 ? afterX10 - 5 : cr);
+}
+
+std::optional<std::string> ReplaceDeviceBlock(std::string_view text, std::string_view device,
+                                              std::string_view blockText) {
+  const std::string header = "[" + std::string(device) + "]";
+  const std::size_t afterHeader = FindInText(header, text, 1);
+  if (afterHeader == 0) return std::nullopt;
+  const std::size_t start = afterHeader - header.size();
+  const std::size_t afterKey = FindInText("GREPEAT", text, start);
+  if (afterKey == 0) return std::nullopt;
+  const std::size_t cr = text.find('\r', afterKey - 1);
+  if (cr == std::string_view::npos) return std::nullopt;
+  return InsertText(DeleteText(text, start, cr), blockText, start);
 }
 
 }  // namespace qvx

@@ -30,4 +30,35 @@ bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view sel
 // Whether the device definition dialog may open to edit the selected device.
 bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice);
 
+// Saves newText as the configuration; a failed save is reported in a message box and changes
+// nothing. Returns whether it was saved.
+bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText);
+
+// The name, description and protocol parameters of a device block as the definition dialog
+// writes them.
+struct DeviceBlock {
+  std::string name, description;
+  long gproto = -1, sendplsUs = 0, repeatSlots = 0;
+  std::string bitg, bit0, bit1;
+  long grepeatSlots = 0;
+};
+
+// The block text: for a new device from the blank line before the header to the blank line after
+// GREPEAT; for an edited one from the header to the end of the GREPEAT value.
+std::string DeviceBlockText(const DeviceBlock& block, bool newDevice);
+
+// Shown when a device is to be placed before [X10] in a file that lacks the section.
+inline constexpr std::string_view kNoX10Section =
+    "The configuration file has no [X10] section to place the device before!";
+
+// The text with a new device's block placed right before the [X10] section; nothing when the
+// text has no [X10] section to place it before.
+std::optional<std::string> InsertNewDevice(std::string_view text, std::string_view blockText);
+
+// The text with device's header and parameter lines (up to the end of its GREPEAT line) replaced
+// by an edited block; the command lines after them stay. Nothing when the header or a GREPEAT
+// line after it is missing.
+std::optional<std::string> ReplaceDeviceBlock(std::string_view text, std::string_view device,
+                                              std::string_view blockText);
+
 }  // namespace qvx

@@ -205,4 +205,8 @@ std::string_view Between(std::string_view text, std::size_t first, std::size_t l
   return text.substr(first - 1, last - first + 1);
 }
 
+std::string FormatNumber(long value) {
+  return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+}
+
 }  // namespace qvx

@@ -43,4 +43,7 @@ std::size_t FindBack(std::string_view text, char c, std::size_t pos);
 // The text from position first (1-based) up to and including position last; empty when last < first.
 std::string_view Between(std::string_view text, std::size_t first, std::size_t last);
 
+// A number as the dialogs write it into the file: with a leading blank when it is not negative.
+std::string FormatNumber(long value);
+
 }  // namespace qvx
