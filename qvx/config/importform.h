@@ -1,0 +1,68 @@
+#pragma once
+
+// Import and export of devices: configuration files of the same format move devices, the
+// general parameters and the special sections between installations. Every section is named by
+// its description line, which is what the list shows and what the operations search for.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvx {
+
+struct ConfigStore;
+class Prompter;
+
+// True when a text may be imported: it holds "Rezoru Zazudaz", "[General]" and "[End]".
+bool IsImportableText(std::string_view text);
+
+// File > Import: asks for a file, reads it into the import text and checks it. Returns true
+// when the import dialog may open; a refused file leaves "This is not a valid configuration
+// file!" on the status line.
+bool OpenImportFile(ConfigStore& store, Prompter& prompter);
+
+// File > Export: the dialog opens for export.
+void BeginExport(ConfigStore& store);
+
+// The header line of the section that holds the first occurrence of pattern (ignoring case):
+// from the nearest "[" before it up to the next CR LF. Empty when either is missing.
+std::string FindHeaderOf(std::string_view pattern, std::string_view text);
+
+// Appends to exportText the section holding pattern in the configuration, from its "[" up to
+// the next section's. False (nothing appended) when the pattern, a "[" before it or a "["
+// after it is missing.
+bool ExportSection(const ConfigStore& store, std::string& exportText, std::string_view pattern);
+
+// Merges the section holding pattern in the import text into the configuration and saves it:
+// the lines of [X10], [Application] and [Monitoring] that are new, the general keys through
+// SetGeneralParam, or a device block under a name asked for. Returns false when nothing was
+// imported; a device import that is cancelled or fails leaves the configuration as it was.
+bool ImportSection(ConfigStore& store, Prompter& prompter, std::string_view pattern);
+
+// What the import/export dialog shows when it opens.
+struct ImportFormView {
+  bool importMode = false;
+  std::string hint;                  // the list's tool tip
+  std::string buttonCaption;         // "&Import" or "&Export"
+  std::vector<std::string> entries;  // one per section, its description
+};
+
+// The dialog for store.importMode: in export mode the sections of the configuration after
+// [General], in import mode "[General]" and the sections of the import text.
+ImportFormView OpenImportForm(const ConfigStore& store);
+
+// The export text for the ticked entries: a comment header, the general block, each ticked
+// section and "[End]". collected receives the entries that were found, each followed by CR LF.
+std::string BuildExportText(const ConfigStore& store, const std::vector<std::string>& ticked,
+                            std::string& collected);
+
+// The export file's name as chosen: ".cfg" appended unless the name ends in it (any case).
+std::string ExportFileName(std::string name);
+
+// ImportButton: imports or exports the ticked entries and reports what succeeded. Returns true
+// when the dialog closes; false when nothing was ticked, the save dialog was cancelled or the
+// export file could not be written (then nothing was written).
+bool PressImportButton(ConfigStore& store, Prompter& prompter,
+                       const std::vector<std::string>& ticked);
+
+}  // namespace qvx
