@@ -13,6 +13,7 @@
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ctl/exec_verb.h"
+#include "qvx/ctl/importform_verbs.h"
 #include "qvx/ctl/ir_verbs.h"
 
 namespace qvx {
@@ -23,7 +24,8 @@ using Args = std::span<const std::string>;
 struct Verb {
   std::string name;
   std::string usage;
-  std::size_t argCount;
+  std::size_t argCount;  // the least number of arguments
+  bool moreAllowed;      // further arguments and options follow
   std::function<int(ConfigStore&, Args, std::ostream&, std::ostream&)> run;
 };
 
@@ -89,16 +91,22 @@ int Set(ConfigStore& store, Args args, std::ostream&, std::ostream& err) {
 
 const std::vector<Verb>& VerbTable() {
   static const std::vector<Verb> verbs = {
-      {"devices", "devices                 the device list, one per line", 0, Devices},
-      {"commands", "commands DEVICE         the commands of a device", 1, Commands},
-      {"code", "code DEVICE COMMAND     the stored code of a command", 2, Code},
-      {"params", "params DEVICE           the seven protocol parameters of a device", 1, Params},
-      {"set", "set KEY VALUE           change a general key and save", 2, Set},
-      {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, ExecVerb},
-      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, EncodeVerb},
-      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, SendVerb},
-      {"learn", "learn                   record one press and print its decode", 0, LearnVerb},
-      {"decode", "decode FILE             decode a recording of at most 600 bytes", 1, DecodeVerb},
+      {"devices", "devices                 the device list, one per line", 0, false, Devices},
+      {"commands", "commands DEVICE         the commands of a device", 1, false, Commands},
+      {"code", "code DEVICE COMMAND     the stored code of a command", 2, false, Code},
+      {"params", "params DEVICE           the seven protocol parameters of a device", 1, false, Params},
+      {"set", "set KEY VALUE           change a general key and save", 2, false, Set},
+      {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, false, ExecVerb},
+      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, false, EncodeVerb},
+      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, false, SendVerb},
+      {"learn", "learn                   record one press and print its decode", 0, false, LearnVerb},
+      {"decode", "decode FILE             decode a recording of at most 600 bytes", 1, false, DecodeVerb},
+      {"export", "export FILE DESCRIPTION... [--replace]\n"
+                 "                          write the general block and these sections to FILE",
+       2, true, ExportVerb},
+      {"import", "import FILE DESCRIPTION [--name NAME] [--replace]\n"
+                 "                          merge one section of FILE into the configuration",
+       2, true, ImportVerb},
   };
   return verbs;
 }
@@ -139,7 +147,7 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
     PrintUsage(err);
     return 2;
   }
-  if (rest.size() - 1 != verb->argCount) {
+  if (rest.size() - 1 < verb->argCount || (!verb->moreAllowed && rest.size() - 1 > verb->argCount)) {
     err << "usage: qvxctl " << verb->usage << '\n';
     return 2;
   }

@@ -93,5 +93,53 @@ TEST_F(QvxctlTest, TheEnvironmentNamesTheFileWhenNoOptionDoes) {
   EXPECT_EQ(run.out, "G00100000110111110001000011101111\n");
 }
 
+// The text of a section of the delivered file, from its header up to the next one.
+std::string SectionOf(const std::string& text, const std::string& header) {
+  const std::size_t start = text.find(header);
+  return text.substr(start, text.find("\r\n[", start + 1) + 2 - start);
+}
+
+TEST_F(QvxctlTest, ExportsAndImportsADeviceWithTheQuestionsAnsweredByOptions) {
+  const std::string delivered = test::ReadFile(config);
+  const std::string tv = SectionOf(delivered, "[TV]");
+  const auto backup = dir / "backup";
+
+  CtlRun run = Ctl({"export", backup.string(), "living room tv"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "The following devices has been exported successfully:\n[General]\n"
+                     " Living room TV\n\n");
+  EXPECT_EQ(test::ReadFile(dir / "backup.cfg"),
+            test::Crlf("# Zarvel Rezoru Zazudaz configuration file\n"
+                       "# Exported devices and sections\n\n") +
+                SectionOf(delivered, "[General]") + tv + "[End]\r\n");
+  run = Ctl({"export", backup.string(), "Video recorder"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "qvxctl: nothing was written to " + backup.string() +
+                         ".cfg (an existing file is replaced only with --replace)\n");
+  EXPECT_EQ(Ctl({"export", backup.string(), "Kitchen"}).err,
+            "qvxctl: no section is described as Kitchen\n");
+
+  const std::string file = (dir / "backup.cfg").string();
+  run = Ctl({"import", file, "Living room TV", "--name", "Telly"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "qvxctl: the device exists; --replace overrides it\n");
+  run = Ctl({"import", file, "Living room TV", "--replace"});
+  EXPECT_EQ(run.err, "qvxctl: a device needs --name NAME\n");
+  EXPECT_EQ(test::ReadFile(config), delivered);
+
+  run = Ctl({"import", file, "Living room TV", "--name", "Telly", "--replace"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string expected = delivered;
+  expected.erase(expected.find(tv), tv.size());
+  expected.insert(expected.find("[X10]"), "[Telly]" + tv.substr(4));
+  EXPECT_EQ(test::ReadFile(config), expected);
+  EXPECT_EQ(Ctl({"commands", "telly"}).out, "Power\nVol+\nVol-\nCh+\nCh-\n");
+
+  test::WriteFile(dir / "other.cfg", "[General]\r\n[End]\r\n");
+  run = Ctl({"import", (dir / "other.cfg").string(), "[General]"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "This is not a valid configuration file!\n");
+}
+
 }  // namespace
 }  // namespace qvx

@@ -1,0 +1,112 @@
+#include "qvx/ctl/importform_verbs.h"
+
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "qvx/config/importform.h"
+#include "qvx/config/store.h"
+#include "qvx/config/text.h"
+#include "qvx/ctl/ctl_prompter.h"
+
+namespace qvx {
+namespace {
+
+using Args = std::span<const std::string>;
+
+// The words of a verb without its options, and the options it was given.
+struct Options {
+  std::vector<std::string> words;
+  std::optional<std::string> name;
+  bool replace = false;
+};
+
+std::optional<Options> ParseOptions(Args args, bool nameAllowed, std::ostream& err) {
+  Options options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--replace") {
+      options.replace = true;
+    } else if (nameAllowed && args[i] == "--name") {
+      if (i + 1 == args.size()) {
+        err << "qvxctl: --name needs a device name\n";
+        return std::nullopt;
+      }
+      options.name = args[++i];
+    } else {
+      options.words.push_back(args[i]);
+    }
+  }
+  return options;
+}
+
+// The dialog entry a description given on the command line stands for: the same text, blanks
+// around it and letter case aside.
+std::optional<std::string> EntryFor(const ImportFormView& view, std::string_view description) {
+  for (const auto& entry : view.entries)
+    if (EqualsIgnoreCase(TrimBlanks(entry), TrimBlanks(description))) return entry;
+  return std::nullopt;
+}
+
+}  // namespace
+
+int ExportVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  const auto options = ParseOptions(args, false, err);
+  if (!options) return 2;
+  if (options->words.size() < 2) {
+    err << "usage: qvxctl export FILE DESCRIPTION... [--replace]\n";
+    return 2;
+  }
+  BeginExport(store);
+  const ImportFormView view = OpenImportForm(store);
+  std::vector<std::string> ticked;
+  for (std::size_t i = 1; i < options->words.size(); ++i) {
+    const auto entry = EntryFor(view, options->words[i]);
+    if (!entry) {
+      err << "qvxctl: no section is described as " << options->words[i] << '\n';
+      return 1;
+    }
+    ticked.push_back(*entry);
+  }
+  CtlPrompter prompter(out, err);
+  prompter.fileName = options->words[0];
+  prompter.yes = options->replace;
+  if (!PressImportButton(store, prompter, ticked)) {
+    err << "qvxctl: nothing was written to " << ExportFileName(options->words[0])
+        << (options->replace ? "\n" : " (an existing file is replaced only with --replace)\n");
+    return 1;
+  }
+  return 0;
+}
+
+int ImportVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+  const auto options = ParseOptions(args, true, err);
+  if (!options) return 2;
+  if (options->words.size() != 2) {
+    err << "usage: qvxctl import FILE DESCRIPTION [--name NAME] [--replace]\n";
+    return 2;
+  }
+  CtlPrompter prompter(out, err);
+  prompter.fileName = options->words[0];
+  if (!OpenImportFile(store, prompter)) return 1;
+  const auto entry = EntryFor(OpenImportForm(store), options->words[1]);
+  if (!entry) {
+    err << "qvxctl: " << options->words[0] << " has no section described as "
+        << options->words[1] << '\n';
+    return 1;
+  }
+  prompter.text = options->name;
+  prompter.yes = options->replace;
+  if (!ImportSection(store, prompter, *entry)) {
+    if (prompter.questionAsked && !options->replace)
+      err << "qvxctl: the device exists; --replace overrides it\n";
+    else if (prompter.textAsked && !options->name)
+      err << "qvxctl: a device needs --name NAME\n";
+    else
+      err << "qvxctl: " << TrimBlanks(*entry) << " was not imported\n";
+    return 1;
+  }
+  out << "The following devices has been imported successfully:\n" << *entry << '\n';
+  return 0;
+}
+
+}  // namespace qvx
