@@ -1,19 +1,13 @@
 #include "qvx/ircode/irsend.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "qvx/config/text.h"
 #include "qvx/ircode/pulsetext.h"
 
 namespace qvx::ircode {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string WithoutBlanks(std::string_view text) {
   std::string out;
@@ -37,7 +31,7 @@ std::optional<std::string> LoadRecordedParams(const RecordedIndicators& recorded
   const auto patterns = RecordedPatternsFor(recorded.detectedProto);
   if (!patterns) return "You must first manually define a new device if UNKNOWN.";
   params.gproto = recorded.detectedProto;
-  params.repeatSlots = Lower(WithoutBlanks(recorded.rpt)) == "y" ? 50 : 0;
+  params.repeatSlots = ToLower(WithoutBlanks(recorded.rpt)) == "y" ? 50 : 0;
   if (recorded.gType == "0") {
     params.grepeatSlots = 0;
   } else if (recorded.gType == "1") {
@@ -61,7 +55,7 @@ SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const Ir
     return outcome;
   }
 
-  const std::string device = Lower(request.device);
+  const std::string device = ToLower(request.device);
   if (device == "recorded") {
     if (request.gateway) {
       outcome.status = "Recorded device unsupported in QVXWEB mode!";
@@ -82,7 +76,7 @@ SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const Ir
 
   // The program sends with the slot length in its window, the gateways with the stored one.
   const long slotUs = request.gateway ? state.params.sendplsUs : LeadingNumber(request.slotField);
-  const std::string code = Lower(Trimmed(request.codeField));
+  const std::string code = ToLower(Trimmed(request.codeField));
 
   if (device == "ir dimmer" && request.dimmerEnabled && request.dimmer) {
     outcome.status = request.dimmer(state.params, static_cast<int>(slotUs), code);

@@ -1,11 +1,11 @@
 #include "qvx/ircode/receivers.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/clock.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/general.h"
+#include "qvx/config/text.h"
 #include "qvx/ircode/deviceparams.h"
 
 namespace qvx::ircode {
@@ -17,11 +17,6 @@ constexpr int kDcdReads = 10;
 constexpr uint32_t kDcdReadPauseMs = 5;
 
 void SleepMs(uint32_t ms) { platform::ActiveClock().SleepMs(ms); }
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // Writes ITYPE from the output mode and receiver type held in memory. A file that cannot be
 // written keeps its old value; the program goes on with the new one.
@@ -45,7 +40,7 @@ bool IrManAnswers(PortHandle handle) {
   for (int pass = 0; pass < kIrManPolls; ++pass) {
     SleepMs(kIrManPollMs);
     answer += ReadPort(handle);
-    if (Lower(answer).find("ok") != std::string::npos) return true;
+    if (ToLower(answer).find("ok") != std::string::npos) return true;
   }
   return false;
 }
