@@ -7,6 +7,7 @@
 #include "qvx/config/general.h"
 #include "qvx/config/text.h"
 #include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/pulsiolink.h"
 
 namespace qvx::ircode {
 namespace {
@@ -56,10 +57,10 @@ int CountDcd(PortHandle handle, bool on) {
 }
 
 std::string Detected(IrInterface& iface, ConfigStore& store, Prompter& prompter,
-                     int receiverType, std::string status) {
+                     int receiverType, std::string_view status) {
   store.general.receiverType = static_cast<std::int16_t>(receiverType);
   ApplyInterface(iface, store, prompter);
-  return status;
+  return std::string(status);
 }
 
 }  // namespace
@@ -99,7 +100,7 @@ std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store) {
     controls.comList.push_back("COM" + std::to_string(n));
     controls.comListText = Colour::Green;
   }
-  if (controls.comList.empty()) return "There is no COM port available!";
+  if (controls.comList.empty()) return std::string(kNoComPort);
 
   CloseIrPort(iface);
   iface.irManReady = false;
@@ -211,7 +212,7 @@ void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter) 
       controls.txdChecked = true;
       controls.irdaChecked = false;
       controls.irdaEnabled = false;
-      SetPortMode(115200, 6, iface.handle);
+      SetCarrierPortMode(iface.handle);
       break;
     case kOutputIrda:
       controls.txdChecked = false;
@@ -234,7 +235,7 @@ void SetTxdOutput(IrInterface& iface, ConfigStore& store, bool ticked) {
   controls.irdaEnabled = !ticked;
   if (ticked) {
     store.general.outputMode = kOutputTxd;
-    SetPortMode(115200, 6, iface.handle);
+    SetCarrierPortMode(iface.handle);
   } else {
     store.general.outputMode = kOutputDtr;
   }
@@ -245,7 +246,7 @@ void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter) {
   InterfaceControls& controls = iface.controls;
   if (ticked) {
     controls.txdEnabled = false;
-    prompter.ShowMessage("Not yet implemented", MessageIcon::Exclamation, "QVX");
+    prompter.ShowMessage(kNotYetImplemented, MessageIcon::Exclamation, kMessageTitle);
   }
   // The box is cleared again at once, which gives the TxD setting back.
   controls.irdaChecked = false;
@@ -256,11 +257,11 @@ bool InitIRMan(IrInterface& iface, Prompter& prompter) {
   if (iface.irManReady) return true;
   SetPortMode(9600, 8, iface.handle);
   if (IrManAnswers(iface.handle)) {
-    prompter.ShowMessage("IRMan interface initialized OK", MessageIcon::Information, "QVX");
+    prompter.ShowMessage(kIrManReady, MessageIcon::Information, kMessageTitle);
     iface.irManReady = true;
     return true;
   }
-  prompter.ShowMessage("IRMan interface cannot be initialized!", MessageIcon::Exclamation, "QVX");
+  prompter.ShowMessage(kIrManFailed, MessageIcon::Exclamation, kMessageTitle);
   return false;
 }
 
@@ -276,7 +277,7 @@ std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter
       SetRtsLine(true, handle);
       SetDtrLine(true, handle);
       if (CountDcd(handle, false) > 5) {
-        return Detected(iface, store, prompter, kReceiverIRMouse, "IRMouse interface autodetected.");
+        return Detected(iface, store, prompter, kReceiverIRMouse, kIrMouseDetected);
       }
     }
   }
@@ -287,19 +288,19 @@ std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter
     SetRtsLine(true, handle);
     if (CountDcd(handle, true) > 5) {
       return Detected(iface, store, prompter, kReceiverDcdStd,
-                      "DCD Standard interface autodetected.");
+                      kDcdStdDetected);
     }
   }
 
   if (IrManAnswers(handle)) {
     iface.irManReady = true;
     return Detected(iface, store, prompter, kReceiverIRMan,
-                    "IRMan interface autodetected and initialized OK.");
+                    kIrManDetected);
   }
 
   ChooseReceiverType(iface, store, kReceiverUnknown, prompter);
   ApplyInterface(iface, store, prompter);
-  return "Cannot detect interface or no interface connected to COM" +
+  return std::string(kNothingDetected) +
          std::to_string(store.general.comPort) + ".";
 }
 
