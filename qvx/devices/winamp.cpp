@@ -59,11 +59,9 @@ std::string CurrentSongName(clsWinamp& winamp) {
 
 }  // namespace
 
-clsWinamp::clsWinamp(std::string winampDir)
-    : clsWinamp(platform::OpenPlayer(winampDir), winampDir) {}
+clsWinamp::clsWinamp(const std::string& winampDir) : clsWinamp(platform::OpenPlayer(winampDir)) {}
 
-clsWinamp::clsWinamp(std::unique_ptr<platform::Player> player, std::string winampDir)
-    : player_(std::move(player)), winampDir_(std::move(winampDir)) {}
+clsWinamp::clsWinamp(std::unique_ptr<platform::Player> player) : player_(std::move(player)) {}
 
 int clsWinamp::Version() { return player_->Version(); }
 void clsWinamp::StartPlay() { player_->StartPlay(); }
