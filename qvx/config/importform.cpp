@@ -124,7 +124,7 @@ bool ImportGeneral(ConfigStore& store, Prompter& prompter) {
   const std::size_t next = FindInText("[", import, general);
   const std::size_t last = next == 0 ? import.size() : next - 2;
   const auto& keys = GeneralKeys();
-  std::string updated = "Updated general parameters:\r\n\r\n";
+  std::string updated = std::string(kUpdatedGeneral) + "\r\n\r\n";
   for (const std::string_view line : LinesBetween(import, general, last)) {
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
@@ -137,10 +137,10 @@ bool ImportGeneral(ConfigStore& store, Prompter& prompter) {
     });
     if (!generalKey || !SetGeneralParam(store, key, value))
       prompter.ShowMessage("The parameter " + key + " is invalid.\r\nIt will not be loaded.",
-                           MessageIcon::Information, "QVX");
+                           MessageIcon::Information, kMessageTitle);
     updated += key + "=" + std::string(value) + "\r\n";
   }
-  prompter.ShowMessage(updated, MessageIcon::Information, "QVX");
+  prompter.ShowMessage(updated, MessageIcon::Information, kMessageTitle);
   return true;
 }
 
@@ -159,7 +159,7 @@ bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view patte
       if (!prompter.Ask("The device " + std::string(pattern) +
                             " exist in the current configuration file.\r\nDo you want to "
                             "override it?",
-                        Prompter::Buttons::OkCancel, "Device override", MessageIcon::Exclamation))
+                        Prompter::Buttons::OkCancel, kOverrideTitle, MessageIcon::Exclamation))
         return false;
       text = DeleteText(text, bracket, FindBack(text, '\n', next - 1));
     }
@@ -168,18 +168,17 @@ bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view patte
   std::string name;
   while (true) {
     const auto answer =
-        prompter.AskText("QVX", "Enter a device name for: " + std::string(pattern) + ".", "");
+        prompter.AskText(kMessageTitle, "Enter a device name for: " + std::string(pattern) + ".", "");
     if (!answer) return false;
     name = std::string(TrimBlanks(*answer));
     if (name.empty()) return false;
     if (name.find_first_of("[]#,") != std::string::npos) {
-      prompter.ShowMessage("Device name cannot contain the following characters: [ ] , # ",
-                           MessageIcon::Exclamation, "QVX");
+      prompter.ShowMessage(kImportNameCharacters, MessageIcon::Exclamation, kMessageTitle);
       continue;
     }
     if (FindInText("[" + name + "]", text, 1) != 0) {
-      prompter.ShowMessage("There is another device named " + name, MessageIcon::Exclamation,
-                           "QVX");
+      prompter.ShowMessage(std::string(kAnotherDeviceNamed) + name, MessageIcon::Exclamation,
+                           kMessageTitle);
       continue;
     }
     break;
@@ -194,7 +193,7 @@ bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view patte
                             std::string(Between(import, lineStart, FindBack(import, '\n', next - 1)));
   const std::size_t x10 = FindInText("[X10]", text, 1);
   if (x10 == 0) {
-    prompter.ShowMessage(kNoX10Section, MessageIcon::Exclamation, "QVX");
+    prompter.ShowMessage(kNoX10Section, MessageIcon::Exclamation, kMessageTitle);
     return false;
   }
   const std::size_t x10Line = FindBack(text, '\n', x10 - 5) + 1;
@@ -210,19 +209,19 @@ bool IsImportableText(std::string_view text) {
 
 bool OpenImportFile(ConfigStore& store, Prompter& prompter) {
   store.importMode = true;
-  const auto path = prompter.AskFileName(
-      {Prompter::FileDialog::Kind::Open, "Open Configuration File",
-       "Configuration Files (*.cfg)|*.cfg|Text Files (*.txt)|*.txt|All Files (*.*)|*.*", ""});
+  const auto path = prompter.AskFileName({Prompter::FileDialog::Kind::Open,
+                                          std::string(kOpenFileTitle),
+                                          std::string(kOpenFileFilter), ""});
   if (!path || path->empty()) return false;
   std::string error;
   auto text = ReadConfigFile(*path, error);
   if (!text) {
-    prompter.ShowStatus("The file cannot be read: " + error);
+    prompter.ShowStatus(std::string(kCannotReadFile) + error);
     return false;
   }
   store.importText = std::move(*text);
   if (!IsImportableText(store.importText)) {
-    prompter.ShowStatus("This is not a valid configuration file!");
+    prompter.ShowStatus(kNotAConfigFile);
     return false;
   }
   return true;
@@ -259,12 +258,12 @@ ImportFormView OpenImportForm(const ConfigStore& store) {
   ImportFormView view;
   view.importMode = store.importMode;
   if (store.importMode) {
-    view.hint = "Check the items to import and click Import";
-    view.buttonCaption = "&Import";
+    view.hint = kImportHint;
+    view.buttonCaption = kImportCaption;
     view.entries.push_back("[General]");
   } else {
-    view.hint = "Check the items to export and click Export";
-    view.buttonCaption = "&Export";
+    view.hint = kExportHint;
+    view.buttonCaption = kExportCaption;
   }
   for (const auto& name : SectionNames(store.importMode ? store.importText : store.text))
     view.entries.push_back(GetDeviceDescription(store, name, store.importMode));
@@ -294,14 +293,15 @@ bool PressImportButton(ConfigStore& store, Prompter& prompter,
   if (store.importMode) {
     for (const auto& entry : ticked)
       if (ImportSection(store, prompter, entry)) collected += entry + "\r\n";
-    prompter.ShowMessage("The following devices has been imported successfully:\r\n" + collected,
-                         MessageIcon::Information, "QVX");
+    prompter.ShowMessage(std::string(kImported) + "\r\n" + collected, MessageIcon::Information,
+                         kMessageTitle);
     return true;
   }
 
   const std::string exportText = BuildExportText(store, ticked, collected);
-  const Prompter::FileDialog dialog{Prompter::FileDialog::Kind::Save, "Export Configuration File",
-                                    "Configuration Files (*.cfg)|*.cfg", "cfg"};
+  const Prompter::FileDialog dialog{Prompter::FileDialog::Kind::Save,
+                                    std::string(kExportFileTitle),
+                                    std::string(kExportFileFilter), "cfg"};
   std::string file;
   while (true) {
     const auto chosen = prompter.AskFileName(dialog);
@@ -310,7 +310,7 @@ bool PressImportButton(ConfigStore& store, Prompter& prompter,
     std::error_code ec;
     if (std::filesystem::exists(file, ec) &&
         !prompter.Ask("The file " + file + " exist.\r\nDo you want to replace it?",
-                      Prompter::Buttons::YesNo, "File exist", MessageIcon::Exclamation))
+                      Prompter::Buttons::YesNo, kFileExistTitle, MessageIcon::Exclamation))
       continue;
     break;
   }
@@ -318,11 +318,11 @@ bool PressImportButton(ConfigStore& store, Prompter& prompter,
   std::string error;
   if (!platform::AtomicWriteFile(file, exportText + "\r\n", error)) {
     prompter.ShowMessage("The file " + file + " could not be written: " + error,
-                         MessageIcon::Critical, "QVX");
+                         MessageIcon::Critical, kMessageTitle);
     return false;
   }
-  prompter.ShowMessage("The following devices has been exported successfully:\r\n" + collected,
-                       MessageIcon::Information, "QVX");
+  prompter.ShowMessage(std::string(kExported) + "\r\n" + collected, MessageIcon::Information,
+                       kMessageTitle);
   return true;
 }
 

@@ -13,6 +13,27 @@ namespace qvx {
 struct ConfigStore;
 class Prompter;
 
+// The system's texts of import and export (status line, message boxes, questions, dialogs).
+inline constexpr std::string_view kNotAConfigFile = "This is not a valid configuration file!";
+inline constexpr std::string_view kCannotReadFile = "The file cannot be read: ";
+inline constexpr std::string_view kOpenFileTitle = "Open Configuration File";
+inline constexpr std::string_view kOpenFileFilter =
+    "Configuration Files (*.cfg)|*.cfg|Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
+inline constexpr std::string_view kExportFileTitle = "Export Configuration File";
+inline constexpr std::string_view kExportFileFilter = "Configuration Files (*.cfg)|*.cfg";
+inline constexpr std::string_view kExportHint = "Check the items to export and click Export";
+inline constexpr std::string_view kImportHint = "Check the items to import and click Import";
+inline constexpr std::string_view kExportCaption = "&Export";
+inline constexpr std::string_view kImportCaption = "&Import";
+inline constexpr std::string_view kImported = "The following devices has been imported successfully:";
+inline constexpr std::string_view kExported = "The following devices has been exported successfully:";
+inline constexpr std::string_view kUpdatedGeneral = "Updated general parameters:";
+inline constexpr std::string_view kOverrideTitle = "Device override";
+inline constexpr std::string_view kFileExistTitle = "File exist";
+inline constexpr std::string_view kImportNameCharacters =
+    "Device name cannot contain the following characters: [ ] , # ";
+inline constexpr std::string_view kAnotherDeviceNamed = "There is another device named ";
+
 // True when a text may be imported: it holds "Rezoru Zazudaz", "[General]" and "[End]".
 bool IsImportableText(std::string_view text);
 

@@ -105,7 +105,7 @@ int ImportVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& e
       err << "qvxctl: " << TrimBlanks(*entry) << " was not imported\n";
     return 1;
   }
-  out << "The following devices has been imported successfully:\n" << *entry << '\n';
+  out << kImported << '\n' << *entry << '\n';
   return 0;
 }
 

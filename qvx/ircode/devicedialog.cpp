@@ -10,9 +10,6 @@
 namespace qvx::ircode {
 namespace {
 
-constexpr std::string_view kCannotOpen =
-    "Error in the configuration file\r\nThe Device Form can not be opened";
-
 bool IsBinary(std::string_view pattern) {
   return pattern.find_first_not_of("01") == std::string_view::npos;
 }
@@ -38,19 +35,19 @@ std::string ListWithout(std::string_view deviceList, std::string_view name) {
 // their field's message, as they could not be read back.
 std::optional<std::string_view> CheckParameters(DeviceBlock& block) {
   if (block.sendplsUs < 1 || !Fits16(block.sendplsUs))
-    return "SENDPLS must have an integer value greater than 0";
+    return kSendplsRule;
   if ((block.repeatSlots != 0 && block.repeatSlots < 16) || !Fits16(block.repeatSlots))
-    return "REPEAT must have an integer value greater than 16 (or 0)";
+    return kRepeatRule;
   if ((block.grepeatSlots >= 2 && block.grepeatSlots < 16) || !Fits16(block.grepeatSlots))
-    return "GREPEAT must have an integer value greater than 16 (or 0 or 1)";
+    return kGRepeatRule;
   if (block.repeatSlots > 16 && block.grepeatSlots > 16) block.grepeatSlots = block.repeatSlots;
   if (block.bitg.empty() || block.bit0.empty() || block.bit1.empty())
-    return "BITx must not be empty, if no BITG, then BITG=0";
+    return kPatternsNeeded;
   std::string description = block.description;
-  if (!IsValidName(description)) return "Description cannot contain the following chars: [ ] , # ";
-  if (!IsBinary(block.bitg)) return "BITG must have a binary value";
-  if (!IsBinary(block.bit0)) return "BIT0 must have a binary value";
-  if (!IsBinary(block.bit1)) return "BIT1 must have a binary value";
+  if (!IsValidName(description)) return kBadDescription;
+  if (!IsBinary(block.bitg)) return kBitgNotBinary;
+  if (!IsBinary(block.bit0)) return kBit0NotBinary;
+  if (!IsBinary(block.bit1)) return kBit1NotBinary;
   return std::nullopt;
 }
 
@@ -100,7 +97,7 @@ std::optional<DeviceDialog> OpenDeviceDialog(const ConfigStore& store, Prompter&
   const std::size_t cr = hash == 0 ? std::string_view::npos : text.find('\r', hash - 1);
   const auto params = FindDeviceParams(text, device, ParamScope::AcceptBeyondSection);
   if (cr == std::string_view::npos || !params) {
-    prompter.ShowMessage(kCannotOpen, MessageIcon::Critical, "Critical Error");
+    prompter.ShowMessage(kCannotOpenDeviceForm, MessageIcon::Critical, kCriticalErrorTitle);
     return std::nullopt;
   }
   dialog.description = std::string(TrimBlanks(Between(text, hash, cr)));
@@ -122,7 +119,7 @@ std::optional<DeviceDialog> OpenDeviceDialog(const ConfigStore& store, Prompter&
 std::optional<std::string> SaveDevice(ConfigStore& store, Prompter& prompter,
                                       DeviceDialog& dialog, std::string_view deviceList) {
   const auto refuse = [&](std::string_view message) {
-    prompter.ShowMessage(message, MessageIcon::Exclamation, "QVX");
+    prompter.ShowMessage(message, MessageIcon::Exclamation, kMessageTitle);
     return std::nullopt;
   };
   for (std::string* field :
@@ -153,16 +150,16 @@ std::optional<std::string> SaveDevice(ConfigStore& store, Prompter& prompter,
 
   const std::string blockText = DeviceBlockText(block, newDevice);
   const std::string question =
-      newDevice ? "A new device with the following parameters will be created:\r\n" + blockText +
-                      "\r\nDo you want to save it?"
-                : "The edited device is:\r\n" + blockText + "\r\n\r\nDo you want to save it?";
+      newDevice ? std::string(kNewDeviceApproval) + blockText + "\r\n" + std::string(kSaveItQuestion)
+                : std::string(kEditedDeviceApproval) + blockText + "\r\n\r\n" +
+                      std::string(kSaveItQuestion);
   if (!prompter.AskYesNo(question)) return std::nullopt;
 
   const auto written = newDevice ? InsertNewDevice(store.text, blockText)
                                  : ReplaceDeviceBlock(store.text, dialog.editedDevice, blockText);
   if (!written) {
     if (newDevice) return refuse(kNoX10Section);
-    prompter.ShowMessage(kCannotOpen, MessageIcon::Critical, "Critical Error");
+    prompter.ShowMessage(kCannotOpenDeviceForm, MessageIcon::Critical, kCriticalErrorTitle);
     return std::nullopt;
   }
   if (!CommitOrReport(store, prompter, *written)) return std::nullopt;

@@ -18,6 +18,26 @@ class Prompter;
 
 namespace qvx::ircode {
 
+// The system's texts of the device dialog (message boxes and questions).
+inline constexpr std::string_view kCannotOpenDeviceForm =
+    "Error in the configuration file\r\nThe Device Form can not be opened";
+inline constexpr std::string_view kCriticalErrorTitle = "Critical Error";
+inline constexpr std::string_view kSendplsRule = "SENDPLS must have an integer value greater than 0";
+inline constexpr std::string_view kRepeatRule =
+    "REPEAT must have an integer value greater than 16 (or 0)";
+inline constexpr std::string_view kGRepeatRule =
+    "GREPEAT must have an integer value greater than 16 (or 0 or 1)";
+inline constexpr std::string_view kPatternsNeeded = "BITx must not be empty, if no BITG, then BITG=0";
+inline constexpr std::string_view kBadDescription =
+    "Description cannot contain the following chars: [ ] , # ";
+inline constexpr std::string_view kBitgNotBinary = "BITG must have a binary value";
+inline constexpr std::string_view kBit0NotBinary = "BIT0 must have a binary value";
+inline constexpr std::string_view kBit1NotBinary = "BIT1 must have a binary value";
+inline constexpr std::string_view kNewDeviceApproval =
+    "A new device with the following parameters will be created:\r\n";
+inline constexpr std::string_view kEditedDeviceApproval = "The edited device is:\r\n";
+inline constexpr std::string_view kSaveItQuestion = "Do you want to save it?";
+
 // The entries of the protocol list GProtoIn; the position is the GPROTO value.
 inline constexpr std::array<std::string_view, 4> kProtocolNames = {"NEC", "SONY", "RC5",
                                                                    "Custom"};
