@@ -108,7 +108,8 @@ bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view devi
     return false;
   }
   if (!prompter.AskYesNo("Do you want to delete the command " + std::string(command) +
-                         " from the current device?"))
+                         " from the current device?",
+                         kMessageTitle))
     return false;
 
   auto remaining = DeleteCommandLine(store);
@@ -130,7 +131,8 @@ bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view devic
   if (lower == "application" || lower == "ir dimmer" || lower == "winamp" || lower == "monitoring")
     return refuse(kReadOnly);
   if (!prompter.AskYesNo("Do you want to delete the device " + std::string(device) +
-                         " from the current configuration file?"))
+                         " from the current configuration file?",
+                         kMessageTitle))
     return false;
 
   const std::string_view text = store.text;

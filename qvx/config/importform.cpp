@@ -156,10 +156,10 @@ bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view patte
     const std::string name = bracket == 0 ? std::string() : HeaderName(LineFrom(text, bracket));
     if (next != 0 && bracket != 0 && !IsSpecialSection(name) &&
         !EqualsIgnoreCase(name, "general") && !EqualsIgnoreCase(name, "end")) {
-      if (!prompter.Ask("The device " + std::string(pattern) +
-                            " exist in the current configuration file.\r\nDo you want to "
-                            "override it?",
-                        Prompter::Buttons::OkCancel, kOverrideTitle, MessageIcon::Exclamation))
+      if (!prompter.AskOkCancel("The device " + std::string(pattern) +
+                                    " exist in the current configuration file.\r\nDo you want "
+                                    "to override it?",
+                                kOverrideTitle))
         return false;
       text = DeleteText(text, bracket, FindBack(text, '\n', next - 1));
     }
@@ -209,9 +209,7 @@ bool IsImportableText(std::string_view text) {
 
 bool OpenImportFile(ConfigStore& store, Prompter& prompter) {
   store.importMode = true;
-  const auto path = prompter.AskFileName({Prompter::FileDialog::Kind::Open,
-                                          std::string(kOpenFileTitle),
-                                          std::string(kOpenFileFilter), ""});
+  const auto path = prompter.AskOpenFile(kOpenFileTitle, kOpenFileFilter);
   if (!path || path->empty()) return false;
   std::string error;
   auto text = ReadConfigFile(*path, error);
@@ -299,18 +297,15 @@ bool PressImportButton(ConfigStore& store, Prompter& prompter,
   }
 
   const std::string exportText = BuildExportText(store, ticked, collected);
-  const Prompter::FileDialog dialog{Prompter::FileDialog::Kind::Save,
-                                    std::string(kExportFileTitle),
-                                    std::string(kExportFileFilter), "cfg"};
   std::string file;
   while (true) {
-    const auto chosen = prompter.AskFileName(dialog);
+    const auto chosen = prompter.AskSaveFile(kExportFileTitle, kExportFileFilter, "cfg");
     if (!chosen || chosen->empty()) return false;
     file = ExportFileName(*chosen);
     std::error_code ec;
     if (std::filesystem::exists(file, ec) &&
-        !prompter.Ask("The file " + file + " exist.\r\nDo you want to replace it?",
-                      Prompter::Buttons::YesNo, kFileExistTitle, MessageIcon::Exclamation))
+        !prompter.AskYesNo("The file " + file + " exist.\r\nDo you want to replace it?",
+                           kFileExistTitle))
       continue;
     break;
   }

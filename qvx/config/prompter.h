@@ -21,28 +21,22 @@ class Prompter {
   virtual void ShowStatus(std::string_view text) = 0;
   // A message box with an OK button; title "QVX" unless another is given.
   virtual void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) = 0;
-  // A question with Yes and No buttons, titled "QVX"; true for Yes.
-  virtual bool AskYesNo(std::string_view question) = 0;
+  // A question with Yes and No buttons under the given title; true for Yes.
+  virtual bool AskYesNo(std::string_view question, std::string_view title) = 0;
+  // A message box with OK and Cancel buttons; true for OK.
+  virtual bool AskOkCancel(std::string_view text, std::string_view title) = 0;
   // An input box; the typed text, or nothing when the user cancelled.
   virtual std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                              std::string_view initial) = 0;
-
-  // Questions with their own title and buttons, and the standard file dialogs (device override,
-  // export and import of configuration files).
-  enum class Buttons { YesNo, OkCancel };
-  // A question with the given buttons, title and icon; true for Yes or OK.
-  virtual bool Ask(std::string_view question, Buttons buttons, std::string_view title,
-                   MessageIcon icon) = 0;
-  // An open or save dialog; filter is pairs of description and pattern separated by "|",
-  // defaultExt is added by the dialog to a name typed without one ("cfg", no dot). Returns the
-  // chosen path, or nothing when the user cancelled.
-  struct FileDialog {
-    enum class Kind { Open, Save } kind;
-    std::string title;
-    std::string filter;
-    std::string defaultExt;
-  };
-  virtual std::optional<std::string> AskFileName(const FileDialog& dialog) = 0;
+  // An open-file dialog; filter is written "Name (*.a;*.b)|*.a;*.b|Other|*.c". The chosen
+  // path, or nothing when the user cancelled.
+  virtual std::optional<std::string> AskOpenFile(std::string_view title,
+                                                 std::string_view filter) = 0;
+  // A save-file dialog for exporting, filter as for AskOpenFile; defaultExt ("cfg", no dot) is
+  // added by the dialog to a name typed without an extension. The chosen path, or nothing when
+  // the user cancelled.
+  virtual std::optional<std::string> AskSaveFile(std::string_view title, std::string_view filter,
+                                                 std::string_view defaultExt) = 0;
 };
 
 }  // namespace qvx

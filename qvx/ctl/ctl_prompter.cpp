@@ -21,9 +21,13 @@ void CtlPrompter::ShowMessage(std::string_view message, MessageIcon icon, std::s
   WriteLines(icon == MessageIcon::Information ? info_ : err_, message);
 }
 
-bool CtlPrompter::AskYesNo(std::string_view) {
+bool CtlPrompter::AskYesNo(std::string_view, std::string_view) {
   questionAsked = true;
   return yes;
+}
+
+bool CtlPrompter::AskOkCancel(std::string_view text, std::string_view title) {
+  return AskYesNo(text, title);
 }
 
 std::optional<std::string> CtlPrompter::AskText(std::string_view, std::string_view,
@@ -32,11 +36,12 @@ std::optional<std::string> CtlPrompter::AskText(std::string_view, std::string_vi
   return std::exchange(text, std::nullopt);
 }
 
-bool CtlPrompter::Ask(std::string_view question, Buttons, std::string_view, MessageIcon) {
-  return AskYesNo(question);
+std::optional<std::string> CtlPrompter::AskOpenFile(std::string_view, std::string_view) {
+  return std::exchange(fileName, std::nullopt);
 }
 
-std::optional<std::string> CtlPrompter::AskFileName(const FileDialog&) {
+std::optional<std::string> CtlPrompter::AskSaveFile(std::string_view, std::string_view,
+                                                    std::string_view) {
   return std::exchange(fileName, std::nullopt);
 }
 

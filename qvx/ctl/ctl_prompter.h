@@ -24,12 +24,13 @@ class CtlPrompter final : public Prompter {
 
   void ShowStatus(std::string_view status) override;
   void ShowMessage(std::string_view message, MessageIcon icon, std::string_view title) override;
-  bool AskYesNo(std::string_view question) override;
+  bool AskYesNo(std::string_view question, std::string_view title) override;
+  bool AskOkCancel(std::string_view text, std::string_view title) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
-  bool Ask(std::string_view question, Buttons buttons, std::string_view title,
-           MessageIcon icon) override;
-  std::optional<std::string> AskFileName(const FileDialog& dialog) override;
+  std::optional<std::string> AskOpenFile(std::string_view title, std::string_view filter) override;
+  std::optional<std::string> AskSaveFile(std::string_view title, std::string_view filter,
+                                         std::string_view defaultExt) override;
 
  private:
   std::ostream& info_;

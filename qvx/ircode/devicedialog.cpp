@@ -153,7 +153,7 @@ std::optional<std::string> SaveDevice(ConfigStore& store, Prompter& prompter,
       newDevice ? std::string(kNewDeviceApproval) + blockText + "\r\n" + std::string(kSaveItQuestion)
                 : std::string(kEditedDeviceApproval) + blockText + "\r\n\r\n" +
                       std::string(kSaveItQuestion);
-  if (!prompter.AskYesNo(question)) return std::nullopt;
+  if (!prompter.AskYesNo(question, kMessageTitle)) return std::nullopt;
 
   const auto written = newDevice ? InsertNewDevice(store.text, blockText)
                                  : ReplaceDeviceBlock(store.text, dialog.editedDevice, blockText);

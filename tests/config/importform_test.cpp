@@ -100,7 +100,7 @@ TEST_F(ImportForm, ExportsTheGeneralBlockAndOneDevice) {
                                  "# Exported devices and sections\n\n" +
                                  kGeneralBlock + kTvBlock + "[End]\n"));
   EXPECT_EQ(prompter.fileDialogs,
-            Strings{"Save: Export Configuration File|Configuration Files (*.cfg)|*.cfg|cfg"});
+            Strings{"Export Configuration File: Configuration Files (*.cfg)|*.cfg (.cfg)"});
   EXPECT_EQ(prompter.messages,
             Strings{"QVX: The following devices has been exported successfully:\r\n"
                     "[General]\r\n Living room TV\r\n"});
@@ -131,8 +131,9 @@ TEST_F(ImportForm, AnExistingExportFileIsReplacedOnlyOnYes) {
   EXPECT_FALSE(PressImportButton(store, prompter, {" Living room TV"}));
   EXPECT_EQ(ReadFile(file), "old");
   EXPECT_EQ(prompter.fileDialogs.size(), 2u);
-  EXPECT_EQ(prompter.questions, Strings{"File exist: The file " + file.string() +
-                                        " exist.\r\nDo you want to replace it?"});
+  EXPECT_EQ(prompter.questions,
+            Strings{"The file " + file.string() + " exist.\r\nDo you want to replace it?"});
+  EXPECT_EQ(prompter.questionTitles, Strings{"File exist"});
   prompter.fileAnswers = {file.string()};
   prompter.yesNoAnswers = {true};
   EXPECT_TRUE(PressImportButton(store, prompter, {" Living room TV"}));
@@ -168,20 +169,21 @@ TEST_F(ImportForm, OpeningAFileChecksThatItIsAConfiguration) {
     EXPECT_EQ(OpenImportFile(store, fresh), c.valid) << c.content;
     EXPECT_EQ(fresh.statuses, c.valid ? Strings{} : Strings{"This is not a valid configuration file!"});
     EXPECT_EQ(fresh.fileDialogs,
-              Strings{"Open: Open Configuration File|Configuration Files (*.cfg)|*.cfg|Text Files "
-                      "(*.txt)|*.txt|All Files (*.*)|*.*|"});
+              Strings{"Open Configuration File: Configuration Files (*.cfg)|*.cfg|Text Files "
+                      "(*.txt)|*.txt|All Files (*.*)|*.*"});
   }
   EXPECT_TRUE(store.importMode);
 }
 
 TEST_F(ImportForm, OverridingThenRenamingReplacesTheBlockBeforeX10) {
-  prompter.yesNoAnswers = {true};
+  prompter.okCancelAnswers = {true};
   prompter.textAnswers = {"  Telly  "};
   ASSERT_TRUE(Import(" Living room TV"));
   ExpectSaved(ConfigWith(kTvBlock + "[X10]", "[Telly]\n" + kTellyBlock + "[X10]"));
   EXPECT_EQ(prompter.questions,
-            Strings{"Device override: The device  Living room TV exist in the current "
-                    "configuration file.\r\nDo you want to override it?"});
+            Strings{"The device  Living room TV exist in the current configuration file.\r\n"
+                    "Do you want to override it?"});
+  EXPECT_EQ(prompter.questionTitles, Strings{"Device override"});
   EXPECT_EQ(prompter.inputPrompts, Strings{"QVX: Enter a device name for:  Living room TV."});
   EXPECT_EQ(prompter.messages,
             Strings{"QVX: The following devices has been imported successfully:\r\n"
@@ -192,7 +194,7 @@ TEST_F(ImportForm, ACancelledImportLosesNothing) {
   // Cancel at the override question, and cancel at the name prompt after confirming it.
   for (const bool override : {false, true}) {
     ScriptedPrompter fresh;
-    fresh.yesNoAnswers = {override};
+    fresh.okCancelAnswers = {override};
     store.importMode = true;
     EXPECT_FALSE(ImportSection(store, fresh, " Living room TV"));
     EXPECT_EQ(fresh.inputPrompts.size(), override ? 1u : 0u);
@@ -213,7 +215,7 @@ TEST_F(ImportForm, TheNameIsAskedAgainUntilItIsFree) {
 
 TEST_F(ImportForm, TextInAnotherSectionIsNoDeviceToOverride) {
   // " Lamp" occurs in the [Application] section of the configuration; that section stays.
-  prompter.yesNoAnswers = {true};
+  prompter.okCancelAnswers = {true};
   prompter.textAnswers = {"Lampy"};
   ASSERT_TRUE(Import(" Lamp"));
   EXPECT_TRUE(prompter.questions.empty());

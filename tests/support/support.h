@@ -45,24 +45,25 @@ class ScriptedPrompter : public Prompter {
  public:
   std::vector<std::string> statuses;
   std::vector<std::string> messages;
-  std::vector<std::string> questions;
+  std::vector<std::string> questions;       // Yes/No and OK/Cancel questions, text only
+  std::vector<std::string> questionTitles;  // their titles, in the same order
   std::vector<std::string> inputPrompts;
+  std::vector<std::string> fileDialogs;     // "title: filter" of each open-file dialog, and
+                                            // "title: filter (.ext)" of each save-file dialog
   std::deque<bool> yesNoAnswers;                     // answered in order; No when exhausted
+  std::deque<bool> okCancelAnswers;                  // answered in order; Cancel when exhausted
   std::deque<std::optional<std::string>> textAnswers;  // answered in order; Cancel when exhausted
-  // File dialogs as "Open: title|filter|ext" or "Save: ..."; answered in order, Cancel when
-  // exhausted. Titled questions are recorded in questions as "title: question" and answered
-  // from yesNoAnswers (true for Yes or OK).
-  std::vector<std::string> fileDialogs;
-  std::deque<std::optional<std::string>> fileAnswers;
+  std::deque<std::optional<std::string>> fileAnswers;  // answered in order; Cancel when exhausted
 
   void ShowStatus(std::string_view text) override;
   void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override;
-  bool AskYesNo(std::string_view question) override;
+  bool AskYesNo(std::string_view question, std::string_view title) override;
+  bool AskOkCancel(std::string_view text, std::string_view title) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
-  bool Ask(std::string_view question, Buttons buttons, std::string_view title,
-           MessageIcon icon) override;
-  std::optional<std::string> AskFileName(const FileDialog& dialog) override;
+  std::optional<std::string> AskOpenFile(std::string_view title, std::string_view filter) override;
+  std::optional<std::string> AskSaveFile(std::string_view title, std::string_view filter,
+                                         std::string_view defaultExt) override;
 };
 
 }  // namespace qvx::test
