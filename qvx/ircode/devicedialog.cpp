@@ -21,15 +21,6 @@ bool Fits16(long value) {
 
 void Trim(std::string& field) { field = std::string(TrimBlanks(field)); }
 
-// The list without the entry name (any case): a renamed device may take a new spelling of its
-// own name.
-std::string ListWithout(std::string_view deviceList, std::string_view name) {
-  std::string list;
-  for (const auto& entry : FillListFromText(deviceList))
-    if (!EqualsIgnoreCase(entry, name)) list += entry + ",";
-  return list;
-}
-
 // The first refusal of the parameter fields, checked in the dialog's order; nothing when the
 // block may be written. Numbers that do not fit the file's 16-bit values are refused with
 // their field's message, as they could not be read back.
@@ -127,13 +118,10 @@ std::optional<std::string> SaveDevice(ConfigStore& store, Prompter& prompter,
     Trim(*field);
 
   // A new name, or an edited device given another name, follows the naming rules; an edited
-  // device that keeps its name is taken as it stands.
+  // device that keeps its name (in any spelling) is taken as it stands.
   const bool newDevice = dialog.mode != DeviceDialogMode::Edit;
   const bool renamed = !newDevice && !EqualsIgnoreCase(dialog.name, dialog.editedDevice);
-  if (const auto refusal =
-          CheckDeviceName(dialog.name, renamed ? ListWithout(deviceList, dialog.editedDevice)
-                                               : std::string(deviceList),
-                          newDevice || renamed))
+  if (const auto refusal = CheckDeviceName(dialog.name, deviceList, newDevice || renamed))
     return refuse(*refusal);
 
   DeviceBlock block;
