@@ -30,4 +30,13 @@ bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view sel
 // Whether the device definition dialog may open to edit the selected device.
 bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice);
 
+// The title of the message boxes of Add application.
+inline constexpr std::string_view kApplicationBoxTitle = "Application Start/Stop";
+
+// Add application: asks for a program, batch or sound file and a command name until both are
+// usable and new, asks whether a program's window is shown ("@"), and adds the entry as the last
+// line of [Application]. Returns true when the entry was added and saved; false when the user
+// cancelled, the section is missing or the file could not be saved.
+bool AddApplication(ConfigStore& store, Prompter& prompter);
+
 }  // namespace qvx
