@@ -282,8 +282,14 @@ void frmMain::Wire() {
   onTrigger("X10ConfMenu", [this] { X10ConfigPressed(); });
   onTrigger("AddPluginMenu", [this] { SetStatus("Not yet implemented"); });
   onTrigger("RemovePluginMenu", [this] { SetStatus("Not yet implemented"); });
-  onTrigger("MonitoringStartMenu", [this] { StartMonitoring(); });
-  onTrigger("MonitoringStopMenu", [this] { StopMonitoring(); });
+  onTrigger("MonitoringStartMenu", [this] {
+    SetMonitoringChecks(startChecked_, stopChecked_);
+    StartMonitoring();
+  });
+  onTrigger("MonitoringStopMenu", [this] {
+    SetMonitoringChecks(startChecked_, stopChecked_);
+    StopMonitoring();
+  });
   onTrigger("RestartMonMenu", [this] {
     StopMonitoring();
     StartMonitoring();
@@ -299,27 +305,28 @@ void frmMain::Wire() {
     showNormal();
     activateWindow();
   });
-  onTrigger("mnuStartMonitor", [this] {
-    StartMonitoring();
-    if (monitoring_) {
-      Action("mnuStartMonitor")->setChecked(true);
-      Action("mnuStopMonitor")->setChecked(false);
-    }
-    UpdateTrayIcon();
-  });
-  onTrigger("mnuStopMonitor", [this] {
-    StopMonitoring();
-    Action("mnuStartMonitor")->setChecked(false);
-    Action("mnuStopMonitor")->setChecked(true);
-    UpdateTrayIcon();
-  });
-  onTrigger("mnuRestartMonitor", [this] {
+  // The tray's entries check Start or Stop by the state monitoring is in afterwards.
+  const auto trayMonitor = [this](auto action) {
+    return [this, action] {
+      action();
+      Action("mnuStartMonitor")->setChecked(monitoring_);
+      Action("mnuStopMonitor")->setChecked(!monitoring_);
+      UpdateTrayIcon();
+    };
+  };
+  onTrigger("mnuStartMonitor", trayMonitor([this] { StartMonitoring(); }));
+  onTrigger("mnuStopMonitor", trayMonitor([this] { StopMonitoring(); }));
+  onTrigger("mnuRestartMonitor", trayMonitor([this] {
     StopMonitoring();
     StartMonitoring();
-    UpdateTrayIcon();
-  });
+  }));
   onTrigger("mnuExit", [this] { close(); });
   for (const MenuEntry& entry : MenuEntries()) {
+    // A menu's check mark shows state: a click must not turn it over by itself.
+    if (!entry.checkKey.empty() && !entry.toggles)
+      onTrigger(entry.name, [this, &entry] {
+        Action(entry.name)->setChecked(GeneralFlag(store_.general, entry.checkKey).value_or(false));
+      });
     if (entry.receiverType >= 0)
       onTrigger(entry.name, [this, type = entry.receiverType] { ReceiverChosen(type); });
     if (entry.toggles) onTrigger(entry.name, [this, &entry] { FlagToggled(entry); });
@@ -879,8 +886,15 @@ void frmMain::MinButtonPressed() {
 
 // ---- monitoring ---------------------------------------------------------------------------
 
+void frmMain::SetMonitoringChecks(bool start, bool stop) {
+  startChecked_ = start;
+  stopChecked_ = stop;
+  Action("MonitoringStartMenu")->setChecked(start);
+  Action("MonitoringStopMenu")->setChecked(stop);
+}
+
 void frmMain::StartMonitoring() {
-  if (Action("MonitoringStartMenu")->isChecked()) return;
+  if (startChecked_) return;
   SetStatus("");
   const GeneralParams& general = store_.general;
   if (!general.btEna && !general.irInEna) {
@@ -891,8 +905,7 @@ void frmMain::StartMonitoring() {
     if (const std::string message = PrepareMonitoringReceiver(general.receiverType, iface_.handle);
         !message.empty())
       SetStatus(message);
-  Action("MonitoringStopMenu")->setChecked(false);
-  Action("MonitoringStartMenu")->setChecked(true);
+  SetMonitoringChecks(true, false);
   if (!isMinimized() && fullLayout_) {
     if (const auto change = SwitchLayout(FromQt(protocol_->currentText()), false, true, store_.version)) {
       fullLayout_ = change->fullLayout;
@@ -912,12 +925,11 @@ void frmMain::StartMonitoring() {
 }
 
 void frmMain::StopMonitoring() {
-  if (Action("MonitoringStopMenu")->isChecked()) return;
+  if (stopChecked_) return;
   irMonTimer_->stop();
   btMonTimer_->stop();
   monitoring_ = false;
-  Action("MonitoringStopMenu")->setChecked(true);
-  Action("MonitoringStartMenu")->setChecked(false);
+  SetMonitoringChecks(false, true);
   ShowMonitoringFields(false);
   SetGeneralParam(store_, "MONITOR", "0");
   btAutoTimer_->stop();

@@ -118,6 +118,7 @@ class frmMain final : public QMainWindow {
   void X10ConfigPressed();
   void MinButtonPressed();
 
+  void SetMonitoringChecks(bool start, bool stop);
   void StartMonitoring();
   void StopMonitoring();
   void ShowMonitoringFields(bool monitoring);
@@ -145,6 +146,8 @@ class frmMain final : public QMainWindow {
   bool started_ = false;
   bool fullLayout_ = true;
   bool monitoring_ = false;
+  bool startChecked_ = false;  // the check marks of the Monitoring menu's Start and Stop
+  bool stopChecked_ = false;
   bool phoneConnected_ = false;
   int secondTicks_ = 0;
   ListColour deviceColour_;
