@@ -454,6 +454,12 @@ void frmMain::ApplyLayout(bool fullLayout) {
                           Pixels(285));
   qobject_cast<QPushButton*>(controls_.at("MinButton"))->setText(fullLayout ? "<<" : ">>");
   setFixedSize(Pixels(geometry.windowWidth), Pixels(geometry.windowHeight));
+  // The compact layout shows the window down to its status line only.
+  if (fullLayout) {
+    centralWidget()->clearMask();
+  } else {
+    centralWidget()->setMask(QRegion(0, 0, width(), statusBar_->geometry().bottom() + 2));
+  }
 }
 
 void frmMain::ShowInterface() {
