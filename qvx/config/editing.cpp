@@ -120,7 +120,7 @@ bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view devi
   }
   if (!prompter.AskYesNo("Do you want to delete the command " + std::string(command) +
                          " from the current device?",
-                         kBoxTitle))
+                         kMessageTitle))
     return false;
 
   auto remaining = DeleteCommandLine(store);
@@ -143,7 +143,7 @@ bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view devic
     return refuse(kReadOnly);
   if (!prompter.AskYesNo("Do you want to delete the device " + std::string(device) +
                          " from the current configuration file?",
-                         kBoxTitle))
+                         kMessageTitle))
     return false;
 
   const std::string_view text = store.text;
@@ -190,25 +190,20 @@ bool InSection(std::string_view text, std::pair<std::size_t, std::size_t> sectio
 }  // namespace
 
 bool AddApplication(ConfigStore& store, Prompter& prompter) {
-  constexpr std::string_view kFilter =
-      "Executable Files (*.exe;*.com)|*.exe;*.com|Batch Files (*.bat;*.cmd)|*.bat;*.cmd|"
-      "Sound Files (*.wav;*.mp3)|*.wav;*.mp3";
   std::string path;
   std::optional<std::pair<std::size_t, std::size_t>> section;
   while (true) {
-    const auto chosen = prompter.AskOpenFile("Select file to run", kFilter);
+    const auto chosen = prompter.AskOpenFile(kSelectFileTitle, kApplicationFilter);
     if (!chosen || chosen->empty()) return false;
     path = *chosen;
     if (!UsablePath(path)) {
-      prompter.ShowMessage("The name of the file contains invalid characters!",
-                           MessageIcon::Exclamation, kApplicationBoxTitle);
+      prompter.ShowMessage(kInvalidFileName, MessageIcon::Exclamation, kApplicationBoxTitle);
       continue;
     }
     section = ApplicationSection(store.text);
     if (!section) return false;
     if (InSection(store.text, *section, path)) {
-      prompter.ShowMessage("This command line exist in the configuration file.",
-                           MessageIcon::Exclamation, kApplicationBoxTitle);
+      prompter.ShowMessage(kCommandLineExists, MessageIcon::Exclamation, kApplicationBoxTitle);
       continue;
     }
     break;
@@ -216,21 +211,21 @@ bool AddApplication(ConfigStore& store, Prompter& prompter) {
 
   std::string name;
   while (true) {
-    const auto answer = prompter.AskText(kApplicationBoxTitle, "Enter the command name", "");
+    const auto answer = prompter.AskText(kApplicationBoxTitle, kEnterCommandName, "");
     if (!answer || TrimBlanks(*answer).empty()) {
-      prompter.ShowStatus("No new command defined");
+      prompter.ShowStatus(kNoNewCommand);
       return false;
     }
     name = *answer;
     if (!IsValidName(name)) continue;
     if (InSection(store.text, *section, name)) {
-      prompter.ShowStatus("This command name exist in the configuration file.");
+      prompter.ShowStatus(kCommandNameExists);
       continue;
     }
     break;
   }
 
-  if (!IsSoundFile(path) && prompter.AskYesNo("Display ON?", kApplicationBoxTitle))
+  if (!IsSoundFile(path) && prompter.AskYesNo(kDisplayOn, kApplicationBoxTitle))
     path.insert(0, "@");
   const std::string line = path + "," + name + "\r\n";
   return CommitOrReport(

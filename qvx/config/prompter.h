@@ -14,9 +14,6 @@ inline constexpr std::string_view kMessageTitle = "QVX";
 
 enum class MessageIcon { NoIcon, Information, Exclamation, Critical };
 
-// The title of the program's message boxes.
-inline constexpr std::string_view kBoxTitle = "QVX";
-
 class Prompter {
  public:
   virtual ~Prompter() = default;

@@ -1,7 +1,5 @@
 #include "qvx/devices/x10_config.h"
 
-#include <charconv>
-
 #include "qvx/config/general.h"
 #include "qvx/config/text.h"
 
@@ -26,12 +24,9 @@ std::string Padded(std::string_view name) {
 
 // The port number of an entry "COMn"; nullopt for anything else.
 std::optional<int> PortNumberOf(std::string_view entry) {
-  if (entry.size() < 4) return std::nullopt;
-  int number = 0;
-  const std::string_view digits = entry.substr(3);
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-  if (error != std::errc{} || end == digits.data()) return std::nullopt;
-  return number;
+  const long number = entry.size() > 3 ? LeadingDigits(entry.substr(3), 9999) : 0;
+  if (number < 1) return std::nullopt;
+  return static_cast<int>(number);
 }
 
 // The 0-based position of the first line break at or after `from`; npos when there is none.
@@ -80,27 +75,22 @@ bool AddX10Module(X10NameTable& names, int house, int unit, std::string_view tex
   const std::string name(TrimBlanks(text));
   if (name.empty()) return false;
   if (name.size() > kX10NameChars) {
-    prompter.ShowMessage("The X10 device name must be less than 20 characters!",
-                         MessageIcon::Exclamation, kBoxTitle);
+    prompter.ShowMessage(kX10NameTooLong, MessageIcon::Exclamation, kMessageTitle);
     return false;
   }
   if (name.find_first_of(",[]") != std::string::npos) {
-    prompter.ShowMessage(
-        "The X10 Device Name cannot contain the following characters: \",\", \"[\" and \"]\" !",
-        MessageIcon::NoIcon, kBoxTitle);
+    prompter.ShowMessage(kX10NameCharacters, MessageIcon::NoIcon, kMessageTitle);
     return false;
   }
   // Without a house and a unit chosen there is no field to store the name in.
   if (!InTable(house, unit)) return false;
   if (const auto existing = FindX10Module(names, name)) {
     if (*existing != std::pair{house, unit})
-      prompter.ShowMessage("There is another device with this name!", MessageIcon::Exclamation,
-                           kBoxTitle);
+      prompter.ShowMessage(kX10NameTaken, MessageIcon::Exclamation, kMessageTitle);
     return false;
   }
   if (!X10NameAt(names, house, unit).empty() &&
-      !prompter.AskYesNo("Do you want to modify the description for the current device?",
-                         kBoxTitle))
+      !prompter.AskYesNo(kX10ModifyQuestion, kMessageTitle))
     return false;
   Field(names, house, unit) = Padded(name);
   return true;
@@ -109,7 +99,7 @@ bool AddX10Module(X10NameTable& names, int house, int unit, std::string_view tex
 bool DeleteX10Module(X10NameTable& names, int house, int unit, std::string_view text,
                      Prompter& prompter) {
   if (TrimBlanks(text).empty()) return false;
-  if (!prompter.AskYesNo("Do you want to delete the selected device?", kBoxTitle)) return false;
+  if (!prompter.AskYesNo(kX10DeleteQuestion, kMessageTitle)) return false;
   if (!InTable(house, unit)) return false;
   Field(names, house, unit) = Padded("");
   return true;

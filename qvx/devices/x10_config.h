@@ -18,6 +18,15 @@ namespace qvx::devices {
 // The entry of the port list that makes X10 share the infrared port (X10COM 0).
 inline constexpr std::string_view kX10DefaultPort = "Default";
 
+// The texts of the dialog's buttons.
+inline constexpr std::string_view kX10NameTooLong = "The X10 device name must be less than 20 characters!";
+inline constexpr std::string_view kX10NameCharacters =
+    "The X10 Device Name cannot contain the following characters: \",\", \"[\" and \"]\" !";
+inline constexpr std::string_view kX10NameTaken = "There is another device with this name!";
+inline constexpr std::string_view kX10ModifyQuestion =
+    "Do you want to modify the description for the current device?";
+inline constexpr std::string_view kX10DeleteQuestion = "Do you want to delete the selected device?";
+
 // The port list of the dialog: every entry of the main window's port list except the infrared
 // port, then "Default"; `selected` is the entry of X10COM ("Default" for 0), -1 when none is.
 struct X10PortChoice {

@@ -30,6 +30,7 @@
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/ui/frm_wait_to_start.h"
 #include "qvx/ui/frm_x10_config.h"
+#include "qvx/ui/model/messages.h"
 #include "qvx/ui/model/monitoring.h"
 #include "qvx/ui/qt_prompter.h"
 #include "qvx/ui/qt_text.h"
@@ -72,9 +73,6 @@ constexpr std::string_view kDeviceMenus[] = {"FileNewMenu", "EditMenu", "ProtoDe
                                              "CalibrationMenu", "MenuProcDelay"};
 constexpr std::string_view kInformationLabels[] = {"GProt", "BitNr", "Rpt", "GType", "AddrVal",
                                                    "CmdVal", "ToggleVal", "IRCommand"};
-constexpr std::string_view kSupportLine =
-    "Please contact support: see the manual qvx.html next to the program.";
-constexpr std::string_view kAuthors = "Written by the Zarvel Rezoru Zazudaz developers.";
 
 QColor QtColour(BgrColour colour) {
   const Rgb rgb = RgbOf(colour);
@@ -177,12 +175,10 @@ void frmMain::BuildControls() {
   execCmd_->setReadOnly(true);
   recCmd_->hide();
   execCmd_->hide();
-  sendPulse_->setToolTip(QStringLiteral("The pulse length in us"));
-  txd_->setToolTip(QStringLiteral(
-      "If selected, TxD is used as output, with software carrier. If not, DTR with hardware "
-      "generated 38KHz carrier."));
-  zone_->setToolTip(QStringLiteral("FirM Interface zone selection"));
-  Label("ZoneNr")->setToolTip(QStringLiteral("The FirM Zone Number of the received command"));
+  sendPulse_->setToolTip(ToQt(kTipPulseLength));
+  txd_->setToolTip(ToQt(kTipTxd));
+  zone_->setToolTip(ToQt(kTipZone));
+  Label("ZoneNr")->setToolTip(ToQt(kTipZoneNr));
   dimScroll_->setRange(0, 100);
   dimScroll_->setValue(50);
   Label("DimVal")->setText(QStringLiteral("50%"));
@@ -280,8 +276,8 @@ void frmMain::Wire() {
   onTrigger("FileExit", [this] { Exit(); });
   onTrigger("AutoDetectMenu", [this] { AutoDetectPressed(); });
   onTrigger("X10ConfMenu", [this] { X10ConfigPressed(); });
-  onTrigger("AddPluginMenu", [this] { SetStatus("Not yet implemented"); });
-  onTrigger("RemovePluginMenu", [this] { SetStatus("Not yet implemented"); });
+  onTrigger("AddPluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
+  onTrigger("RemovePluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
   onTrigger("MonitoringStartMenu", [this] {
     SetMonitoringChecks(startChecked_, stopChecked_);
     StartMonitoring();
@@ -296,10 +292,12 @@ void frmMain::Wire() {
   });
   onTrigger("HelpContentMenu", [this] { OpenUrl((options_.programDir / "qvx.html").string()); });
   onTrigger("WebPageMenu", [this] { OpenUrl(std::string(kProjectPage)); });
-  onTrigger("UpdateMenu", [this] { prompter_->ShowMessage("Not yet implemented", MessageIcon::NoIcon, kBoxTitle); });
+  onTrigger("UpdateMenu", [this] {
+    prompter_->ShowMessage(ircode::kNotYetImplemented, MessageIcon::NoIcon, kMessageTitle);
+  });
   onTrigger("AboutMenu", [this] {
-    prompter_->ShowMessage("Zarvel Rezoru Zazudaz v" + store_.version + "\r\n" + std::string(kAuthors),
-                           MessageIcon::Information, kBoxTitle);
+    prompter_->ShowMessage(std::string(kAboutTitle) + store_.version + "\r\n" + std::string(kAuthors),
+                           MessageIcon::Information, kMessageTitle);
   });
   onTrigger("mnuRestore", [this] {
     showNormal();
@@ -353,7 +351,7 @@ bool frmMain::Start() {
   auto splash = std::make_unique<frmWaitToStart>();
   splash->show();
   splash_ = std::move(splash);
-  SplashText("Loading configuration file...");
+  SplashText(kSplashLoading);
   if (options_.splashWaitMs > 0) {
     QEventLoop wait;
     QTimer::singleShot(options_.splashWaitMs, &wait, &QEventLoop::quit);
@@ -365,24 +363,23 @@ bool frmMain::Start() {
   const LoadResult loaded = LoadGeneral(store_);
   if (!loaded.ok) {
     splash_.reset();
-    prompter_->ShowMessage("There is an error in the configuration file.\r\n"
-                           "The application will be closed.\r\n(" + loaded.reason + ")\r\n" +
+    prompter_->ShowMessage(std::string(kConfigurationError) + "(" + loaded.reason + ")\r\n" +
                                std::string(kSupportLine),
-                           MessageIcon::Critical, kBoxTitle);
+                           MessageIcon::Critical, kMessageTitle);
     close();
     return false;
   }
   started_ = true;
   const GeneralParams& general = store_.general;
   setWindowTitle(ToQt(std::string(kMainCaption) + store_.version));
-  if (general.irInEna || general.irOutEna) SplashText("Select IR Interface...");
+  if (general.irInEna || general.irOutEna) SplashText(kSplashInterface);
   ShowStoredInterface(iface_.controls, general.receiverType, general.outputMode);
   ShowInterface();
   beep_->setChecked(general.beepOn);
   if (general.btMode == 0) btAutoTimer_->start(); else btAutoTimer_->stop();
-  if (general.irInEna) SplashText("Initialize Infrared IN...");
-  if (general.irOutEna) SplashText("Initialize Infrared OUT...");
-  if (general.x10Ena) SplashText("Initialize X10...");
+  if (general.irInEna) SplashText(kSplashInfraredIn);
+  if (general.irOutEna) SplashText(kSplashInfraredOut);
+  if (general.x10Ena) SplashText(kSplashX10);
   for (const MenuEntry& entry : MenuEntries())
     if (const auto flag = GeneralFlag(general, entry.checkKey)) Action(entry.name)->setChecked(*flag);
   const bool firm = general.receiverType == ircode::kReceiverFirm;
@@ -403,7 +400,7 @@ bool frmMain::Start() {
   hScroll_->setValue(0);
   const bool monitorAtStart = general.monitor;
   if (monitorAtStart) StartMonitoring(); else StopMonitoring();
-  SetStatus("Application started successfully.");
+  SetStatus(kStarted);
   UpdateTrayIcon();
   splash_.reset();
   if (monitorAtStart) showMinimized(); else show();
@@ -574,7 +571,7 @@ void frmMain::ApplyChanges(const ControlChanges& c, const CommandList& list) {
     zone_->clear();
     for (int zone = 1; zone <= 8; ++zone) zone_->addItem(QString::number(zone));
     zone_->setCurrentIndex(0);
-    zone_->setToolTip(QStringLiteral("FirM Interface zone selection"));
+    zone_->setToolTip(ToQt(kTipZone));
   }
   if (c.clearCommandLabel) Label("IRCommand")->clear();
   if (c.clearRecordedFields) {
@@ -683,7 +680,7 @@ void frmMain::SendPressed() {
   };
   if (withCode) {
     if (NoCommandSelected(store_.currentCommand)) {
-      SetStatus("There is no command selected!");
+      SetStatus(kNoCommandSelected);
       return finish();
     }
     for (std::string_view name : kInformationLabels) SetTextColour(Label(name), std::nullopt);
@@ -872,12 +869,12 @@ void frmMain::X10ConfigPressed() {
                       *prompter_);
   const bool saved = dialog.exec() == QDialog::Accepted;
   if (!saved) {
-    SetStatus("X10 configuration cancelled.");
+    SetStatus(kX10Cancelled);
     return;
   }
   Action("X10ConfMenu")->setChecked(store_.general.x10Ena);
   LoadProtocolList();
-  SetStatus("X10 configuration saved OK.");
+  SetStatus(kX10Saved);
 }
 
 void frmMain::MinButtonPressed() {
@@ -904,7 +901,7 @@ void frmMain::StartMonitoring() {
   SetStatus("");
   const GeneralParams& general = store_.general;
   if (!general.btEna && !general.irInEna) {
-    SetStatus("There is no input plugin available to monitor!");
+    SetStatus(kNoInputToMonitor);
     return;
   }
   if (general.irInEna)
@@ -927,7 +924,7 @@ void frmMain::StartMonitoring() {
   UpdateTrayIcon();
   if (general.irInEna) irMonTimer_->start();
   if (general.btEna) btAutoTimer_->start();
-  if (StatusText().empty()) SetStatus("Monitoring started OK.");
+  if (StatusText().empty()) SetStatus(kMonitoringStarted);
 }
 
 void frmMain::StopMonitoring() {
@@ -941,7 +938,7 @@ void frmMain::StopMonitoring() {
   btAutoTimer_->stop();
   // The device selection clears the status line, so the message follows it.
   if (!isMinimized()) DeviceChosen(protocol_->currentIndex());
-  SetStatus("Monitoring is stopped.");
+  SetStatus(kMonitoringStopped);
   UpdateTrayIcon();
 }
 

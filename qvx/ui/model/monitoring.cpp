@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "qvx/ircode/learning.h"
 #include "qvx/ircode/port/serialport.h"
+#include "qvx/ui/model/messages.h"
 
 namespace qvx::ui {
 
@@ -12,7 +13,7 @@ std::string PrepareMonitoringReceiver(int receiverType, platform::PortHandle por
       ircode::SetRtsLine(true, port);
       for (int read = 0; read < 3; ++read) {
         if (read > 0) platform::ActiveClock().SleepMs(100);
-        if (!ircode::GetDcdLine(port)) return "Rec Interface invalid. Cannot start monitoring";
+        if (!ircode::GetDcdLine(port)) return std::string(kReceiverInvalid);
       }
       return "";
     case ircode::kReceiverIRMouse:
@@ -20,11 +21,10 @@ std::string PrepareMonitoringReceiver(int receiverType, platform::PortHandle por
       ircode::SetDtrLine(true, port);
       ircode::SetTxdBreak(false, port);
       return "";
-    case ircode::kReceiverIRMan: return "IR Man interface is not yet supported for monitoring!";
-    case ircode::kReceiverCreative:
-      return "Creative Infra interface is not yet supported for monitoring!";
-    case ircode::kReceiverFirm: return "FirM interface is not yet supported for monitoring!";
-    default: return "No Record interface selected!";
+    case ircode::kReceiverIRMan: return std::string(kIrManNotMonitored);
+    case ircode::kReceiverCreative: return std::string(kCreativeNotMonitored);
+    case ircode::kReceiverFirm: return std::string(kFirmNotMonitored);
+    default: return std::string(kNoRecordInterface);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "qvx/config/text.h"
 #include "qvx/ircode/learning.h"
+#include "qvx/ui/model/messages.h"
 
 namespace qvx::ui {
 namespace {
@@ -52,11 +53,11 @@ Rgb RgbOf(BgrColour colour) {
 }
 
 std::optional<std::string> DeviceListToolTip(ListColour colour, std::string_view description) {
-  if (!colour) return "No device available";
+  if (!colour) return std::string(kTipNoDevice);
   switch (*colour) {
     case kMagenta: return std::string(description);
-    case kGreen: return "Virtual device used to create IR devices or to learn IR commands";
-    case kYellow: return "Output device selected";
+    case kGreen: return std::string(kTipRecorded);
+    case kYellow: return std::string(kTipOutputDevice);
     default: return std::nullopt;
   }
 }
@@ -81,7 +82,7 @@ DeviceSelection SelectDevice(const SelectionFacts& facts) {
     c.deviceMenusVisible = false;
     c.interfaceMenuVisible = false;
     c.dimVisible = true;
-    c.commandListToolTip = "X10 command to be send";
+    c.commandListToolTip = std::string(kTipX10Commands);
     c.commandList = CommandFill::X10Commands;
     c.loadX10Names = true;
     c.toolTipByColour = true;
@@ -119,7 +120,7 @@ DeviceSelection SelectDevice(const SelectionFacts& facts) {
     const bool firm = facts.receiverType == ircode::kReceiverFirm;
     c.rts = !firm;
     c.zoneVisible = firm;
-    c.commandListToolTip = "The IR command to be send";
+    c.commandListToolTip = std::string(kTipIrCommands);
     c.refillZone = true;
     c.clearCommandLabel = true;
     if (kind == DeviceKind::Recorded) {
@@ -306,8 +307,8 @@ bool NoCommandSelected(std::string_view command) {
 }
 
 std::optional<std::string> CodeRefusal(bool codeNotValidated, std::string_view codeField) {
-  if (codeNotValidated) return " The received command is not yet validated!";
-  if (TrimBlanks(codeField).empty()) return "Nothing to be send!";
+  if (codeNotValidated) return std::string(kNotValidatedToSend);
+  if (TrimBlanks(codeField).empty()) return std::string(kNothingToSend);
   return std::nullopt;
 }
 
@@ -337,9 +338,9 @@ std::optional<std::string> CodeFieldToolTip(std::string_view device) {
   switch (GetDeviceKind(device)) {
     case DeviceKind::Infrared:
     case DeviceKind::Recorded:
-      return "Binary code , '1' means 38KHz carrier.";
+      return std::string(kTipBinaryCode);
     case DeviceKind::Application:
-      return "Command line.";
+      return std::string(kTipCommandLine);
     default:
       return std::nullopt;
   }
