@@ -71,26 +71,11 @@ int DecodeStatus(const ircode::LearnResult& result, std::ostream& out) {
 }
 
 // The configured infrared port, opened for one verb and lent to Pulsio while it is open.
-class LentIrPort {
+class LentIrPort : public ircode::LentPort {
  public:
-  explicit LentIrPort(int portNumber) : handle_(ircode::OpenPort(portNumber)) {
-    if (handle_ == ircode::kPortFailed) return;
-    ircode::SetPortTimeouts(handle_);
-    SetHandle(handle_);
+  explicit LentIrPort(int portNumber) : LentPort(portNumber) {
+    if (open()) ircode::SetPortTimeouts(handle());
   }
-  ~LentIrPort() {
-    if (handle_ <= 0) return;
-    SetHandle(0);
-    ircode::ClosePort(handle_);
-  }
-  LentIrPort(const LentIrPort&) = delete;
-  LentIrPort& operator=(const LentIrPort&) = delete;
-
-  bool Open() const { return handle_ > 0; }
-  ircode::PortHandle Handle() const { return handle_; }
-
- private:
-  ircode::PortHandle handle_;
 };
 
 int CannotOpen(const ConfigStore& store, std::ostream& err) {
@@ -157,13 +142,13 @@ int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err
   bool portFailed = false;
   const ircode::IrTransmit transmit = [&](const uint8_t* bytes, int lenBytes, int slotUs, int mode) {
     LentIrPort port(store.general.comPort);
-    if (!port.Open()) {
+    if (!port.open()) {
       portFailed = true;
       return 0;
     }
-    if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.Handle());
-    ircode::SetTxdBreak(false, port.Handle());
-    ircode::SetDtrLine(false, port.Handle());
+    if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
+    ircode::SetTxdBreak(false, port.handle());
+    ircode::SetDtrLine(false, port.handle());
     return ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);
   };
   ircode::SendState state;
@@ -175,15 +160,15 @@ int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err
 
 int LearnVerb(ConfigStore& store, Args, std::ostream& out, std::ostream& err) {
   LentIrPort port(store.general.comPort);
-  if (!port.Open()) return CannotOpen(store, err);
+  if (!port.open()) return CannotOpen(store, err);
   StreamPrompter prompter(err);
   ircode::IrInterface iface;
-  iface.handle = port.Handle();
+  iface.handle = port.handle();
   ircode::SetReceiverLines(iface, store.general.receiverType, prompter);
   ircode::LearnContext context;
   const ircode::LearnResult result =
       ircode::RecordCommand(context, store.general.receiverType, false,
-                            ircode::PulsioRecordSource(port.Handle(), store.general.procDelay),
+                            ircode::PulsioRecordSource(port.handle(), store.general.procDelay),
                             LearnEnvFor(store));
   return DecodeStatus(result, out);
 }

@@ -41,6 +41,17 @@ std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle) {
   return std::nullopt;
 }
 
+LentPort::LentPort(int32_t portNumber, platform::Status* why)
+    : port_(OpenPort(portNumber, why)) {
+  if (port_.open()) SetHandle(port_.handle());
+}
+
+platform::Status LentPort::Close() {
+  if (!port_.open()) return {};
+  SetHandle(0);
+  return port_.Close();
+}
+
 bool SetCarrierPortMode(PortHandle handle) {
   return SetPortMode(kCarrierBaudRate, kCarrierDataBits, handle);
 }

@@ -24,6 +24,27 @@ inline constexpr uint8_t kCarrierDataBits = 6;
 // Sets the port to the software carrier's line format with SetPortMode; false as SetPortMode.
 bool SetCarrierPortMode(PortHandle handle);
 
+// A port opened for one piece of work and lent to the library (SetHandle) while it is open:
+// at the end it is taken back (SetHandle(0)) and closed. For the gateways' transmissions and
+// qvxctl's verbs; the main program's own port is IrInterface's.
+class LentPort {
+ public:
+  // Opens COMn and lends it; open() is false when the opening failed (*why says why).
+  explicit LentPort(int32_t portNumber, platform::Status* why = nullptr);
+  ~LentPort() { Close(); }
+  LentPort(const LentPort&) = delete;
+  LentPort& operator=(const LentPort&) = delete;
+
+  // The handle: positive while open, -1 when the opening failed, 0 after Close.
+  PortHandle handle() const { return port_.handle(); }
+  bool open() const { return port_.open(); }
+  // Takes the port back from the library and closes it now; what the system said.
+  platform::Status Close();
+
+ private:
+  platform::OwnedPort port_;
+};
+
 // Passes of 100 ms the IRMan path waits for its six bytes.
 inline constexpr int kIrManReadPasses = 50;
 

@@ -1,5 +1,7 @@
 #include "qvx/monitor/executor.h"
 
+#include <optional>
+
 #include "platform/sound.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/text.h"
@@ -60,30 +62,19 @@ std::string X10Branch(ExecutorContext& context, platform::PortHandle irPort) {
   return devices::ExecuteX10Command(context.x10, context.config, request);
 }
 
-// The infrared port of a gateway, opened for one transmission when Pulsio holds none.
+// The infrared port of a gateway: the one Pulsio holds, borrowed and left open, or else COMPORT
+// opened and lent to Pulsio for this one transmission.
 class GatewayPort {
  public:
-  explicit GatewayPort(int comPort) {
-    handle_ = GetHandle();
-    if (handle_ < 1) {
-      handle_ = ircode::OpenPort(comPort);
-      if (handle_ < 1) return;
-      SetHandle(handle_);
-    }
+  explicit GatewayPort(int comPort) : borrowed_(GetHandle()) {
+    if (!borrowed_.open()) lent_.emplace(comPort);
   }
-  ~GatewayPort() {
-    if (handle_ > 0) {
-      ircode::ClosePort(handle_);
-      SetHandle(0);
-    }
-  }
-  GatewayPort(const GatewayPort&) = delete;
-  GatewayPort& operator=(const GatewayPort&) = delete;
-  bool open() const { return handle_ > 0; }
-  platform::PortHandle handle() const { return handle_; }
+  bool open() const { return borrowed_.open() || (lent_ && lent_->open()); }
+  platform::PortHandle handle() const { return lent_ ? lent_->handle() : borrowed_.handle(); }
 
  private:
-  platform::PortHandle handle_ = platform::kPortClosed;
+  platform::BorrowedPort borrowed_;
+  std::optional<ircode::LentPort> lent_;
 };
 
 std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {

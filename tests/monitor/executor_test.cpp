@@ -214,6 +214,19 @@ TEST_F(Executor, AGatewayWhosePortIsTakenFailsWithoutSending) {
   ircode::ClosePort(copy);
 }
 
+// A gateway that finds a port lent to Pulsio sends through it and leaves it to its owner;
+// it used to close the borrowed port and take it from Pulsio.
+TEST_F(Executor, AGatewaySendsThroughAPortLentToPulsioAndLeavesItOpen) {
+  Load({{"IROUTENA", "1"}});
+  OpenMainPort();
+  ExecutorContext context(store_, Variant::Gateway);
+  EXPECT_EQ(Run(context, "TV", "Power"), "TV Power executed.");
+  ExpectMarks(EmittedMarksUs(), ExpectedMarksUs(kPower, 560));
+  EXPECT_TRUE(ir_->IsOpen());
+  EXPECT_EQ(GetHandle(), mainPort_);
+  EXPECT_NE(platform::FindPort(mainPort_), nullptr);
+}
+
 TEST_F(Executor, AGatewayOpensTheSharedPortForAnX10InterfaceOnIt) {
   ::setenv("QVX_COM1", "sim:exec-cm11", 1);
   Load({{"X10ENA", "1"}});
