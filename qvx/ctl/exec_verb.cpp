@@ -34,8 +34,8 @@ bool NeedsInfraredPort(const ConfigStore& store) {
 
 }  // namespace
 
-int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
-             std::ostream& err) {
+int ExecVerb(ConfigStore& store, const platform::Services& services,
+             std::span<const std::string> args, std::ostream& out, std::ostream& err) {
   const std::string& output = args[0];
   if (output.find('&') == std::string::npos) {
     err << "qvxctl: " << output << " is not an output command (DEVICE&COMMAND)\n";
@@ -43,7 +43,7 @@ int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream
   }
   SplitOutputCommand(store, output);
 
-  monitor::ExecutorContext context(store, Variant::MainProgram);
+  monitor::ExecutorContext context(store, Variant::MainProgram, services);
   // Like the main window, hold the infrared port with DTR off and lend it to the library.
   std::optional<ircode::LentPort> irPort;
   if (NeedsInfraredPort(store) && store.general.irOutEna) {

@@ -7,11 +7,11 @@
 #include <ostream>
 #include <vector>
 
-#include "platform/sound.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
+#include "qvx/devices/beep.h"
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/irsend.h"
 #include "qvx/ircode/pulsetext.h"
@@ -48,16 +48,10 @@ std::optional<ircode::DeviceParams> DeviceParamsOf(const ConfigStore& store, std
                                        texts->bit0, texts->bit1, texts->grepeat);
 }
 
-ircode::Beeper PlatformBeeper() {
-  return [](int freqHz, int durationMs) {
-    platform::Beep(static_cast<uint32_t>(freqHz), static_cast<uint32_t>(durationMs));
-  };
-}
-
-ircode::LearnEnv LearnEnvFor(ConfigStore& store) {
+ircode::LearnEnv LearnEnvFor(ConfigStore& store, platform::Clock& clock) {
   ircode::LearnEnv env;
   env.beepOn = store.general.beepOn;
-  env.beep = PlatformBeeper();
+  env.beep = devices::SystemBeeper(clock);
   env.findCode = [&store](const std::string& bits) -> std::optional<ircode::StoredCommand> {
     if (!FindCodeInConfig(store, bits, 0)) return std::nullopt;
     return ircode::StoredCommand{store.currentDevice, store.currentCommand};
@@ -106,7 +100,8 @@ void PrintDecode(const ircode::LearnResult& result, std::ostream& out) {
   if (!result.Status().empty()) out << "message=" << result.Status() << '\n';
 }
 
-int EncodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int EncodeVerb(ConfigStore& store, const platform::Services&,
+               Args args, std::ostream& out, std::ostream& err) {
   const auto params = DeviceParamsOf(store, args[0]);
   if (!params) {
     err << "qvxctl: the protocol parameters of " << args[0] << " cannot be found\n";
@@ -122,7 +117,8 @@ int EncodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& e
   return 0;
 }
 
-int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int SendVerb(ConfigStore& store, const platform::Services& services,
+             Args args, std::ostream& out, std::ostream& err) {
   const auto code = FindCommandCode(store.text, args[0], args[1]);
   if (!code) {
     err << "qvxctl: device " << args[0] << " has no command " << args[1] << '\n';
@@ -152,28 +148,32 @@ int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err
     return ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);
   };
   ircode::SendState state;
-  const ircode::SendOutcome outcome = ircode::SendIRCommand(state, request, transmit, PlatformBeeper());
+  const ircode::SendOutcome outcome =
+      ircode::SendIRCommand(state, request, transmit, devices::SystemBeeper(services.clock));
   if (portFailed) return CannotOpen(store, err);
   out << outcome.status << '\n';
   return outcome.transmitted ? 0 : 1;
 }
 
-int LearnVerb(ConfigStore& store, Args, std::ostream& out, std::ostream& err) {
+int LearnVerb(ConfigStore& store, const platform::Services& services,
+              Args, std::ostream& out, std::ostream& err) {
   LentIrPort port(store.general.comPort);
   if (!port.open()) return CannotOpen(store, err);
   StreamPrompter prompter(err);
   ircode::IrInterface iface;
   iface.handle = port.handle();
-  ircode::SetReceiverLines(iface, store.general.receiverType, prompter);
+  ircode::SetReceiverLines(iface, store.general.receiverType, prompter, services.clock);
   ircode::LearnContext context;
   const ircode::LearnResult result =
       ircode::RecordCommand(context, store.general.receiverType, false,
-                            ircode::PulsioRecordSource(port.handle(), store.general.procDelay),
-                            LearnEnvFor(store));
+                            ircode::PulsioRecordSource(port.handle(), store.general.procDelay,
+                                                       services.clock),
+                            LearnEnvFor(store, services.clock));
   return DecodeStatus(result, out);
 }
 
-int DecodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int DecodeVerb(ConfigStore& store, const platform::Services& services,
+               Args args, std::ostream& out, std::ostream& err) {
   std::ifstream in(args[0], std::ios::binary);
   if (!in) {
     err << "qvxctl: cannot read " << args[0] << '\n';
@@ -190,7 +190,8 @@ int DecodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& e
     }
   }
   ircode::LearnContext context;
-  return DecodeStatus(ircode::LearnFromRecording(context, bytes, LearnEnvFor(store)), out);
+  return DecodeStatus(
+      ircode::LearnFromRecording(context, bytes, LearnEnvFor(store, services.clock)), out);
 }
 
 }  // namespace qvx

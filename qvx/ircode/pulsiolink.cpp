@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/clock.h"
 #include "pulsio/pulsio.h"
 
 namespace qvx::ircode {
@@ -24,12 +23,12 @@ std::optional<std::vector<uint8_t>> RecordWithPulsio(bool dcdOnIsActive, int pau
   return buffer;
 }
 
-std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle) {
+std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle, platform::Clock& clock) {
   SetPortMode(9600, 8, handle);
   ReadPort(handle);
   std::string collected;
   for (int pass = 0; pass < kIrManReadPasses; ++pass) {
-    platform::ActiveClock().SleepMs(kIrManPassMs);
+    clock.SleepMs(kIrManPassMs);
     collected += ReadPort(handle);
     if (collected.size() >= kIrManCodeBytes) {
       std::array<uint8_t, 6> code{};
@@ -56,12 +55,12 @@ bool SetCarrierPortMode(PortHandle handle) {
   return SetPortMode(kCarrierBaudRate, kCarrierDataBits, handle);
 }
 
-RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs) {
+RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs, platform::Clock& clock) {
   RecordSource source;
   source.record = [procDelayUs](bool dcdOnIsActive) {
     return RecordWithPulsio(dcdOnIsActive, procDelayUs, kRecordBytes);
   };
-  source.irman = [irPort] { return ReadIRManCode(irPort); };
+  source.irman = [irPort, &clock] { return ReadIRManCode(irPort, clock); };
   return source;
 }
 

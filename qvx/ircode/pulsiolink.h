@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/clock.h"
 #include "qvx/ircode/irsend.h"
 #include "qvx/ircode/learning.h"
 #include "qvx/ircode/port/serialport.h"
@@ -54,12 +55,13 @@ inline constexpr int kIrManReadPasses = 50;
 std::optional<std::vector<uint8_t>> RecordWithPulsio(bool dcdOnIsActive, int pauseUs, int lenBytes);
 
 // Reads the six code bytes of an IRMan receiver on `handle`: 9600 baud, 8 data bits, what was
-// waiting discarded, then up to 50 passes of 100 ms. nullopt when six bytes did not come.
-std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle);
+// waiting discarded, then up to 50 passes of 100 ms on `clock`. nullopt when six bytes did not
+// come.
+std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle, platform::Clock& clock);
 
 // The Record button's recordings: 600 bytes at the pause `procDelayUs` through the library,
-// and the IRMan bytes from `irPort`.
-RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs);
+// and the IRMan bytes from `irPort`, waited for on `clock` (which must outlive the source).
+RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs, platform::Clock& clock);
 
 // The transmitter of the main program: IRSend of the library on the lent port.
 IrTransmit PulsioTransmit();

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "platform/sound.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/beep.h"
@@ -20,20 +19,16 @@ using devices::kStartBeepHz;
 
 // Beeps when BEEPON is on.
 void FrameBeep(const ExecutorContext& context, int frequencyHz) {
-  if (context.config.general.beepOn) devices::FrameBeep({}, frequencyHz);
-}
-
-ircode::Beeper SystemBeeper() {
-  return [](int frequencyHz, int durationMs) {
-    platform::Beep(static_cast<uint32_t>(frequencyHz), static_cast<uint32_t>(durationMs));
-  };
+  if (context.config.general.beepOn)
+    devices::FrameBeep(devices::SystemBeeper(context.services.clock), frequencyHz);
 }
 
 std::string ApplicationBranch(ExecutorContext& context) {
   if (!context.config.general.applicationEna) return std::string(kApplicationDisabled);
   FrameBeep(context, kStartBeepHz);
   const std::string status =
-      devices::LaunchApplication(context.config.text, context.config.currentCommand);
+      devices::LaunchApplication(context.config.text, context.config.currentCommand,
+                                 context.services.programs, context.services.media);
   if (status != devices::kApplicationError) FrameBeep(context, kEndBeepHz);
   return status;
 }
@@ -42,10 +37,12 @@ std::string WinampBranch(ExecutorContext& context) {
   const GeneralParams& general = context.config.general;
   if (!general.winampEna) return std::string(kWinampDisabled);
   FrameBeep(context, kStartBeepHz);
-  if (!context.winamp) context.winamp = std::make_unique<devices::clsWinamp>(general.winampPath);
+  if (!context.winamp)
+    context.winamp = std::make_unique<devices::clsWinamp>(context.services.player);
   const std::string& command = context.config.currentCommand;
-  const std::string status = devices::ExecuteWinampCommand(*context.winamp, context.playlistOffset,
-                                                           general.winampPath, command);
+  const std::string status =
+      devices::ExecuteWinampCommand(*context.winamp, context.playlistOffset, general.winampPath,
+                                    command, context.services.programs);
   if (devices::WinampClosingBeep(command)) FrameBeep(context, kEndBeepHz);
   return status;
 }
@@ -59,7 +56,9 @@ std::string X10Branch(ExecutorContext& context, platform::PortHandle irPort) {
   request.selectedFunction = context.window.x10Function.value_or(devices::kX10On);
   request.dimPercent = context.window.dimAmount;
   request.irPort = irPort;
-  return devices::ExecuteX10Command(context.x10, context.config, request);
+  platform::Clock& clock = context.services.clock;
+  return devices::ExecuteX10Command(context.x10, context.config, request, clock,
+                                    devices::SystemBeeper(clock));
 }
 
 // The infrared port of a gateway: the one Pulsio holds, borrowed and left open, or else COMPORT
@@ -107,12 +106,15 @@ std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
     request.slotField = context.window.sendPulse;
   }
   request.dimmerEnabled = general.irDimEna;
-  request.dimmer = devices::IrDimmerTransmission(general.outputMode, general.beepOn);
+  platform::Clock& clock = context.services.clock;
   const ircode::IrTransmit transmit = ircode::PulsioTransmit();
+  const ircode::Beeper beep = devices::SystemBeeper(clock);
+  request.dimmer = devices::IrDimmerTransmission(general.outputMode, general.beepOn, transmit, beep,
+                                                 clock);
 
   if (!gateway || recorded) {
     const ircode::SendOutcome outcome =
-        ircode::SendIRCommand(context.send, request, transmit, SystemBeeper());
+        ircode::SendIRCommand(context.send, request, transmit, beep);
     if (outcome.display) context.display = outcome.display;
     return outcome.status;
   }
@@ -123,7 +125,7 @@ std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
   ircode::SetTxdBreak(false, port.handle());
   ircode::SetDtrLine(false, port.handle());
   if (general.outputMode == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
-  return ircode::SendIRCommand(context.send, request, transmit, SystemBeeper()).status;
+  return ircode::SendIRCommand(context.send, request, transmit, beep).status;
 }
 
 }  // namespace
@@ -147,11 +149,12 @@ std::string ExecuteCommand(ExecutorContext& context) {
       return X10Branch(context, irPort);
     case DeviceKind::Mouse:
       if (gateway || !general.mouseEna) break;
-      if (!context.mouse) context.mouse = std::make_unique<devices::clsMouse>();
+      if (!context.mouse)
+        context.mouse = std::make_unique<devices::clsMouse>(context.services.input);
       return devices::ExecuteMouseCommand(*context.mouse, context.config.currentCommand);
     case DeviceKind::Keyboard:
       if (gateway || !general.keyboardEna) break;
-      return devices::ExecuteKeyboardCommand(context.config.currentCommand);
+      return devices::ExecuteKeyboardCommand(context.services.input, context.config.currentCommand);
     case DeviceKind::Application:
       return ApplicationBranch(context);
     case DeviceKind::Winamp:

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "desktop_fixtures.h"
+#include "platform/clock.h"
 
 namespace qvx::devices {
 namespace {
@@ -25,10 +26,10 @@ const char* const kSongs[] = {"alpha.wav", "bravo.wav", "charlie.wav", "C:\\Musi
 class WinampTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("vlc")) GTEST_SKIP() << "VLC is not installed (packages vlc-bin, vlc-plugin-base)";
+    QVX_SKIP_UNLESS(HaveProgram("vlc"), "VLC is not installed (packages vlc-bin, vlc-plugin-base)");
     const fs::path& dir = temp_.path();
     bus_ = std::make_unique<SessionBus>(dir);
-    if (!bus_->ok()) GTEST_SKIP() << "dbus-daemon could not be started (package dbus)";
+    QVX_SKIP_UNLESS(bus_->ok(), "dbus-daemon could not be started (package dbus)");
     setenv("DBUS_SESSION_BUS_ADDRESS", bus_->address().c_str(), 1);
 
     fs::create_directory(dir / "home");
@@ -50,7 +51,7 @@ class WinampTest : public ::testing::Test {
     WriteScript(dir / "player.sh", start + songs);
     WriteScript(dir / "empty-player.sh", start);
     winampPath_ = (dir / "player.sh").string();
-    winamp_ = std::make_unique<clsWinamp>(winampPath_);
+    winamp_ = std::make_unique<clsWinamp>(*service_);
   }
 
   void TearDown() override {
@@ -77,7 +78,7 @@ class WinampTest : public ::testing::Test {
   }
 
   std::string Run(const std::string& word) {
-    return ExecuteWinampCommand(*winamp_, offset_, winampPath_, word);
+    return ExecuteWinampCommand(*winamp_, offset_, winampPath_, word, platform::SystemProgramStarter());
   }
 
   struct Step {
@@ -97,6 +98,7 @@ class WinampTest : public ::testing::Test {
   std::unique_ptr<SessionBus> bus_;
   ChildProcess player_;
   std::string winampPath_;
+  std::unique_ptr<platform::Player> service_ = platform::OpenPlayer(platform::RealClock());
   std::unique_ptr<clsWinamp> winamp_;
   std::int16_t offset_ = 0;
 };
