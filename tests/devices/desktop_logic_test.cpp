@@ -11,6 +11,7 @@
 #include "qvx/devices/launcher.h"
 #include "qvx/devices/mouse.h"
 #include "qvx/devices/winamp.h"
+#include "tests/devices/player_steps.h"
 #include "tests/support/fake_services.h"
 
 namespace qvx::devices {
@@ -119,20 +120,8 @@ class PlayerWords : public ::testing::Test {
     for (const char* path : {"/m/alpha.wav", "/m/bravo.wav", "/m/charlie.wav", "C:\\M\\Delta.wav"})
       fakes_.player.playlist.songs.push_back({path, ""});
   }
-  std::string Run(const std::string& word) {
-    return ExecuteWinampCommand(winamp_, offset_, "/opt/player/", word, fakes_.programs);
-  }
-  struct Step {
-    const char* word;
-    const char* status;
-    int offset;
-  };
-  void RunSteps(const std::vector<Step>& steps) {
-    for (const Step& step : steps) {
-      SCOPED_TRACE(step.word);
-      EXPECT_EQ(Run(step.word), step.status);
-      EXPECT_EQ(offset_, step.offset);
-    }
+  void RunSteps(const std::vector<test::PlayerStep>& steps) {
+    test::RunPlayerSteps(winamp_, offset_, "/opt/player/", fakes_.programs, steps);
   }
 
   FakeServices fakes_;

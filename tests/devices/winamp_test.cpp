@@ -10,6 +10,7 @@
 
 #include "desktop_fixtures.h"
 #include "platform/clock.h"
+#include "tests/devices/player_steps.h"
 
 namespace qvx::devices {
 namespace {
@@ -78,20 +79,12 @@ class WinampTest : public ::testing::Test {
   }
 
   std::string Run(const std::string& word) {
-    return ExecuteWinampCommand(*winamp_, offset_, winampPath_, word, platform::SystemProgramStarter());
+    return ExecuteWinampCommand(*winamp_, offset_, winampPath_, word,
+                                platform::SystemProgramStarter());
   }
 
-  struct Step {
-    const char* word;
-    const char* status;
-    int offset;
-  };
-  void RunSteps(const std::vector<Step>& steps) {
-    for (const Step& step : steps) {
-      SCOPED_TRACE(step.word);
-      EXPECT_EQ(Run(step.word), step.status);
-      EXPECT_EQ(offset_, step.offset);
-    }
+  void RunSteps(const std::vector<PlayerStep>& steps) {
+    RunPlayerSteps(*winamp_, offset_, winampPath_, platform::SystemProgramStarter(), steps);
   }
 
   TempDir temp_;
