@@ -1,6 +1,7 @@
 // The logic of the desktop outputs against fakes of the system's services: the mouse and
 // keyboard words, the launcher's choice of player and window mode, and the player words'
-// playlist arithmetic. The real X server, mpv and VLC are the end-to-end tests beside these.
+// playlist arithmetic and start command. The real X server, mpv and VLC are the end-to-end
+// tests beside these.
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,21 @@ TEST_F(PlayerWords, APlayerThatDoesNotRunIsStartedOnce) {
 TEST_F(PlayerWords, VolumeWordsPressFiveTimesAndUnknownWordsNothing) {
   RunSteps({{"volup", "VOLUME UP 10% OK.", 0}, {"jump", "Invalid Winamp command!", 0}});
   EXPECT_EQ(fakes_.player.pressed, std::vector<int>(5, platform::player_button::kVolumeUp));
+}
+
+TEST(WinampProgramTest, DirectoryGetsTheProgramNameAppended) {
+  struct Case {
+    const char* path;
+    const char* program;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\Winamp\\", "C:\\Program Files\\Winamp\\winamp.exe"},
+      {"/opt/winamp/", "/opt/winamp/winamp.exe"},
+      {"vlc --started-from-file", "vlc --started-from-file"},
+      {"/usr/bin/audacious", "/usr/bin/audacious"},
+      {"", "winamp.exe"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WinampProgram(c.path), c.program) << c.path;
 }
 
 }  // namespace
