@@ -104,7 +104,8 @@ std::string Trimmed(const QString& text) { return std::string(TrimBlanks(FromQt(
 }  // namespace
 
 frmMain::frmMain(Options options)
-    : options_(std::move(options)), executor_(store_, Variant::MainProgram) {
+    : options_(std::move(options)), services_(platform::SystemServices()),
+      executor_(store_, Variant::MainProgram, services_) {
   setObjectName(QStringLiteral("frmMain"));
   if (!options_.dialogs) ownDialogs_ = std::make_unique<QtPrompter>(this, [this](std::string_view t) {
     SetStatus(t);
@@ -393,7 +394,7 @@ bool frmMain::Start() {
   ShowInterface();
   beep_->setChecked(general.beepOn);
   if (general.beepOn) {
-    for (const int hz : {5000, 2000, 5000}) platform::Beep(static_cast<uint32_t>(hz), 50);
+    for (const int hz : {5000, 2000, 5000}) platform::Beep(services_.clock, static_cast<uint32_t>(hz), 50);
   }
   LoadProtocolList();
   Label("ProcDelayparameter")->setText(QString::number(general.procDelay));
@@ -565,7 +566,7 @@ void frmMain::ApplyChanges(const ControlChanges& c, const CommandList& list) {
   if (c.dimVisible) SetDimVisible(*c.dimVisible);
   if (c.rts) ircode::SetRtsLine(*c.rts, iface_.handle);
   if (c.closeX10Port) devices::CloseX10Port(executor_.x10, store_.general.x10Com);
-  if (c.initIrMan) ircode::InitIRMan(iface_, *prompter_);
+  if (c.initIrMan) ircode::InitIRMan(iface_, *prompter_, services_.clock);
   if (c.loadX10Names) devices::LoadX10Section(executor_.x10.names, store_.text);
   if (c.refillZone) {
     zone_->clear();
@@ -732,14 +733,16 @@ void frmMain::RecordPressed() {
   record->setEnabled(false);
   ircode::LearnEnv env;
   env.beepOn = store_.general.beepOn;
-  env.beep = [](int hz, int ms) { platform::Beep(static_cast<uint32_t>(hz), static_cast<uint32_t>(ms)); };
+  env.beep = [this](int hz, int ms) {
+    platform::Beep(services_.clock, static_cast<uint32_t>(hz), static_cast<uint32_t>(ms));
+  };
   env.findCode = [this](const std::string& bits) -> std::optional<ircode::StoredCommand> {
     if (!FindCodeInConfig(store_, bits, 0)) return std::nullopt;
     return ircode::StoredCommand{store_.currentDevice, store_.currentCommand};
   };
   const ircode::LearnResult result = ircode::RecordCommand(
       learn_, store_.general.receiverType, monitoring_ || irMonTimer_->isActive(),
-      ircode::PulsioRecordSource(iface_.handle, store_.general.procDelay), env);
+      ircode::PulsioRecordSource(iface_.handle, store_.general.procDelay, services_.clock), env);
   store_.codeValidated = learn_.validated;
   if (result.fieldsCleared) {
     // The stored command is selected first, so that what the recording shows stays.
@@ -821,7 +824,9 @@ void frmMain::CalibratePressed() {
   const ircode::CalibrationResult result = ircode::Calibrate(
       iface_, store_,
       [this](std::string_view title, std::string_view text) { return prompter_->AskOkCancel(text, title); },
-      [](int hz, int ms) { platform::Beep(static_cast<uint32_t>(hz), static_cast<uint32_t>(ms)); });
+      [this](int hz, int ms) {
+        platform::Beep(services_.clock, static_cast<uint32_t>(hz), static_cast<uint32_t>(ms));
+      });
   if (!result.started) return;
   SetStatus(result.status);
   if (result.sendPulse) sendPulse_->setText(ToQt(*result.sendPulse));
@@ -835,18 +840,19 @@ void frmMain::ProcDelayPressed() {
 }
 
 void frmMain::ReceiverChosen(int receiverType) {
-  ircode::ChooseReceiverType(iface_, store_, receiverType, *prompter_);
+  ircode::ChooseReceiverType(iface_, store_, receiverType, *prompter_, services_.clock);
   ShowInterface();
 }
 
 void frmMain::AutoDetectPressed() {
-  SetStatus(ircode::AutoDetectInterface(iface_, store_, *prompter_));
+  SetStatus(ircode::AutoDetectInterface(iface_, store_, *prompter_, services_.clock));
   ShowInterface();
 }
 
 void frmMain::ComPortChosen(int index) {
   if (index < 0) return;
-  ircode::ChangeComPort(iface_, store_, FromQt(comList_->itemText(index)), *prompter_);
+  ircode::ChangeComPort(iface_, store_, FromQt(comList_->itemText(index)), *prompter_,
+                       services_.clock);
   ShowInterface();
 }
 

@@ -139,6 +139,7 @@ class frmMain final : public QMainWindow {
   Options options_;
   ConfigStore store_;
   ircode::IrInterface iface_;
+  platform::Services services_;  // the system's clock, input, programs and player
   monitor::ExecutorContext executor_;
   ircode::LearnContext learn_;
   std::unique_ptr<Prompter> ownDialogs_;
