@@ -310,9 +310,9 @@ bool PressImportButton(ConfigStore& store, Prompter& prompter,
     break;
   }
   // Written in one step: a place that cannot be written keeps whatever file was there.
-  std::string error;
-  if (!platform::AtomicWriteFile(file, exportText + "\r\n", error)) {
-    prompter.ShowMessage("The file " + file + " could not be written: " + error,
+  if (const platform::Status written = platform::AtomicWriteFile(file, exportText + "\r\n");
+      !written) {
+    prompter.ShowMessage("The file " + file + " could not be written: " + written.osText(),
                          MessageIcon::Critical, kMessageTitle);
     return false;
   }

@@ -19,7 +19,7 @@ class Prompter {
   virtual ~Prompter() = default;
   // One-line text on the main window's status line.
   virtual void ShowStatus(std::string_view text) = 0;
-  // A message box with an OK button; title "QVX" unless another is given.
+  // A message box with an OK button under the given title.
   virtual void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) = 0;
   // A question with Yes and No buttons under the given title; true for Yes.
   virtual bool AskYesNo(std::string_view question, std::string_view title) = 0;

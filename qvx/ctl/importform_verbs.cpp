@@ -49,7 +49,8 @@ std::optional<std::string> EntryFor(const ImportFormView& view, std::string_view
 
 }  // namespace
 
-int ExportVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int ExportVerb(ConfigStore& store, const platform::Services&, Args args, std::ostream& out,
+               std::ostream& err) {
   const auto options = ParseOptions(args, false, err);
   if (!options) return 2;
   if (options->words.size() < 2) {
@@ -78,7 +79,8 @@ int ExportVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& e
   return 0;
 }
 
-int ImportVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int ImportVerb(ConfigStore& store, const platform::Services&, Args args, std::ostream& out,
+               std::ostream& err) {
   const auto options = ParseOptions(args, true, err);
   if (!options) return 2;
   if (options->words.size() != 2) {
