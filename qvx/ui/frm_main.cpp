@@ -21,6 +21,7 @@
 #include "pulsio/pulsio.h"
 #include "qvx/config/editing.h"
 #include "qvx/config/general.h"
+#include "qvx/config/importform.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/x10.h"
 #include "qvx/ircode/calibration.h"
@@ -30,8 +31,10 @@
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/ui/frm_wait_to_start.h"
 #include "qvx/ui/frm_x10_config.h"
+#include "qvx/ui/import_form.h"
 #include "qvx/ui/model/messages.h"
 #include "qvx/ui/model/monitoring.h"
+#include "qvx/ui/new_protocol.h"
 #include "qvx/ui/qt_prompter.h"
 #include "qvx/ui/qt_text.h"
 #include "qvx/ui/signal_view.h"
@@ -275,6 +278,13 @@ void frmMain::Wire() {
   onTrigger("FileNewMenu", [this] { NewDevicePressed(); });
   onTrigger("EditMenu", [this] { EditDevicePressed(); });
   onTrigger("ProtoDeleteMenu", [this] { DeleteDevicePressed(); });
+  onTrigger("FileImportMenu", [this] {
+    if (OpenImportFile(store_, *prompter_)) ShowImportForm();
+  });
+  onTrigger("FileSaveMenu", [this] {
+    BeginExport(store_);
+    ShowImportForm();
+  });
   onTrigger("AddApplicationMenu", [this] { AddApplicationPressed(); });
   onTrigger("CalibrationMenu", [this] { CalibratePressed(); });
   onTrigger("MenuProcDelay", [this] { ProcDelayPressed(); });
@@ -811,11 +821,46 @@ void frmMain::DeleteDevicePressed() {
 }
 
 void frmMain::NewDevicePressed() {
-  BeginNewDevice(store_, *prompter_, FromQt(protocol_->currentText()));
+  if (BeginNewDevice(store_, *prompter_, FromQt(protocol_->currentText()))) ShowDeviceForm();
 }
 
 void frmMain::EditDevicePressed() {
-  BeginEditDevice(store_, *prompter_, FromQt(protocol_->currentText()));
+  if (BeginEditDevice(store_, *prompter_, FromQt(protocol_->currentText()))) ShowDeviceForm();
+}
+
+// NewProtocol over the window; afterwards the device list is reloaded when a device was saved,
+// and the remembered position is selected again.
+void frmMain::ShowDeviceForm() {
+  const ircode::MainWindowFields window{.codeStr = FromQt(codeStr_->text()),
+                                        .bitNr = FromQt(Label("BitNr")->text()),
+                                        .sendPulse = FromQt(sendPulse_->text()),
+                                        .detectedProto = learn_.codingType,
+                                        .params = executor_.send.params,
+                                        .selectedPosition = protocol_->currentIndex()};
+  int position = window.selectedPosition;
+  std::optional<std::string> sendPulse;
+  if (auto fields = ircode::OpenDeviceDialog(store_, *prompter_, window)) {
+    NewProtocol dialog(this, store_, *prompter_, std::move(*fields),
+                       BuildDeviceList(store_, Variant::MainProgram));
+    const bool saved = dialog.exec() == QDialog::Accepted;
+    position = dialog.ReturnPosition();
+    if (saved) {
+      LoadProtocolList();
+      sendPulse = dialog.SavedSendPulse();
+    }
+  }
+  SetStatus("");
+  protocol_->setCurrentIndex(position);
+  DeviceChosen(position);
+  if (sendPulse) sendPulse_->setText(ToQt(*sendPulse));
+}
+
+// ImportForm in the mode store_.importMode; an import rebuilds the device list.
+void frmMain::ShowImportForm() {
+  ImportForm dialog(this, store_, *prompter_);
+  const bool done = dialog.exec() == QDialog::Accepted;
+  SetStatus("");
+  if (done && store_.importMode) LoadProtocolList();
 }
 
 void frmMain::AddApplicationPressed() {

@@ -108,6 +108,8 @@ class frmMain final : public QMainWindow {
   void DeleteDevicePressed();
   void NewDevicePressed();
   void EditDevicePressed();
+  void ShowDeviceForm();
+  void ShowImportForm();
   void AddApplicationPressed();
   void CalibratePressed();
   void ProcDelayPressed();
