@@ -20,6 +20,11 @@ class Prompter {
   virtual void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) = 0;
   // A question with Yes and No buttons, titled "QVX"; true for Yes.
   virtual bool AskYesNo(std::string_view question) = 0;
+  // A question with Yes and No buttons under its own title; true for Yes. Unless a prompter
+  // shows the title, it asks as AskYesNo does.
+  virtual bool AskYesNoTitled(std::string_view question, std::string_view /*title*/) {
+    return AskYesNo(question);
+  }
   // An input box; the typed text, or nothing when the user cancelled.
   virtual std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                              std::string_view initial) = 0;

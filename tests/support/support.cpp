@@ -56,8 +56,11 @@ void ScriptedPrompter::ShowMessage(std::string_view text, MessageIcon, std::stri
   messages.push_back(std::string(title) + ": " + std::string(text));
 }
 
-bool ScriptedPrompter::AskYesNo(std::string_view question) {
+bool ScriptedPrompter::AskYesNo(std::string_view question) { return AskYesNoTitled(question, "QVX"); }
+
+bool ScriptedPrompter::AskYesNoTitled(std::string_view question, std::string_view title) {
   questions.emplace_back(question);
+  questionTitles.emplace_back(title);
   if (yesNoAnswers.empty()) return false;
   const bool answer = yesNoAnswers.front();
   yesNoAnswers.pop_front();

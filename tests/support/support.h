@@ -46,6 +46,7 @@ class ScriptedPrompter : public Prompter {
   std::vector<std::string> statuses;
   std::vector<std::string> messages;
   std::vector<std::string> questions;
+  std::vector<std::string> questionTitles;  // the title of each question ("QVX" unless given)
   std::vector<std::string> inputPrompts;
   std::deque<bool> yesNoAnswers;                     // answered in order; No when exhausted
   std::deque<std::optional<std::string>> textAnswers;  // answered in order; Cancel when exhausted
@@ -53,6 +54,7 @@ class ScriptedPrompter : public Prompter {
   void ShowStatus(std::string_view text) override;
   void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override;
   bool AskYesNo(std::string_view question) override;
+  bool AskYesNoTitled(std::string_view question, std::string_view title) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
 };
