@@ -8,9 +8,9 @@
 
 #include "qvx/ircode/learning.h"
 #include "qvx/ircode/pulsiolink.h"
-#include "qvx/ircode/pulsiorig.h"
 #include "qvx/ircode/receivers.h"
-#include "qvx/ircode/remotescenarios.h"
+#include "qvx/ircode/sim/pulsiorig.h"
+#include "qvx/ircode/sim/remotescenarios.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "qvx/config/devices.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 #include "qvx/monitor/executor.h"
 
 namespace qvx {

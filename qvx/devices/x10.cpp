@@ -8,7 +8,7 @@
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/beep.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 
 namespace qvx::devices {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "qvx/ircode/irsend.h"
 #include "qvx/ircode/learning.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 
 namespace qvx::ircode {
 

@@ -14,7 +14,7 @@
 #include "qvx/config/store.h"
 #include "qvx/ircode/irtypes.h"
 #include "qvx/ircode/learning.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 
 namespace qvx::ircode {
 

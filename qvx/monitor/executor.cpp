@@ -7,8 +7,8 @@
 #include "qvx/devices/dimmer.h"
 #include "qvx/devices/launcher.h"
 #include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/port/serialport.h"
 #include "qvx/ircode/pulsiolink.h"
-#include "qvx/ircode/serialport.h"
 
 namespace qvx::monitor {
 namespace {

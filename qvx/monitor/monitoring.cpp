@@ -8,7 +8,7 @@
 #include "qvx/config/text.h"
 #include "qvx/devices/x10.h"
 #include "qvx/ircode/learning.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 #include "qvx/monitor/texts.h"
 #include "qvx/monitor/watchdecode.h"
 

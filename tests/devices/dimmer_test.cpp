@@ -13,7 +13,7 @@
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 
 namespace qvx::devices {
 namespace {

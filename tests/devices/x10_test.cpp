@@ -11,7 +11,7 @@
 #include "platform/sim/cm11_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "qvx/config/store.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 #include "tests/support/terminal.h"
 #include "tests/support/support.h"
 

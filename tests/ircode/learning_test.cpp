@@ -6,8 +6,8 @@
 #include <random>
 
 #include "qvx/ircode/pulsetext.h"
-#include "qvx/ircode/remotesim.h"
 #include "qvx/ircode/runanalysis.h"
+#include "qvx/ircode/sim/remotesim.h"
 #include "runs.h"
 
 namespace qvx::ircode {

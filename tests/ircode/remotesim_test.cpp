@@ -1,4 +1,4 @@
-#include "qvx/ircode/remotesim.h"
+#include "qvx/ircode/sim/remotesim.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "qvx/ircode/learning.h"
-#include "qvx/ircode/remotescenarios.h"
+#include "qvx/ircode/sim/remotescenarios.h"
 
 namespace qvx::ircode {
 namespace {

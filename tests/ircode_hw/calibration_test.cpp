@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "qvx/ircode/calibration.h"
-#include "qvx/ircode/remotesim.h"
 #include "qvx/ircode/runanalysis.h"
+#include "qvx/ircode/sim/remotesim.h"
 #include "tests/ircode_hw/hw_fixture.h"
 
 namespace qvx::ircode::test {

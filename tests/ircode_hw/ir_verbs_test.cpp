@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "qvx/ctl/verbs.h"
-#include "qvx/ircode/remotesim.h"
+#include "qvx/ircode/sim/remotesim.h"
 #include "tests/ircode_hw/hw_fixture.h"
 
 namespace qvx::ircode::test {

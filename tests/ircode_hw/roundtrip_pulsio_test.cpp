@@ -8,8 +8,8 @@
 
 #include "qvx/ircode/learning.h"
 #include "qvx/ircode/pulsiolink.h"
-#include "qvx/ircode/pulsiorig.h"
 #include "qvx/ircode/receivers.h"
+#include "qvx/ircode/sim/pulsiorig.h"
 #include "tests/support/terminal.h"
 
 namespace qvx::ircode {

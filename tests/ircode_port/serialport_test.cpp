@@ -7,7 +7,7 @@
 
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 #include "tests/support/terminal.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "pulsio/pulsio.h"
 #include "qvx/config/general.h"
 #include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/port/serialport.h"
 #include "qvx/ircode/pulsetext.h"
-#include "qvx/ircode/serialport.h"
 #include "tests/support/support.h"
 
 namespace qvx::monitor {

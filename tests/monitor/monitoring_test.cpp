@@ -13,8 +13,8 @@
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/general.h"
-#include "qvx/ircode/remotesim.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/sim/remotesim.h"
+#include "qvx/ircode/port/serialport.h"
 #include "tests/support/support.h"
 
 namespace qvx::monitor {

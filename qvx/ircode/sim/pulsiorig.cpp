@@ -1,4 +1,4 @@
-#include "qvx/ircode/pulsiorig.h"
+#include "qvx/ircode/sim/pulsiorig.h"
 
 #include "pulsio/pulsio.h"
 #include "qvx/ircode/deviceparams.h"

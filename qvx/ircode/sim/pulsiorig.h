@@ -14,8 +14,8 @@
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "qvx/ircode/irsend.h"
-#include "qvx/ircode/remotescenarios.h"
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
+#include "qvx/ircode/sim/remotescenarios.h"
 
 namespace qvx::ircode::sim {
 

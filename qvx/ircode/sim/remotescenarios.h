@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "qvx/ircode/learning.h"
-#include "qvx/ircode/remotesim.h"
+#include "qvx/ircode/sim/remotesim.h"
 
 namespace qvx::ircode::sim {
 

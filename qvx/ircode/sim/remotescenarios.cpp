@@ -1,4 +1,4 @@
-#include "qvx/ircode/remotescenarios.h"
+#include "qvx/ircode/sim/remotescenarios.h"
 
 #include <algorithm>
 

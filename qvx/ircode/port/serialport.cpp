@@ -1,4 +1,4 @@
-#include "qvx/ircode/serialport.h"
+#include "qvx/ircode/port/serialport.h"
 
 #include <array>
 
