@@ -12,9 +12,17 @@ namespace platform::sim {
 // Registers "sim:ir" (infrared receiver and transmitter) and "sim:cm11" (X10 interface) on the
 // process's clock. Two environment variables serve tests of whole programs:
 //   QVX_SIM_CLOCK=virtual  runs the process on a virtual clock, so timed work costs no time;
-//   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends.
+//   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends;
+//   QVX_SIM_PRESSES=FILE   plays the key presses of FILE on the "ir" receiver (see
+//                          ReadPressScript), timed from the moment the peers are registered.
 // Calling it again does nothing.
 void RegisterStandardPeers();
+
+// The light of a press script: one press a line, "AT_MS D1 D2 D3 ...", starting AT_MS
+// milliseconds after time 0 with light for D1 microseconds, darkness for D2, light for D3, and
+// so on; empty lines and lines beginning with "#" are skipped. Presses come in time order and do
+// not overlap. Empty when the file cannot be read or a line is malformed.
+std::vector<LightMark> ReadPressScript(const std::filesystem::path& path);
 
 // The transmitter events of a capture file, in order; empty when it cannot be read.
 std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path);
