@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/percent.h"
 #include "qvx/config/text.h"
 
 namespace qvx::gateway {
@@ -14,25 +15,6 @@ constexpr std::array<const char*, 21> kVariables = {
     "REMOTE_ADDR",     "REMOTE_HOST",     "REMOTE_IDENT",    "REMOTE_USER",       "REQUEST_METHOD",
     "SCRIPT_NAME",     "SERVER_SOFTWARE", "SERVER_NAME",     "SERVER_PORT",       "SERVER_PROTOCOL",
     "HTTP_USER_AGENT"};
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The leading decimal number of a text, 0 when there is none or it is negative.
-long LeadingNumber(std::string_view text) {
-  text = TrimBlanks(text);
-  long value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') break;
-    value = value * 10 + (c - '0');
-    if (value > kMaxContentLength) return kMaxContentLength + 1;
-  }
-  return value;
-}
 
 }  // namespace
 
@@ -48,7 +30,9 @@ CgiRequest ReadCgiEnvironment(const std::function<const char*(const char*)>& get
     const char* value = getenv(name);
     request.variables.emplace_back(name, value == nullptr ? "" : value);
   }
-  request.contentLength = LeadingNumber(request.Variable("CONTENT_LENGTH"));
+  // Digits only: a signed length is no length. Anything beyond the largest body is refused.
+  request.contentLength =
+      LeadingDigits(TrimBlanks(request.Variable("CONTENT_LENGTH")), kMaxContentLength + 1);
   return request;
 }
 
@@ -93,11 +77,9 @@ std::string UrlDecode(std::string_view text) {
     if (c == '+') {
       decoded += ' ';
     } else if (c == '%') {
-      const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
-      const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
-      if (high < 0 || low < 0)
-        throw CgiError(kUrlDecodeError, "Invalid data passed to UrlDecode() function.");
-      decoded += static_cast<char>(high * 16 + low);
+      const auto byte = platform::DecodePercentEscape(text, i);
+      if (!byte) throw CgiError(kUrlDecodeError, "Invalid data passed to UrlDecode() function.");
+      decoded += *byte;
       i += 2;
     } else {
       decoded += c;

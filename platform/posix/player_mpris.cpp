@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/percent.h"
 #include "platform/posix/shared_library.h"
 
 namespace platform {
@@ -85,13 +86,6 @@ struct TrackInfo {
   long long lengthUs = 0;
 };
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // A file:// address becomes a plain path; other addresses stay as they are.
 std::string PathFromUrl(const std::string& url) {
   constexpr std::string_view kScheme = "file://";
@@ -100,9 +94,9 @@ std::string PathFromUrl(const std::string& url) {
   rest = rest.substr(std::min(rest.find('/'), rest.size()));  // skip a host name
   std::string path;
   for (size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == '%' && i + 2 < rest.size() && HexValue(rest[i + 1]) >= 0 &&
-        HexValue(rest[i + 2]) >= 0) {
-      path += static_cast<char>(HexValue(rest[i + 1]) * 16 + HexValue(rest[i + 2]));
+    const auto escaped = rest[i] == '%' ? DecodePercentEscape(rest, i) : std::nullopt;
+    if (escaped) {
+      path += *escaped;
       i += 2;
     } else {
       path += rest[i];

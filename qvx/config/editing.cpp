@@ -8,8 +8,6 @@
 namespace qvx {
 namespace {
 
-constexpr std::string_view kReadOnly = "This is a read-only device!";
-
 // Whether the section of device already holds a command of this name (any case).
 bool CommandNameInUse(std::string_view text, std::string_view device, std::string_view name) {
   for (const auto& command : ListDeviceCommands(text, device))
@@ -21,8 +19,8 @@ bool CommandNameInUse(std::string_view text, std::string_view device, std::strin
 
 bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
   if (CommitConfigText(store, std::move(newText))) return true;
-  prompter.ShowMessage("The configuration file could not be saved: " + store.lastError,
-                       MessageIcon::Critical, "QVX");
+  prompter.ShowMessage(std::string(kSaveFailed) + store.lastError, MessageIcon::Critical,
+                       kMessageTitle);
   return false;
 }
 
@@ -43,12 +41,12 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
     return std::nullopt;
   }
   if (!store.codeValidated) {
-    prompter.ShowStatus("The command is not yet validated! Pres again Record button to validate.");
+    prompter.ShowStatus(kNotValidated);
     return std::nullopt;
   }
   const std::string code(TrimBlanks(codeField));
   if (!IsValidCode(code)) {
-    prompter.ShowStatus("The code you want to save is invalid.");
+    prompter.ShowStatus(kInvalidCodeToSave);
     return std::nullopt;
   }
   const std::string_view text = store.text;
@@ -56,7 +54,7 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
     const std::size_t cr = text.find('\r', hit - 1);
     const std::string_view name =
         text.substr(hit - 1, cr == std::string_view::npos ? std::string_view::npos : cr - (hit - 1));
-    prompter.ShowStatus("This command exist as " + std::string(name));
+    prompter.ShowStatus(std::string(kCommandExists) + std::string(name));
     return std::nullopt;
   }
 
@@ -71,17 +69,17 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
   std::string name;
   while (true) {
     const auto answer = prompter.AskText(
-        "Input new command name",
-        "Enter the name for the new command.\r\nDo not use '[' ']' ',' '%' '&' characters", "");
+        kNewCommandTitle,
+        kNewCommandPrompt, "");
     if (!answer || TrimBlanks(*answer).empty()) return std::nullopt;
     name = *answer;
     if (!IsValidName(name)) {
-      prompter.ShowMessage("Do not use [ ] , #  characters!", MessageIcon::Exclamation, "QVX");
+      prompter.ShowMessage(kBadNameCharacters, MessageIcon::Exclamation, kMessageTitle);
       continue;
     }
     if (CommandNameInUse(text, store.currentDevice, name)) {
-      prompter.ShowMessage("This command name is in use for the current device!",
-                           MessageIcon::Exclamation, "QVX");
+      prompter.ShowMessage(kCommandNameInUse,
+                           MessageIcon::Exclamation, kMessageTitle);
       continue;
     }
     break;
@@ -101,7 +99,7 @@ bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view devi
   store.currentDevice = ToLower(device);
   const DeviceKind kind = GetDeviceKind(store.currentDevice);
   if (kind == DeviceKind::Recorded) {
-    prompter.ShowStatus("This is a virtual read-only device!");
+    prompter.ShowStatus(kVirtualReadOnly);
     return false;
   }
   if (kind == DeviceKind::X10 || kind == DeviceKind::IrDimmer) {
@@ -110,7 +108,7 @@ bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view devi
   }
   store.currentCommand = std::string(command);
   if (EqualsIgnoreCase(command, "empty")) {
-    prompter.ShowStatus("There are no more commands to delete for the current device!");
+    prompter.ShowStatus(kNoMoreCommands);
     return false;
   }
   if (!prompter.AskYesNo("Do you want to delete the command " + std::string(command) +
@@ -128,11 +126,11 @@ bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view devic
   store.currentDevice = std::string(device);
   const std::string lower = ToLower(device);
   const auto refuse = [&](std::string_view message) {
-    prompter.ShowMessage(message, MessageIcon::Exclamation, "QVX");
+    prompter.ShowMessage(message, MessageIcon::Exclamation, kMessageTitle);
     return false;
   };
-  if (lower == "recorded") return refuse("Recorded is a virtual device and cannot be deleted!");
-  if (lower == "x10") return refuse("The X10 device cannot be deleted!");
+  if (lower == "recorded") return refuse(kRecordedNotDeletable);
+  if (lower == "x10") return refuse(kX10NotDeletable);
   if (lower == "application" || lower == "ir dimmer" || lower == "winamp" || lower == "monitoring")
     return refuse(kReadOnly);
   if (!prompter.AskYesNo("Do you want to delete the device " + std::string(device) +
@@ -153,7 +151,7 @@ bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view devic
 
 bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice) {
   if (GetDeviceKind(selectedDevice) != DeviceKind::Recorded) {
-    prompter.ShowStatus("Use 'Recorded' virtual device to create a new device");
+    prompter.ShowStatus(kUseRecorded);
     return false;
   }
   store.deviceDialogMode = DeviceDialogMode::New;
@@ -164,12 +162,12 @@ bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view se
   store.currentDevice = std::string(selectedDevice);
   const std::string lower = ToLower(selectedDevice);
   if (lower == "recorded") {
-    prompter.ShowMessage("Recorded is a virtual device and cannot be edited!",
-                         MessageIcon::Exclamation, "QVX");
+    prompter.ShowMessage(kRecordedNotEditable,
+                         MessageIcon::Exclamation, kMessageTitle);
     return false;
   }
   if (lower == "ir dimmer" || lower == "application" || lower == "winamp") {
-    prompter.ShowMessage(kReadOnly, MessageIcon::Exclamation, "QVX");
+    prompter.ShowMessage(kReadOnly, MessageIcon::Exclamation, kMessageTitle);
     return false;
   }
   store.deviceDialogMode = DeviceDialogMode::Edit;

@@ -12,6 +12,30 @@ namespace qvx {
 struct ConfigStore;
 class Prompter;
 
+// The system's texts of the editing actions (status line, message boxes and questions).
+inline constexpr std::string_view kReadOnly = "This is a read-only device!";
+inline constexpr std::string_view kSaveFailed = "The configuration file could not be saved: ";
+inline constexpr std::string_view kNotValidated =
+    "The command is not yet validated! Pres again Record button to validate.";
+inline constexpr std::string_view kInvalidCodeToSave = "The code you want to save is invalid.";
+inline constexpr std::string_view kCommandExists = "This command exist as ";
+inline constexpr std::string_view kNewCommandTitle = "Input new command name";
+inline constexpr std::string_view kNewCommandPrompt =
+    "Enter the name for the new command.\r\nDo not use '[' ']' ',' '%' '&' characters";
+inline constexpr std::string_view kBadNameCharacters = "Do not use [ ] , #  characters!";
+inline constexpr std::string_view kCommandNameInUse =
+    "This command name is in use for the current device!";
+inline constexpr std::string_view kVirtualReadOnly = "This is a virtual read-only device!";
+inline constexpr std::string_view kNoMoreCommands =
+    "There are no more commands to delete for the current device!";
+inline constexpr std::string_view kRecordedNotDeletable =
+    "Recorded is a virtual device and cannot be deleted!";
+inline constexpr std::string_view kX10NotDeletable = "The X10 device cannot be deleted!";
+inline constexpr std::string_view kUseRecorded =
+    "Use 'Recorded' virtual device to create a new device";
+inline constexpr std::string_view kRecordedNotEditable =
+    "Recorded is a virtual device and cannot be edited!";
+
 // Saves newText as the configuration; when the file cannot be written, tells the user why in a
 // message box and returns false (nothing is lost).
 bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText);

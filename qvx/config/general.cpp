@@ -58,16 +58,11 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // The leading decimal number of a text as a 16-bit integer (0 when there is none); empty when it
 // does not fit.
 std::optional<std::int16_t> ParseInteger(std::string_view text) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long value = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 32768) return std::nullopt;
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<std::int16_t>::max()) return std::nullopt;
+  constexpr long kBeyond16Bits = 100'000;
+  const long value = LeadingInteger(text, kBeyond16Bits);
+  if (value < std::numeric_limits<std::int16_t>::min() ||
+      value > std::numeric_limits<std::int16_t>::max())
+    return std::nullopt;
   return static_cast<std::int16_t>(value);
 }
 

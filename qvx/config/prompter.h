@@ -9,6 +9,9 @@
 
 namespace qvx {
 
+// The title of every message box the core shows.
+inline constexpr std::string_view kMessageTitle = "QVX";
+
 enum class MessageIcon { NoIcon, Information, Exclamation, Critical };
 
 class Prompter {

@@ -37,6 +37,15 @@ std::string DeleteText(std::string_view text, std::size_t first, std::size_t las
 // The text without leading and trailing blanks (spaces; tabs are not blanks).
 std::string_view TrimBlanks(std::string_view text);
 
+// The decimal digits at the start of a text, up to the first other character, as a number; 0
+// when the text starts with no digit. The value stops at `limit` (at least 9), so a long run
+// of digits never overflows and callers range-check the result.
+long LeadingDigits(std::string_view text, long limit);
+
+// An optional sign ("+" or "-") followed by LeadingDigits: the number at the start of a text,
+// its size saturating at `limit`; 0 when no digit follows the sign.
+long LeadingInteger(std::string_view text, long limit);
+
 // 1-based position of the last occurrence of c at or before pos, or 0.
 std::size_t FindBack(std::string_view text, char c, std::size_t pos);
 

@@ -7,6 +7,7 @@
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ircode/port/serialport.h"
+#include "qvx/ircode/pulsiolink.h"
 #include "qvx/monitor/executor.h"
 
 namespace qvx {
@@ -49,7 +50,7 @@ int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream
       err << "qvxctl: cannot open COM" << store.general.comPort << " for the infrared interface\n";
       return 1;
     }
-    ircode::SetPortMode(115200, 6, context.irPort);
+    ircode::SetCarrierPortMode(context.irPort);
     ircode::SetDtrLine(false, context.irPort);
     SetHandle(context.irPort);
   }

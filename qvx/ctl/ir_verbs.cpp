@@ -147,7 +147,7 @@ int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err
       portFailed = true;
       return 0;
     }
-    if ((mode & 3) == ircode::kOutputTxd) ircode::SetPortMode(115200, 6, port.Handle());
+    if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.Handle());
     ircode::SetTxdBreak(false, port.Handle());
     ircode::SetDtrLine(false, port.Handle());
     return ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);

@@ -1,19 +1,11 @@
 #include "qvx/devices/mouse.h"
 
-#include <algorithm>
-#include <cctype>
+#include "qvx/config/text.h"
 
 namespace qvx::devices {
 namespace {
 
 constexpr int kMoveStep = 5;
-
-std::string Upper(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return result;
-}
 
 std::optional<platform::MouseButton> ButtonOf(int button) {
   switch (button) {
@@ -114,21 +106,20 @@ void clsMouse::MouseUp(int button) {
 }
 
 std::string ExecuteMouseCommand(clsMouse& mouse, std::string_view command) {
-  std::string word = Upper(command);
-  if (word == "LEFT CLICK") {
+  if (EqualsIgnoreCase(command, "LEFT CLICK")) {
     mouse.Click(kLeftButton);
     return "Mouse left click";
   }
-  if (word == "RIGHT CLICK") {
+  if (EqualsIgnoreCase(command, "RIGHT CLICK")) {
     mouse.Click(kRightButton);
     return "Mouse right click";
   }
-  if (word == "DOUBLECLICK") {
+  if (EqualsIgnoreCase(command, "DOUBLECLICK")) {
     mouse.DblClick(kLeftButton);
     return "Mouse double click";
   }
   for (const MoveWord& move : kMoveWords) {
-    if (word != move.word) continue;
+    if (!EqualsIgnoreCase(command, move.word)) continue;
     mouse.MoveRelative(move.dx, move.dy);
     return "Mouse " + std::string(move.word);
   }
@@ -136,9 +127,8 @@ std::string ExecuteMouseCommand(clsMouse& mouse, std::string_view command) {
 }
 
 std::optional<platform::Key> KeyFromName(std::string_view name) {
-  std::string wanted = Upper(name);
   for (const KeyName& entry : kKeyNames) {
-    if (entry.name == wanted) return entry.key;
+    if (EqualsIgnoreCase(entry.name, name)) return entry.key;
   }
   return std::nullopt;
 }

@@ -39,16 +39,8 @@ class clsMouse {
   void MouseUp(int button);
 };
 
-// The key names the keyboard output offers, comma-separated, in the rows of a PC keyboard.
-inline constexpr std::string_view kKeyboardKeyNames =
-    "ESC,F1,F2,F3,F4,F5,F6,F7,F8,F9,F10,F11,F12,PRINTSCR,SCROLLOCK,BREAK,`,1,2,3,4,5,6,7,8,9,0,"
-    "-,=,BCKSPACE,INSERT,HOME,PAGEUP,NUMLOCK,/,*,-,TAB,Q,W,E,R,T,Y,U,I,O,P,[,],ENTER,CAPS,A,S,D,"
-    "F,G,H,J,K,L,;,',\\,SHIFT,Z,X,C,V,B,N,M,COMMA,.,CTRL,WINKEY,ALT,SPACE,ALTGR,MENU,LEFT,RIGHT,"
-    "DOWN,UP,NUM1,NUM2,NUM3,NUM4,NUM5,NUM6,NUM7,NUM8,NUM9,NUM0,NUM.,NUM+,NUMENTER,";
-
-// The mouse words the event editor and the main window offer, comma-separated.
-inline constexpr std::string_view kMouseWords =
-    "LEFT CLICK,RIGHT CLICK,DOUBLECLICK,LEFT,LEFTUP,UP,RIGHTUP,RIGHT,RIGHTDOWN,DOWN,LEFTDOWN,";
+// The words themselves, as the lists offer them, are kMouseCommands and kKeyboardKeys of
+// qvx/config/devices.h.
 
 // Carries out one mouse word (case ignored); returns the status text, empty for an unknown word.
 std::string ExecuteMouseCommand(clsMouse& mouse, std::string_view command);

@@ -13,6 +13,12 @@ namespace button = platform::player_button;
 
 constexpr int kVolumePresses = 5;
 
+// The system's texts of the player words; those of the button words stand in their table.
+constexpr std::string_view kStarted = "Winamp STARTED.";
+constexpr std::string_view kClosed = "Winamp CLOSED.";
+constexpr std::string_view kStopped = "Stop playing.";
+constexpr std::string_view kInvalidWord = "Invalid Winamp command!";
+
 // The words that press one button and answer with a fixed text.
 struct ButtonWord {
   std::string_view word;
@@ -53,11 +59,9 @@ std::string CurrentSongName(clsWinamp& winamp) {
 
 }  // namespace
 
-clsWinamp::clsWinamp(std::string winampDir)
-    : clsWinamp(platform::OpenPlayer(winampDir), winampDir) {}
+clsWinamp::clsWinamp(const std::string& winampDir) : clsWinamp(platform::OpenPlayer(winampDir)) {}
 
-clsWinamp::clsWinamp(std::unique_ptr<platform::Player> player, std::string winampDir)
-    : player_(std::move(player)), winampDir_(std::move(winampDir)) {}
+clsWinamp::clsWinamp(std::unique_ptr<platform::Player> player) : player_(std::move(player)) {}
 
 int clsWinamp::Version() { return player_->Version(); }
 void clsWinamp::StartPlay() { player_->StartPlay(); }
@@ -129,11 +133,11 @@ std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset
   if (word == "power on") {
     // A player started a moment ago is not started a second time.
     if (!startedNow) StartWinamp(winampPath);
-    return "Winamp STARTED.";
+    return std::string(kStarted);
   }
   if (word == "power off") {
     winamp.CommandCloseWinamp();
-    return "Winamp CLOSED.";
+    return std::string(kClosed);
   }
   if (word == "play") {
     PlayAtOffset(winamp, playlistOffset);
@@ -143,7 +147,7 @@ std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset
   if (word == "stop") {
     winamp.CommandStop();
     playlistOffset = 0;
-    return "Stop playing.";
+    return std::string(kStopped);
   }
   struct SongWord {
     std::string_view word;
@@ -177,7 +181,7 @@ std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset
     playlistOffset = 0;
     return CurrentSongName(winamp);
   }
-  return "Invalid Winamp command!";
+  return std::string(kInvalidWord);
 }
 
 bool WinampClosingBeep(std::string_view command) {

@@ -14,9 +14,9 @@ namespace qvx::devices {
 class clsWinamp {
  public:
   // Drives the desktop's media player; winampDir is the configured WINAMPPATH.
-  explicit clsWinamp(std::string winampDir);
+  explicit clsWinamp(const std::string& winampDir);
   // Drives the given player service.
-  clsWinamp(std::unique_ptr<platform::Player> player, std::string winampDir);
+  explicit clsWinamp(std::unique_ptr<platform::Player> player);
 
   // The player's version number; 0 when it does not run.
   int Version();
@@ -30,10 +30,6 @@ class clsWinamp {
   long long SongLen();
   // Seeks the current song to timeMs; nothing when the player does not run.
   void JumpToTime(long long timeMs);
-  // The player directory given at creation.
-  const std::string& WinampDir() const { return winampDir_; }
-  // Changes the player directory.
-  void SetWinampDir(std::string dir) { winampDir_ = std::move(dir); }
   // Rereads the playlist lines (a header, then an information line and a path per song);
   // returns the current position, 0 for the first song and when the player does not run.
   int RefreshPlaylist();
@@ -47,8 +43,6 @@ class clsWinamp {
   void CommandPrevSong() { PressButton(platform::player_button::kPrevSong); }
   // Plays the current song.
   void CommandPlay() { PressButton(platform::player_button::kPlay); }
-  // Pauses, or resumes a paused song.
-  void CommandPause() { PressButton(platform::player_button::kPause); }
   // Stops playing.
   void CommandStop() { PressButton(platform::player_button::kStop); }
   // Goes to the next song.
@@ -58,7 +52,6 @@ class clsWinamp {
 
  private:
   std::unique_ptr<platform::Player> player_;
-  std::string winampDir_;
   std::vector<std::string> lines_;
 };
 

@@ -44,24 +44,12 @@ std::string NameField(std::string_view name) {
   return field;
 }
 
-// The leading number of a text as the file's writers meant it: blanks and line breaks are
-// skipped, digits are read up to the first other character; 0 when there are none.
-int LeadingNumber(std::string_view text) {
-  int value = 0;
-  bool negative = false;
-  bool started = false;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-    if (!started && (c == '-' || c == '+')) {
-      negative = c == '-';
-      started = true;
-      continue;
-    }
-    if (c < '0' || c > '9') break;
-    started = true;
-    value = std::min(value * 10 + (c - '0'), 100'000);  // far outside any unit; no overflow
-  }
-  return negative ? -value : value;
+// The unit number of an address as the file's writers meant it: blanks and line breaks are
+// skipped wherever they stand, then the number at the start; 0 when there is none.
+int UnitNumber(std::string_view text) {
+  std::string packed(text);
+  std::erase_if(packed, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+  return static_cast<int>(LeadingInteger(packed, 100'000));  // far outside any unit
 }
 
 // Polls for the interface's reply every 200 ms, at most `reads` times; true when the first
@@ -144,7 +132,7 @@ void LoadX10Section(X10NameTable& names, std::string_view configText) {
     const std::string_view name = TrimBlanks(configText.substr(afterComma - 1, lineEnd - (afterComma - 1)));
     if (addressText.empty()) continue;
     const int house = FoldCase(static_cast<unsigned char>(addressText[0])) - 'a';
-    const int unit = LeadingNumber(addressText.substr(1)) - 1;
+    const int unit = UnitNumber(addressText.substr(1)) - 1;
     // An address such as q1 or a17 has no field; it must not land outside the table.
     if (house < 0 || house >= kX10Houses || unit < 0 || unit >= kX10Units) continue;
     names[static_cast<size_t>(house)][static_cast<size_t>(unit)] = NameField(name);

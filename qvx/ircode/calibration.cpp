@@ -60,9 +60,7 @@ std::optional<double> LeadingDecimal(std::string_view text) {
 CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkCancel& ask,
                             const Beeper& beep) {
   CalibrationResult result;
-  if (!ask || !ask("Record a command",
-                   "Keep the '1' button on the SONY remote pressed and click OK.\n"
-                   "Keep pressed till you will receive a message.")) {
+  if (!ask || !ask(kCalibrationTitle, kCalibrationPrompt)) {
     return result;
   }
   result.started = true;
@@ -76,9 +74,9 @@ CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkC
   int firstTenUs = 0;
   bool firstTenFound = false;  // a separate flag: 10 samples may already be measured at pause 0
   int nineRepeats = 0;
-  auto fail = [&](std::string status) {
+  auto fail = [&](std::string_view status) {
     store.general.procDelay = previousPause;
-    result.status = std::move(status);
+    result.status = std::string(status);
     return result;
   };
 
@@ -86,25 +84,25 @@ CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkC
     store.general.procDelay = static_cast<std::int16_t>(pauseUs);
     Sound(beep, 5000, 50);
     if (!Calibratable(receiverType)) {
-      return fail("No need to calibrate for the current IR input interface");
+      return fail(kNoNeedToCalibrate);
     }
     const auto recording = RecordForCalibration(iface, receiverType, pauseUs);
     if (!recording) {
       Sound(beep, 600, 1000);
-      return fail("Autocalibration aborted!");
+      return fail(kCalibrationAborted);
     }
     Sound(beep, 4000, 20);
     const RunAnalysis analysis = AnalyseRuns(SamplesToText(*recording));
     if (analysis.ok) unit = analysis.unitSamples;
     result.steps.emplace_back(pauseUs, unit);
-    if (pauseUs > kHighestCalibrationPauseUs) return fail("Calibration procedure failed!");
+    if (pauseUs > kHighestCalibrationPauseUs) return fail(kCalibrationFailed);
     if (unit == 10 && !firstTenFound) {
       firstTenFound = true;
       firstTenUs = pauseUs;
     }
     if (unit == 9) {
       if (firstTenFound) break;
-      if (++nineRepeats >= kMostNineSampleRepeats) return fail("Calibration procedure failed!");
+      if (++nineRepeats >= kMostNineSampleRepeats) return fail(kCalibrationFailed);
       continue;
     }
     nineRepeats = 0;
@@ -116,19 +114,19 @@ CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkC
   const std::string shown = " " + std::to_string(pauseUs);
   result.procDelayShown = std::to_string(pauseUs);
   SetGeneralParam(store, "PROCDELAY", shown);
-  result.status = "Calibration succeeded.  PROCDELAY=" + shown;
+  result.status = std::string(kCalibrationSucceeded) + shown;
   result.sendPulse = std::to_string(unit * kSampleUsForSending);
   return result;
 }
 
 std::optional<int> EnterProcDelay(ConfigStore& store, Prompter& prompter) {
   for (;;) {
-    const auto answer = prompter.AskText("Procdelay value", "Enter the new ProcDelay value",
+    const auto answer = prompter.AskText(kProcDelayTitle, kProcDelayPrompt,
                                          std::to_string(store.general.procDelay));
     if (!answer || Trim(*answer).empty()) return std::nullopt;
     const auto value = LeadingDecimal(Trim(*answer));
     if (!value || *value < 0 || *value > 100) {
-      prompter.ShowMessage("The value must be between 0 and 100", MessageIcon::NoIcon, "QVX");
+      prompter.ShowMessage(kProcDelayRange, MessageIcon::NoIcon, kMessageTitle);
       continue;
     }
     const int pauseUs = static_cast<int>(std::lround(*value));

@@ -17,6 +17,19 @@
 
 namespace qvx::ircode {
 
+// The system's texts of the calibration and the ProcDelay dialog.
+inline constexpr std::string_view kCalibrationTitle = "Record a command";
+inline constexpr std::string_view kCalibrationPrompt =
+    "Keep the '1' button on the SONY remote pressed and click OK.\nKeep pressed till you will receive a message.";
+inline constexpr std::string_view kNoNeedToCalibrate =
+    "No need to calibrate for the current IR input interface";
+inline constexpr std::string_view kCalibrationAborted = "Autocalibration aborted!";
+inline constexpr std::string_view kCalibrationFailed = "Calibration procedure failed!";
+inline constexpr std::string_view kCalibrationSucceeded = "Calibration succeeded.  PROCDELAY=";
+inline constexpr std::string_view kProcDelayTitle = "Procdelay value";
+inline constexpr std::string_view kProcDelayPrompt = "Enter the new ProcDelay value";
+inline constexpr std::string_view kProcDelayRange = "The value must be between 0 and 100";
+
 // Bytes of one calibration recording (800 samples).
 inline constexpr int kCalibrationBytes = 100;
 // The largest pause the calibration tries before it gives up.

@@ -1,8 +1,9 @@
 #include "qvx/ircode/deviceparams.h"
 
-#include <cctype>
 #include <charconv>
 #include <limits>
+
+#include "qvx/config/text.h"
 
 namespace qvx::ircode {
 
@@ -101,16 +102,9 @@ std::optional<RecordedPatterns> RecordedPatternsFor(int detectedProto) {
 }
 
 long LeadingNumber(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    // Saturate instead of overflowing; callers range-check the result.
-    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return 0;
+  return LeadingInteger(text.substr(first), kLeadingNumberLimit);
 }
 
 }  // namespace qvx::ircode

@@ -61,6 +61,9 @@ struct RecordedPatterns {
 // The Recorded patterns for a detected protocol; nullopt for an unknown one (3 .. 26, 99, ...).
 std::optional<RecordedPatterns> RecordedPatternsFor(int detectedProto);
 
+// The largest size LeadingNumber gives; longer digit runs stop there.
+inline constexpr long kLeadingNumberLimit = 1'000'000'000;
+
 // Parses a number the way the system's text fields are read: leading blanks, an optional sign,
 // digits up to the first other character; a text without a leading number gives 0.
 long LeadingNumber(std::string_view text);

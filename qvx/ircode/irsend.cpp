@@ -1,19 +1,14 @@
 #include "qvx/ircode/irsend.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "qvx/config/devices.h"
+#include "qvx/config/text.h"
 #include "qvx/ircode/pulsetext.h"
 
 namespace qvx::ircode {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string WithoutBlanks(std::string_view text) {
   std::string out;
@@ -33,11 +28,11 @@ std::string Trimmed(std::string_view text) {
 // Parameters of the Recorded device from the learning indicators, or the refusal text.
 std::optional<std::string> LoadRecordedParams(const RecordedIndicators& recorded,
                                               DeviceParams& params) {
-  if (recorded.bitNr.empty()) return "Information about received command is not complete!";
+  if (recorded.bitNr.empty()) return std::string(kRecordedIncomplete);
   const auto patterns = RecordedPatternsFor(recorded.detectedProto);
-  if (!patterns) return "You must first manually define a new device if UNKNOWN.";
+  if (!patterns) return std::string(kRecordedUnknown);
   params.gproto = recorded.detectedProto;
-  params.repeatSlots = Lower(WithoutBlanks(recorded.rpt)) == "y" ? 50 : 0;
+  params.repeatSlots = ToLower(WithoutBlanks(recorded.rpt)) == "y" ? 50 : 0;
   if (recorded.gType == "0") {
     params.grepeatSlots = 0;
   } else if (recorded.gType == "1") {
@@ -57,14 +52,14 @@ SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const Ir
                           const Beeper& beep) {
   SendOutcome outcome;
   if (!request.irOutEnabled) {
-    outcome.status = "Infrared output is disabled!";
+    outcome.status = kIrOutputDisabled;
     return outcome;
   }
 
-  const std::string device = Lower(request.device);
-  if (device == "recorded") {
+  const DeviceKind kind = GetDeviceKind(request.device);
+  if (kind == DeviceKind::Recorded) {
     if (request.gateway) {
-      outcome.status = "Recorded device unsupported in QVXWEB mode!";
+      outcome.status = kRecordedInGateway;
       return outcome;
     }
     if (auto refusal = LoadRecordedParams(request.recorded, state.params)) {
@@ -73,7 +68,7 @@ SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const Ir
     }
   } else {
     if (!request.deviceParams) {
-      outcome.status = "Error sending infrared command!";
+      outcome.status = kIrSendError;
       return outcome;
     }
     state.params = *request.deviceParams;
@@ -82,37 +77,37 @@ SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const Ir
 
   // The program sends with the slot length in its window, the gateways with the stored one.
   const long slotUs = request.gateway ? state.params.sendplsUs : LeadingNumber(request.slotField);
-  const std::string code = Lower(Trimmed(request.codeField));
+  const std::string code = ToLower(Trimmed(request.codeField));
 
-  if (device == "ir dimmer" && request.dimmerEnabled && request.dimmer) {
+  if (kind == DeviceKind::IrDimmer && request.dimmerEnabled && request.dimmer) {
     outcome.status = request.dimmer(state.params, static_cast<int>(slotUs), code);
     return outcome;
   }
 
   if (code.empty()) {
-    outcome.status = "No code to be send!";
+    outcome.status = kNoCodeToSend;
     return outcome;
   }
   if (code.size() < 6) {
-    outcome.status = "Invalid code to be send!";
+    outcome.status = kInvalidCodeToSend;
     return outcome;
   }
   const std::string bits = code.substr(1);
   if (!std::all_of(bits.begin(), bits.end(), [](char c) { return c == '0' || c == '1'; })) {
-    outcome.status = "Please use only 1's and 0's for the code.";
+    outcome.status = kCodeNotBinary;
     return outcome;
   }
   // A slot length of zero or less, or a train longer than the transmitter's buffer, would be
   // reported as sent while nothing sensible left the port.
   if (slotUs < 1 || slotUs > 32767) {
-    outcome.status = "Error sending infrared command!";
+    outcome.status = kIrSendError;
     return outcome;
   }
 
   bool toggle = state.rc5Toggle;
   const std::vector<uint8_t> bytes = PackSlotBytes(BuildPulseString(bits, state.params, toggle));
   if (bytes.size() > static_cast<size_t>(kMaxSendBytes)) {
-    outcome.status = "Error sending infrared command!";
+    outcome.status = kIrSendError;
     return outcome;
   }
   state.rc5Toggle = toggle;

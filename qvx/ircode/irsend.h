@@ -4,11 +4,25 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/irtypes.h"
 
 namespace qvx::ircode {
+
+// The system's texts of an infrared send; a sent command reports "DEVICE COMMAND executed.".
+inline constexpr std::string_view kIrOutputDisabled = "Infrared output is disabled!";
+inline constexpr std::string_view kRecordedIncomplete =
+    "Information about received command is not complete!";
+inline constexpr std::string_view kRecordedUnknown =
+    "You must first manually define a new device if UNKNOWN.";
+inline constexpr std::string_view kRecordedInGateway =
+    "Recorded device unsupported in QVXWEB mode!";
+inline constexpr std::string_view kIrSendError = "Error sending infrared command!";
+inline constexpr std::string_view kNoCodeToSend = "No code to be send!";
+inline constexpr std::string_view kInvalidCodeToSend = "Invalid code to be send!";
+inline constexpr std::string_view kCodeNotBinary = "Please use only 1's and 0's for the code.";
 
 // Hands a packed slot bitmap to the transmitter (the library's IRSend); the result is not used.
 using IrTransmit = std::function<int(const uint8_t* bytes, int lenBytes, int slotUs, int mode)>;

@@ -10,6 +10,11 @@ inline constexpr int kPulseCoded = 1; // SONY style
 inline constexpr int kBiPhase = 2;    // RC5
 inline constexpr int kUnknownCoding = 99;
 
+// Output modes (ITYPE divided by 16).
+inline constexpr int kOutputDtr = 0;   // transmitter with its own 38 kHz carrier, keyed on DTR
+inline constexpr int kOutputTxd = 1;   // software carrier of characters on TxD
+inline constexpr int kOutputIrda = 2;  // IrDA: never taken into use
+
 // Sounds one beep; the caller decides whether beeps are on before calling.
 using Beeper = std::function<void(int freqHz, int durationMs)>;
 

@@ -87,14 +87,14 @@ void CheckCode(const LearnContext& context, LearnResult& result, std::string cod
         const size_t addressBits = bits == 12 ? 5 : 8;
         result.addrVal = std::to_string(BinToInt(reversed.substr(0, addressBits)));
         result.cmdVal = std::to_string(BinToInt(reversed.substr(addressBits, 7)));
-        result.messages.push_back(bits == 12
-                                      ? "A valid SONY type command has been received."
-                                      : "A valid 15 bits SONY type command has been received.");
+        result.messages.emplace_back(bits == 12
+                                      ? kValidSony12
+                                      : kValidSony15);
       } else {
         result.bitNrColour = Colour::Red;
         result.addrVal.clear();
         result.cmdVal.clear();
-        result.messages.push_back("A possible invalid SONY type command has been received.");
+        result.messages.emplace_back(kInvalidSony);
       }
       break;
     }
@@ -109,25 +109,25 @@ void CheckCode(const LearnContext& context, LearnResult& result, std::string cod
       result.cmdVal = std::to_string(BinToInt(seventh + (bits > 8 ? code.substr(8, 6) : "")));
       result.gType = "0";
       if (bits == 14) {
-        result.messages.push_back("A valid RC5 type command has been received.");
+        result.messages.emplace_back(kValidRc5);
       } else if (bits < 14) {
-        result.messages.push_back(
-            "A possible invalid RC5 type command has been received(less than 14 bits)!");
+        result.messages.emplace_back(
+            kShortRc5);
       } else {
         result.bitNrColour = Colour::Red;
-        result.messages.push_back("A possible valid command has been received (more than 14 bits).");
+        result.messages.emplace_back(kLongRc5);
       }
       break;
     }
     default:
       result.toggleVisible = false;
       if (BitCountValid(kGapCoded, bits)) {
-        result.messages.push_back("A valid NEC type command has been received.");
+        result.messages.emplace_back(kValidNec);
       } else {
         result.bitNrColour = Colour::Red;
         result.addrVal.clear();
         result.cmdVal.clear();
-        result.messages.push_back("A possible invalid NEC type command has been received.");
+        result.messages.emplace_back(kInvalidNec);
       }
       break;
   }
@@ -142,7 +142,7 @@ void AcceptCode(LearnContext& context, LearnResult& result, const std::string& c
     result.codeStrBack = Colour::ButtonFace;
     result.gProt = "";
     result.gProtColour = Colour::Red;
-    result.messages.push_back("Invalid command (less than 8 bit)!");
+    result.messages.emplace_back(kTooFewBits);
     return;
   }
   Validate(context, result, code, rule, env);
@@ -176,7 +176,7 @@ LearnResult Started(const LearnContext& context) {
 void NoSignal(LearnContext& context, LearnResult& result, const LearnEnv& env) {
   Beep(env, 600, 1000);
   result.codeStrBack = context.codeStrBack = Colour::ButtonFace;
-  result.messages.push_back("No signal received for 5 seconds!");
+  result.messages.emplace_back(kNoSignal);
 }
 
 // Cuts the buffer 30 bytes after its last activity; false when nothing happened after byte 40
@@ -195,7 +195,7 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
             const LearnEnv& env) {
   const SampleDecode decode = DecodeSampleText(SamplesToText(buffer), env.mend);
   if (decode.stop == DecodeStop::AnalyseFailed) {
-    result.messages.push_back("Recorded signal is invalid or unknown!");
+    result.messages.emplace_back(kInvalidSignal);
     return;
   }
   context.codingType = decode.codingType;
@@ -212,7 +212,7 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
     result.frame1 = "";
     result.codeStrBack = context.codeStrBack = Colour::ButtonFace;
     result.gType = "";
-    result.messages.push_back("Unknown protocol!");
+    result.messages.emplace_back(kUnknownProtocol);
     return;
   }
   result.gProt = kNames[decode.codingType];
@@ -223,7 +223,7 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
   result.plen1 = decode.symbols.plen1;
   result.plen0 = decode.symbols.plen0;
   if (decode.stop == DecodeStop::NotExtracted) {
-    result.messages.push_back("Command cannot be extracted!");
+    result.messages.emplace_back(kNoCommand);
     return;
   }
   if (decode.codingType == kGapCoded) result.gType = decode.frames.gapSyncType;
@@ -240,8 +240,8 @@ LearnResult RecordCommand(LearnContext& context, int receiverType, bool monitori
     LearnResult refused;
     refused.codeStrBack = context.codeStrBack;
     refused.validated = context.validated;
-    refused.messages.push_back(
-        "You cannot record a command when monitoring function is activated!");
+    refused.messages.emplace_back(
+        kMonitoringOn);
     return refused;
   }
   const bool records = receiverType == kReceiverDcdStd || receiverType == kReceiverIRMouse;
@@ -253,9 +253,9 @@ LearnResult RecordCommand(LearnContext& context, int receiverType, bool monitori
     LearnResult refused = Started(context);
     refused.validated = context.validated;
     Beep(env, 5000, 50);
-    refused.messages.push_back(receiverType == kReceiverCreative
-                                   ? "Creative Infra record is not yet implemented!"
-                                   : "No Rec interface selected!");
+    refused.messages.emplace_back(receiverType == kReceiverCreative
+                                   ? kCreativeRecord
+                                   : kNoRecordInterface);
     return refused;
   }
   Beep(env, 5000, 50);
@@ -270,11 +270,11 @@ LearnResult LearnFromRecording(LearnContext& context,
   LearnResult result = Started(context);
   std::vector<uint8_t> buffer = recorded.value_or(std::vector<uint8_t>(kRecordBytes, 0));
   if (buffer.size() < kShortestRecordBytes) {
-    result.messages.push_back("Recorded signal to short!");
+    result.messages.emplace_back(kSignalTooShort);
   } else if (!recorded) {
     NoSignal(context, result, env);
   } else if (!TrimBuffer(buffer)) {
-    result.messages.push_back("Not enough information recorded to decode the signal!");
+    result.messages.emplace_back(kTooLittleRecorded);
   } else {
     Decode(context, result, buffer, env);
   }
@@ -293,7 +293,7 @@ LearnResult LearnFromIRMan(LearnContext& context,
   }
   std::string bits;
   for (const uint8_t byte : *code) bits += ByteToBinText(byte);
-  result.messages.push_back("No graph available for IRMan type IR input interface.");
+  result.messages.emplace_back(kNoIrManGraph);
   AcceptCode(context, result, bits, Rule::Repeated, env);
   context.codeStrBack = result.codeStrBack;
   FinishPlot(context, result, std::vector<uint8_t>(kIRManPlotBytes, 0));

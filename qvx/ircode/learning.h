@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "qvx/ircode/irtypes.h"
@@ -20,6 +21,35 @@ inline constexpr int kReceiverFirm = 4;
 
 // Bytes a learning recording asks for: 4800 samples.
 inline constexpr int kRecordBytes = 600;
+
+// The system's texts of learning, shown on the status line.
+inline constexpr std::string_view kValidSony12 = "A valid SONY type command has been received.";
+inline constexpr std::string_view kValidSony15 =
+    "A valid 15 bits SONY type command has been received.";
+inline constexpr std::string_view kInvalidSony =
+    "A possible invalid SONY type command has been received.";
+inline constexpr std::string_view kValidRc5 = "A valid RC5 type command has been received.";
+inline constexpr std::string_view kShortRc5 =
+    "A possible invalid RC5 type command has been received(less than 14 bits)!";
+inline constexpr std::string_view kLongRc5 =
+    "A possible valid command has been received (more than 14 bits).";
+inline constexpr std::string_view kValidNec = "A valid NEC type command has been received.";
+inline constexpr std::string_view kInvalidNec =
+    "A possible invalid NEC type command has been received.";
+inline constexpr std::string_view kTooFewBits = "Invalid command (less than 8 bit)!";
+inline constexpr std::string_view kNoSignal = "No signal received for 5 seconds!";
+inline constexpr std::string_view kInvalidSignal = "Recorded signal is invalid or unknown!";
+inline constexpr std::string_view kUnknownProtocol = "Unknown protocol!";
+inline constexpr std::string_view kNoCommand = "Command cannot be extracted!";
+inline constexpr std::string_view kMonitoringOn =
+    "You cannot record a command when monitoring function is activated!";
+inline constexpr std::string_view kCreativeRecord = "Creative Infra record is not yet implemented!";
+inline constexpr std::string_view kNoRecordInterface = "No Rec interface selected!";
+inline constexpr std::string_view kSignalTooShort = "Recorded signal to short!";
+inline constexpr std::string_view kTooLittleRecorded =
+    "Not enough information recorded to decode the signal!";
+inline constexpr std::string_view kNoIrManGraph =
+    "No graph available for IRMan type IR input interface.";
 
 // A stored command, named by its device and command.
 struct StoredCommand {

@@ -41,6 +41,10 @@ std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle) {
   return std::nullopt;
 }
 
+bool SetCarrierPortMode(PortHandle handle) {
+  return SetPortMode(kCarrierBaudRate, kCarrierDataBits, handle);
+}
+
 RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs) {
   RecordSource source;
   source.record = [procDelayUs](bool dcdOnIsActive) {

@@ -16,6 +16,14 @@
 
 namespace qvx::ircode {
 
+// The line format of the software carrier on TxD (output mode kOutputTxd): at 115200 baud a
+// character of 6 data bits lasts about a carrier cycle pattern of 38 kHz.
+inline constexpr uint32_t kCarrierBaudRate = 115200;
+inline constexpr uint8_t kCarrierDataBits = 6;
+
+// Sets the port to the software carrier's line format with SetPortMode; false as SetPortMode.
+bool SetCarrierPortMode(PortHandle handle);
+
 // Passes of 100 ms the IRMan path waits for its six bytes.
 inline constexpr int kIrManReadPasses = 50;
 

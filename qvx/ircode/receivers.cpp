@@ -1,12 +1,13 @@
 #include "qvx/ircode/receivers.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/clock.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/general.h"
+#include "qvx/config/text.h"
 #include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/pulsiolink.h"
 
 namespace qvx::ircode {
 namespace {
@@ -17,11 +18,6 @@ constexpr int kDcdReads = 10;
 constexpr uint32_t kDcdReadPauseMs = 5;
 
 void SleepMs(uint32_t ms) { platform::ActiveClock().SleepMs(ms); }
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // Writes ITYPE from the output mode and receiver type held in memory. A file that cannot be
 // written keeps its old value; the program goes on with the new one.
@@ -45,7 +41,7 @@ bool IrManAnswers(PortHandle handle) {
   for (int pass = 0; pass < kIrManPolls; ++pass) {
     SleepMs(kIrManPollMs);
     answer += ReadPort(handle);
-    if (Lower(answer).find("ok") != std::string::npos) return true;
+    if (ToLower(answer).find("ok") != std::string::npos) return true;
   }
   return false;
 }
@@ -61,10 +57,10 @@ int CountDcd(PortHandle handle, bool on) {
 }
 
 std::string Detected(IrInterface& iface, ConfigStore& store, Prompter& prompter,
-                     int receiverType, std::string status) {
+                     int receiverType, std::string_view status) {
   store.general.receiverType = static_cast<std::int16_t>(receiverType);
   ApplyInterface(iface, store, prompter);
-  return status;
+  return std::string(status);
 }
 
 }  // namespace
@@ -104,7 +100,7 @@ std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store) {
     controls.comList.push_back("COM" + std::to_string(n));
     controls.comListText = Colour::Green;
   }
-  if (controls.comList.empty()) return "There is no COM port available!";
+  if (controls.comList.empty()) return std::string(kNoComPort);
 
   CloseIrPort(iface);
   iface.irManReady = false;
@@ -216,7 +212,7 @@ void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter) 
       controls.txdChecked = true;
       controls.irdaChecked = false;
       controls.irdaEnabled = false;
-      SetPortMode(115200, 6, iface.handle);
+      SetCarrierPortMode(iface.handle);
       break;
     case kOutputIrda:
       controls.txdChecked = false;
@@ -239,7 +235,7 @@ void SetTxdOutput(IrInterface& iface, ConfigStore& store, bool ticked) {
   controls.irdaEnabled = !ticked;
   if (ticked) {
     store.general.outputMode = kOutputTxd;
-    SetPortMode(115200, 6, iface.handle);
+    SetCarrierPortMode(iface.handle);
   } else {
     store.general.outputMode = kOutputDtr;
   }
@@ -250,7 +246,7 @@ void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter) {
   InterfaceControls& controls = iface.controls;
   if (ticked) {
     controls.txdEnabled = false;
-    prompter.ShowMessage("Not yet implemented", MessageIcon::Exclamation, "QVX");
+    prompter.ShowMessage(kNotYetImplemented, MessageIcon::Exclamation, kMessageTitle);
   }
   // The box is cleared again at once, which gives the TxD setting back.
   controls.irdaChecked = false;
@@ -261,11 +257,11 @@ bool InitIRMan(IrInterface& iface, Prompter& prompter) {
   if (iface.irManReady) return true;
   SetPortMode(9600, 8, iface.handle);
   if (IrManAnswers(iface.handle)) {
-    prompter.ShowMessage("IRMan interface initialized OK", MessageIcon::Information, "QVX");
+    prompter.ShowMessage(kIrManReady, MessageIcon::Information, kMessageTitle);
     iface.irManReady = true;
     return true;
   }
-  prompter.ShowMessage("IRMan interface cannot be initialized!", MessageIcon::Exclamation, "QVX");
+  prompter.ShowMessage(kIrManFailed, MessageIcon::Exclamation, kMessageTitle);
   return false;
 }
 
@@ -281,7 +277,7 @@ std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter
       SetRtsLine(true, handle);
       SetDtrLine(true, handle);
       if (CountDcd(handle, false) > 5) {
-        return Detected(iface, store, prompter, kReceiverIRMouse, "IRMouse interface autodetected.");
+        return Detected(iface, store, prompter, kReceiverIRMouse, kIrMouseDetected);
       }
     }
   }
@@ -292,19 +288,19 @@ std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter
     SetRtsLine(true, handle);
     if (CountDcd(handle, true) > 5) {
       return Detected(iface, store, prompter, kReceiverDcdStd,
-                      "DCD Standard interface autodetected.");
+                      kDcdStdDetected);
     }
   }
 
   if (IrManAnswers(handle)) {
     iface.irManReady = true;
     return Detected(iface, store, prompter, kReceiverIRMan,
-                    "IRMan interface autodetected and initialized OK.");
+                    kIrManDetected);
   }
 
   ChooseReceiverType(iface, store, kReceiverUnknown, prompter);
   ApplyInterface(iface, store, prompter);
-  return "Cannot detect interface or no interface connected to COM" +
+  return std::string(kNothingDetected) +
          std::to_string(store.general.comPort) + ".";
 }
 

@@ -18,13 +18,20 @@
 
 namespace qvx::ircode {
 
+// The system's texts of the receiver set-up (status line and message boxes).
+inline constexpr std::string_view kNoComPort = "There is no COM port available!";
+inline constexpr std::string_view kNotYetImplemented = "Not yet implemented";
+inline constexpr std::string_view kIrManReady = "IRMan interface initialized OK";
+inline constexpr std::string_view kIrManFailed = "IRMan interface cannot be initialized!";
+inline constexpr std::string_view kIrMouseDetected = "IRMouse interface autodetected.";
+inline constexpr std::string_view kDcdStdDetected = "DCD Standard interface autodetected.";
+inline constexpr std::string_view kIrManDetected =
+    "IRMan interface autodetected and initialized OK.";
+inline constexpr std::string_view kNothingDetected =
+    "Cannot detect interface or no interface connected to COM";
+
 // The receiver type of a menu that records nothing (the "Unavailable" menu).
 inline constexpr int kReceiverUnknown = 9;
-
-// Output modes (ITYPE divided by 16).
-inline constexpr int kOutputDtr = 0;   // transmitter with its own 38 kHz carrier, keyed on DTR
-inline constexpr int kOutputTxd = 1;   // software carrier of characters on TxD
-inline constexpr int kOutputIrda = 2;  // IrDA: never taken into use
 
 // Ports the COM list looks for: COM1 to COM30.
 inline constexpr int kHighestListedPort = 30;

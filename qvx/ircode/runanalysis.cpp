@@ -1,8 +1,8 @@
 #include "qvx/ircode/runanalysis.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "qvx/config/text.h"
 #include "qvx/ircode/irtypes.h"
 
 namespace qvx::ircode {
@@ -175,9 +175,7 @@ std::string DecodePulseCoded(std::string_view s) {
 }
 
 std::string DecodeBiPhase(std::string_view symbols) {
-  std::string s(symbols);
-  s += "ggggg";
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string s = ToLower(symbols) + "ggggg";
   std::string out = "G1";  // the first start bit, whose first half is never seen
   for (size_t pos = 2; pos < s.size(); pos += 2) {
     const std::string_view pair = std::string_view(s).substr(pos, 2);

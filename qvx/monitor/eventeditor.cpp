@@ -264,7 +264,7 @@ int CleanMonitoredEvents(EventEditor& editor, ConfigStore& store, Prompter& prom
     ++deleted;
   }
   if (deleted == 0) {
-    if (!stuck) prompter.ShowMessage(texts::kNothingToClean, MessageIcon::NoIcon, "QVX");
+    if (!stuck) prompter.ShowMessage(texts::kNothingToClean, MessageIcon::NoIcon, kMessageTitle);
   } else {
     prompter.ShowMessage(report, MessageIcon::Information, texts::kCleanReportTitle);
   }

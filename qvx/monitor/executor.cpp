@@ -28,7 +28,7 @@ ircode::Beeper SystemBeeper() {
 }
 
 std::string ApplicationBranch(ExecutorContext& context) {
-  if (!context.config.general.applicationEna) return "Application device is disabled!";
+  if (!context.config.general.applicationEna) return std::string(kApplicationDisabled);
   FrameBeep(context, kStartBeepHz);
   const std::string status =
       devices::LaunchApplication(context.config.text, context.config.currentCommand);
@@ -38,7 +38,7 @@ std::string ApplicationBranch(ExecutorContext& context) {
 
 std::string WinampBranch(ExecutorContext& context) {
   const GeneralParams& general = context.config.general;
-  if (!general.winampEna) return "Winamp is disabled!";
+  if (!general.winampEna) return std::string(kWinampDisabled);
   FrameBeep(context, kStartBeepHz);
   if (!context.winamp) context.winamp = std::make_unique<devices::clsWinamp>(general.winampPath);
   const std::string& command = context.config.currentCommand;
@@ -86,11 +86,11 @@ class GatewayPort {
   platform::PortHandle handle_ = platform::kPortClosed;
 };
 
-std::string InfraredBranch(ExecutorContext& context, const std::string& lowerDevice) {
+std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
   const ConfigStore& config = context.config;
   const GeneralParams& general = config.general;
   const bool gateway = context.variant == Variant::Gateway;
-  if (!general.irOutEna) return "Infrared output is disabled!";
+  if (!general.irOutEna) return std::string(ircode::kIrOutputDisabled);
 
   ircode::SendRequest request;
   request.device = config.currentDevice;
@@ -100,7 +100,7 @@ std::string InfraredBranch(ExecutorContext& context, const std::string& lowerDev
   request.beepOn = general.beepOn;
   request.gateway = gateway;
   request.recorded = context.window.recorded;
-  const bool recorded = lowerDevice == "recorded";
+  const bool recorded = kind == DeviceKind::Recorded;
   if (!recorded) {
     if (const auto texts = FindDeviceParams(config.text, config.currentDevice, ParamScope::WithinSection))
       request.deviceParams = ircode::DeviceParamsFromTexts(texts->gproto, texts->sendpls,
@@ -128,10 +128,10 @@ std::string InfraredBranch(ExecutorContext& context, const std::string& lowerDev
 
   // A gateway takes the port for this one transmission; without it nothing can be sent.
   GatewayPort port(general.comPort);
-  if (!port.open()) return kIrPortError;
+  if (!port.open()) return std::string(kIrPortError);
   ircode::SetTxdBreak(false, port.handle());
   ircode::SetDtrLine(false, port.handle());
-  if (general.outputMode == 1) ircode::SetPortMode(115200, 6, port.handle());
+  if (general.outputMode == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
   return ircode::SendIRCommand(context.send, request, transmit, SystemBeeper()).status;
 }
 
@@ -141,26 +141,34 @@ std::string ExecuteCommand(ExecutorContext& context) {
   const GeneralParams& general = context.config.general;
   const bool gateway = context.variant == Variant::Gateway;
   const platform::PortHandle irPort = gateway ? GetHandle() : context.irPort;
-  if (general.outputMode == 1) ircode::SetPortMode(115200, 6, irPort);
+  if (general.outputMode == ircode::kOutputTxd) ircode::SetCarrierPortMode(irPort);
 
-  const std::string device = ToLower(context.config.currentDevice);
-  if (device.starts_with("x10")) {
-    // A gateway has no infrared port open; an X10 interface that shares it needs it opened.
-    if (gateway && general.x10Ena && general.x10Com < 1) {
-      GatewayPort port(general.comPort);
-      return X10Branch(context, port.handle());
-    }
-    return X10Branch(context, irPort);
+  // Every device the branches below do not take, a disabled mouse or keyboard too, is sent as
+  // infrared.
+  const DeviceKind kind = GetDeviceKind(context.config.currentDevice);
+  switch (kind) {
+    case DeviceKind::X10:
+      // A gateway has no infrared port open; an X10 interface that shares it needs it opened.
+      if (gateway && general.x10Ena && general.x10Com < 1) {
+        GatewayPort port(general.comPort);
+        return X10Branch(context, port.handle());
+      }
+      return X10Branch(context, irPort);
+    case DeviceKind::Mouse:
+      if (gateway || !general.mouseEna) break;
+      if (!context.mouse) context.mouse = std::make_unique<devices::clsMouse>();
+      return devices::ExecuteMouseCommand(*context.mouse, context.config.currentCommand);
+    case DeviceKind::Keyboard:
+      if (gateway || !general.keyboardEna) break;
+      return devices::ExecuteKeyboardCommand(context.config.currentCommand);
+    case DeviceKind::Application:
+      return ApplicationBranch(context);
+    case DeviceKind::Winamp:
+      return WinampBranch(context);
+    default:
+      break;
   }
-  if (!gateway && device == "mouse" && general.mouseEna) {
-    if (!context.mouse) context.mouse = std::make_unique<devices::clsMouse>();
-    return devices::ExecuteMouseCommand(*context.mouse, context.config.currentCommand);
-  }
-  if (!gateway && device == "keyboard" && general.keyboardEna)
-    return devices::ExecuteKeyboardCommand(context.config.currentCommand);
-  if (device == "application") return ApplicationBranch(context);
-  if (device == "winamp") return WinampBranch(context);
-  return InfraredBranch(context, device);
+  return InfraredBranch(context, kind);
 }
 
 }  // namespace qvx::monitor

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/serial.h"
 #include "qvx/config/devices.h"
@@ -52,8 +53,10 @@ struct ExecutorContext {
   std::optional<ircode::ProtocolDisplay> display;  // labels refreshed by the infrared branch
 };
 
-// Text of an infrared transmission whose port could not be opened (gateways).
-inline constexpr const char* kIrPortError = "Cannot open COM port for infrared interface!";
+// The system's texts of the executor's own checks.
+inline constexpr std::string_view kIrPortError = "Cannot open COM port for infrared interface!";
+inline constexpr std::string_view kApplicationDisabled = "Application device is disabled!";
+inline constexpr std::string_view kWinampDisabled = "Winamp is disabled!";
 
 // Runs the current output command and returns its status text (empty when the output gives none).
 std::string ExecuteCommand(ExecutorContext& context);

@@ -1,7 +1,9 @@
 #include "qvx/devices/mouse.h"
 
-// gtest first: Xlib defines macros (None, Bool) that clash with gtest names.
+// Before Xlib, which defines macros (None, Bool) that clash with gtest and our names.
 #include <gtest/gtest.h>
+
+#include "qvx/config/devices.h"
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -219,7 +221,7 @@ TEST_F(MouseTest, KeyboardCommandsPressTheNamedKey) {
 }
 
 TEST_F(MouseTest, EveryKeyOfTheVocabularyArrives) {
-  std::istringstream names{std::string(kKeyboardKeyNames)};
+  std::istringstream names{std::string(kKeyboardKeys)};
   std::string name;
   int count = 0;
   while (std::getline(names, name, ',')) {

@@ -109,7 +109,7 @@ PulsioRig::~PulsioRig() {
 }
 
 PulsioRig::Sent PulsioRig::Send(SendState& state, const SentCommand& command, int outputMode) {
-  if (outputMode == 1) SetPortMode(115200, 6, handle_);
+  if (outputMode == kOutputTxd) SetCarrierPortMode(handle_);
   SetDtrLine(false, handle_);
   peer_->ClearCapture();
   SendRequest request;
@@ -122,7 +122,7 @@ PulsioRig::Sent PulsioRig::Send(SendState& state, const SentCommand& command, in
   Sent sent;
   sent.outcome = SendIRCommand(state, request, PulsioTransmit(), nullptr);
   if (!sent.outcome.transmitted) return sent;
-  sent.light = outputMode == 1 ? platform::sim::TxdCarrier(peer_->Captured(), kTxdJoinGapNs)
+  sent.light = outputMode == kOutputTxd ? platform::sim::TxdCarrier(peer_->Captured(), kTxdJoinGapNs)
                                : platform::sim::DtrLight(peer_->Captured(), clock_.NowNs());
   return sent;
 }
