@@ -56,7 +56,9 @@ void ScriptedPrompter::ShowMessage(std::string_view text, MessageIcon, std::stri
   messages.push_back(std::string(title) + ": " + std::string(text));
 }
 
-bool ScriptedPrompter::AskYesNo(std::string_view question) { return AskYesNoTitled(question, kMessageTitle); }
+bool ScriptedPrompter::AskYesNo(std::string_view question) {
+  return AskYesNoTitled(question, kMessageTitle);
+}
 
 bool ScriptedPrompter::AskYesNoTitled(std::string_view question, std::string_view title) {
   questions.emplace_back(question);
