@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/services.h"
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
@@ -57,7 +58,11 @@ class TimedPrompter final : public qvx::Prompter {
   int64_t lastStatusNs = 0;
   void ShowStatus(std::string_view) override { lastStatusNs = clock_.NowNs(); }
   void ShowMessage(std::string_view, qvx::MessageIcon, std::string_view) override {}
-  bool AskYesNo(std::string_view) override { return false; }
+  bool AskYesNo(std::string_view, std::string_view) override { return false; }
+  bool AskOkCancel(std::string_view, std::string_view) override { return false; }
+  std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
   std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
     return std::nullopt;
   }
@@ -112,9 +117,10 @@ struct Rig {
   platform::ScopedClock scoped{clock};
   std::shared_ptr<platform::sim::IrPeer> peer;
   qvx::ConfigStore store;
-  qvx::monitor::ExecutorContext executor{store, qvx::Variant::MainProgram};
+  qvx::monitor::ExecutorContext executor{store, qvx::Variant::MainProgram,
+                                         platform::SystemServices()};
   TimedPrompter prompter{clock};
-  qvx::monitor::Monitoring monitoring{executor, prompter, clock, {.rememberState = false}};
+  qvx::monitor::Monitoring monitoring{executor, prompter, {.rememberState = false}};
 };
 
 void TickRates(Rig& rig, std::mt19937& rng) {

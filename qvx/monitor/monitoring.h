@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/clock.h"
 #include "qvx/config/prompter.h"
 #include "qvx/monitor/executor.h"
 #include "qvx/monitor/phonelink.h"
@@ -72,10 +71,10 @@ std::string_view TrayIconFile(bool monitoring, bool phoneConnected);
 
 class Monitoring final : public EventInput {
  public:
-  // Works on the executor's configuration and infrared port (executor.irPort, the handle lent
-  // to Pulsio); sleeps on `clock`. Without SetPhoneLink there is no phone.
-  Monitoring(ExecutorContext& executor, Prompter& prompter, platform::Clock& clock,
-             MonitorOptions options = {});
+  // Works on the executor's configuration, infrared port (executor.irPort, the handle lent to
+  // Pulsio) and services; sleeps on the executor's clock. Without SetPhoneLink there is no
+  // phone.
+  Monitoring(ExecutorContext& executor, Prompter& prompter, MonitorOptions options = {});
 
   // Connects the phone link; it must outlive this object.
   void SetPhoneLink(PhoneLink& phone) { phone_ = &phone; }

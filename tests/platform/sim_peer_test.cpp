@@ -55,7 +55,7 @@ TEST_F(SimPort, EveryOperationFailsOnDemand) {
   uint32_t status = 0;
   struct Case {
     PeerOperation operation;
-    std::function<bool()> call;
+    std::function<Status()> call;
   };
   std::vector<Case> cases{
       {PeerOperation::GetSettings, [&] { return port_->GetSettings(settings); }},
@@ -70,7 +70,7 @@ TEST_F(SimPort, EveryOperationFailsOnDemand) {
   };
   for (auto& c : cases) {
     peer_->SetFailing(c.operation, true);
-    EXPECT_FALSE(c.call()) << static_cast<int>(c.operation);
+    EXPECT_EQ(c.call().code(), StatusCode::SystemFailure) << static_cast<int>(c.operation);
     peer_->SetFailing(c.operation, false);
     EXPECT_TRUE(c.call()) << static_cast<int>(c.operation);
   }
@@ -129,6 +129,30 @@ TEST_F(SimPort, StatusReadsCostTheConfiguredTime) {
   uint32_t status = 0;
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(port_->GetModemStatus(status));
   EXPECT_EQ(clock_.NowNs(), 220'000);
+}
+
+TEST_F(SimPort, ARemoteInHandPressesWhenReadingStartsAfterAQuietTime) {
+  int64_t wallMs = 0;
+  int presses = 0;
+  peer_->PressWhenRead([&presses] { return std::vector<int64_t>{1000 * ++presses}; }, 300, 50,
+                       [&wallMs] { return wallMs; });
+  uint32_t status = 0;
+  ASSERT_TRUE(port_->GetModemStatus(status));  // the first read: a press 50 us later
+  EXPECT_EQ(presses, 1);
+  EXPECT_TRUE(peer_->LightAt(clock_.NowNs() + 100'000));
+  wallMs += 299;
+  ASSERT_TRUE(port_->GetModemStatus(status));  // still the same recording
+  EXPECT_EQ(presses, 1);
+  wallMs += 300;
+  clock_.AdvanceNs(500'000);  // the first press is still playing on this clock
+  ASSERT_TRUE(port_->GetModemStatus(status));
+  EXPECT_EQ(presses, 2);
+  EXPECT_FALSE(peer_->LightAt(clock_.NowNs()));
+  EXPECT_TRUE(peer_->LightAt(clock_.NowNs() + 1'999'000));  // the new press lasts 2 ms
+  peer_->PressWhenRead({});
+  wallMs += 1000;
+  ASSERT_TRUE(port_->GetModemStatus(status));
+  EXPECT_EQ(presses, 2);
 }
 
 TEST_F(SimPort, RemoteDrivesDcdInEitherPolarityAndKeepsTheOtherLines) {
