@@ -20,9 +20,11 @@ inline constexpr int kAfterCommandPauseMs = 300;
 // The pause between the idle checks of the receiver line when monitoring starts.
 inline constexpr int kIdleCheckPauseMs = 100;
 inline constexpr int kIdleChecks = 3;
-// A firing interval for IRMonTimer; the sampling window blocks for about 220 ms anyway and
-// firings that fall due meanwhile coalesce.
-inline constexpr int kIrMonTimerIntervalMs = 1;
+// The firing interval of IRMonTimer (and of a headless monitor's loop). A tick that samples
+// blocks for its 220 ms window and firings that fall due meanwhile coalesce, so the interval
+// matters only between ticks that end at once (a press already shining, a receiver that cannot
+// be watched): 10 ms keeps those from waking the program a thousand times a second.
+inline constexpr int kIrMonTimerIntervalMs = 10;
 
 // What the main window shows of monitoring, as the last call left it.
 struct MonitorControls {
