@@ -39,6 +39,15 @@ inline constexpr std::string_view kRecordedNotEditable =
 inline constexpr std::string_view kNoX10Section =
     "The configuration file has no [X10] section to place the device before!";
 
+// Saves newText as the configuration; when the file cannot be written, tells the user why in a
+// message box and returns false (nothing is lost).
+bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText);
+
+// Where a new last line of the section that ends at the "[" at position bracket (1-based) is
+// inserted: in front of the CR LF of the blank line before that header, or, in a hand-edited
+// file without the blank line, at the start of the header's line.
+std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket);
+
 // Saves a learned code as a new command of the current device, asking for its name. Returns the
 // new command's name, or nothing when the action was refused, cancelled or could not be saved.
 std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
@@ -56,10 +65,6 @@ bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view sel
 
 // Whether the device definition dialog may open to edit the selected device.
 bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice);
-
-// Saves newText as the configuration; a failed save is reported in a message box and changes
-// nothing. Returns whether it was saved.
-bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText);
 
 // The name, description and protocol parameters of a device block as the definition dialog
 // writes them.

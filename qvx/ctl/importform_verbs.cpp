@@ -7,7 +7,7 @@
 #include "qvx/config/importform.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
-#include "qvx/ctl/ctl_prompter.h"
+#include "qvx/ctl/stream_prompter.h"
 
 namespace qvx {
 namespace {
@@ -68,7 +68,7 @@ int ExportVerb(ConfigStore& store, const platform::Services&, Args args, std::os
     }
     ticked.push_back(*entry);
   }
-  CtlPrompter prompter(out, err);
+  StreamPrompter prompter(out, err);
   prompter.fileName = options->words[0];
   prompter.yes = options->replace;
   if (!PressImportButton(store, prompter, ticked)) {
@@ -87,7 +87,7 @@ int ImportVerb(ConfigStore& store, const platform::Services&, Args args, std::os
     err << "usage: qvxctl import FILE DESCRIPTION [--name NAME] [--replace]\n";
     return 2;
   }
-  CtlPrompter prompter(out, err);
+  StreamPrompter prompter(out, err);
   prompter.fileName = options->words[0];
   if (!OpenImportFile(store, prompter)) return 1;
   const auto entry = EntryFor(OpenImportForm(store), options->words[1]);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -16,17 +17,21 @@
 #include "qvx/ctl/exec_verb.h"
 #include "qvx/ctl/importform_verbs.h"
 #include "qvx/ctl/ir_verbs.h"
+#include "qvx/ctl/monitor_verbs.h"
 
 namespace qvx {
 namespace {
 
 using Args = std::span<const std::string>;
 
+// Verbs with options check their arguments themselves.
+constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+
 struct Verb {
   std::string name;
   std::string usage;
-  std::size_t argCount;  // the least number of arguments
-  bool moreAllowed;      // further arguments and options follow
+  std::size_t minArgs;
+  std::size_t maxArgs;
   std::function<int(ConfigStore&, const platform::Services&, Args, std::ostream&, std::ostream&)>
       run;
 };
@@ -95,24 +100,37 @@ int Set(ConfigStore& store, const platform::Services&, Args args,
   return 0;
 }
 
+int Decode(ConfigStore& store, const platform::Services& services, Args args, std::ostream& out,
+           std::ostream& err) {
+  if (args.size() == 1) return DecodeVerb(store, services, args, out, err);
+  if (args[0] != "--window") {
+    err << "usage: qvxctl decode [--window] FILE\n";
+    return 2;
+  }
+  return DecodeWindowVerb(store, args[1], out, err);
+}
+
 const std::vector<Verb>& VerbTable() {
   static const std::vector<Verb> verbs = {
-      {"devices", "devices                 the device list, one per line", 0, false, Devices},
-      {"commands", "commands DEVICE         the commands of a device", 1, false, Commands},
-      {"code", "code DEVICE COMMAND     the stored code of a command", 2, false, Code},
-      {"params", "params DEVICE           the seven protocol parameters of a device", 1, false, Params},
-      {"set", "set KEY VALUE           change a general key and save", 2, false, Set},
-      {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, false, ExecVerb},
-      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, false, EncodeVerb},
-      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, false, SendVerb},
-      {"learn", "learn                   record one press and print its decode", 0, false, LearnVerb},
-      {"decode", "decode FILE             decode a recording of at most 600 bytes", 1, false, DecodeVerb},
+      {"devices", "devices                 the device list, one per line", 0, 0, Devices},
+      {"commands", "commands DEVICE         the commands of a device", 1, 1, Commands},
+      {"code", "code DEVICE COMMAND     the stored code of a command", 2, 2, Code},
+      {"params", "params DEVICE           the seven protocol parameters of a device", 1, 1, Params},
+      {"set", "set KEY VALUE           change a general key and save", 2, 2, Set},
+      {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, 1, ExecVerb},
+      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, 2, EncodeVerb},
+      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, 2, SendVerb},
+      {"learn", "learn                   record one press and print its decode", 0, 0, LearnVerb},
+      {"decode", "decode [--window] FILE  decode a recording (or a watch window) of at most 600 bytes",
+       1, 2, Decode},
+      {"monitor", "monitor [--once]        run monitoring until stopped (or the first command)", 0, 1,
+       MonitorVerb},
       {"export", "export FILE DESCRIPTION... [--replace]\n"
                  "                          write the general block and these sections to FILE",
-       2, true, ExportVerb},
+       2, kUnbounded, ExportVerb},
       {"import", "import FILE DESCRIPTION [--name NAME] [--replace]\n"
                  "                          merge one section of FILE into the configuration",
-       2, true, ImportVerb},
+       2, kUnbounded, ImportVerb},
   };
   return verbs;
 }
@@ -153,7 +171,7 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
     PrintUsage(err);
     return 2;
   }
-  if (rest.size() - 1 < verb->argCount || (!verb->moreAllowed && rest.size() - 1 > verb->argCount)) {
+  if (rest.size() - 1 < verb->minArgs || rest.size() - 1 > verb->maxArgs) {
     err << "usage: qvxctl " << verb->usage << '\n';
     return 2;
   }

@@ -1,7 +1,8 @@
 #pragma once
 
-// The user of qvxctl: messages are written as lines, questions are answered by the command's
-// options instead of a person.
+// The user of qvxctl: what the core would show in the window is written as lines to a stream;
+// questions, input boxes and file dialogs are answered by the command's options instead of a
+// person (No, Cancel and nothing chosen unless an option said otherwise).
 
 #include <iosfwd>
 #include <optional>
@@ -11,12 +12,15 @@
 
 namespace qvx {
 
-class CtlPrompter final : public Prompter {
+class StreamPrompter final : public Prompter {
  public:
+  // Every text goes to err.
+  explicit StreamPrompter(std::ostream& err) : info_(err), err_(err) {}
   // Information messages go to info, every other text to err.
-  CtlPrompter(std::ostream& info, std::ostream& err) : info_(info), err_(err) {}
+  StreamPrompter(std::ostream& info, std::ostream& err) : info_(info), err_(err) {}
 
-  bool yes = false;                     // the answer to every question (No or Cancel by default)
+  bool showStatus = true;               // status-line texts are written only while set; empty ones never
+  bool yes = false;                     // the answer to every question
   std::optional<std::string> text;      // the answer to the first input box; later ones cancel
   std::optional<std::string> fileName;  // the answer to the first file dialog; later ones cancel
   bool textAsked = false;               // an input box was shown
@@ -25,7 +29,7 @@ class CtlPrompter final : public Prompter {
   void ShowStatus(std::string_view status) override;
   void ShowMessage(std::string_view message, MessageIcon icon, std::string_view title) override;
   bool AskYesNo(std::string_view question, std::string_view title) override;
-  bool AskOkCancel(std::string_view text, std::string_view title) override;
+  bool AskOkCancel(std::string_view question, std::string_view title) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
   std::optional<std::string> AskOpenFile(std::string_view title, std::string_view filter) override;
