@@ -1,45 +1,17 @@
 // The menus: receiver types, ProcDelay, plug-in switches, the X10 dialog, help, and the tray.
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
 #include "qvx/ui/frm_main.h"
 #include "tests/ui/window_fixture.h"
 
 namespace qvx::test {
 namespace {
-
-// Runs `steps` on the modal dialog that `open` shows, once it is up.
-void OnModalDialog(const std::function<void()>& open, const std::function<void(QDialog&)>& steps) {
-  QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    steps(*dialog);
-    if (dialog->isVisible()) dialog->reject();
-  });
-  open();
-}
-
-template <typename T>
-T* In(QDialog& dialog, const char* name) {
-  T* widget = dialog.findChild<T*>(QString::fromLatin1(name));
-  EXPECT_NE(widget, nullptr) << name;
-  return widget;
-}
-
-void ChooseIn(QDialog& dialog, const char* name, const QString& entry) {
-  auto* combo = In<QComboBox>(dialog, name);
-  const int index = combo->findText(entry);
-  ASSERT_GE(index, 0) << entry.toStdString();
-  combo->setCurrentIndex(index);
-  emit combo->activated(index);
-}
 
 TEST_F(WindowTest, ReceiverMenusSetTheCaptionTheTickAndItype) {
   Open();

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPalette>
+#include <QTimer>
 #include <cstdlib>
 
 #include "platform/serial.h"
@@ -24,6 +25,24 @@ std::string EditedConfig(const std::vector<std::pair<std::string, std::string>>&
     if (at != std::string::npos) text.replace(at, from.size(), to);
   }
   return text;
+}
+
+void OnModalDialog(const std::function<void()>& open, const std::function<void(QDialog&)>& steps) {
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    steps(*dialog);
+    if (dialog->isVisible()) dialog->reject();
+  });
+  open();
+}
+
+void ChooseIn(QDialog& dialog, const char* name, const QString& entry) {
+  auto* combo = In<QComboBox>(dialog, name);
+  const int index = combo->findText(entry);
+  ASSERT_GE(index, 0) << entry.toStdString();
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
 }
 
 WindowTest::WindowTest() {

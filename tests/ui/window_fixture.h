@@ -9,8 +9,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,5 +67,20 @@ class WindowTest : public ::testing::Test {
 
 // The delivered configuration with replacements applied, each of which must match.
 std::string EditedConfig(const std::vector<std::pair<std::string, std::string>>& edits);
+
+// Runs `steps` on the modal dialog that `open` shows, once it is up; a dialog the steps left
+// open is cancelled.
+void OnModalDialog(const std::function<void()>& open, const std::function<void(QDialog&)>& steps);
+
+// A control of a dialog by its name; fails the test when there is none.
+template <typename T>
+T* In(QDialog& dialog, const char* name) {
+  T* widget = dialog.findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(widget, nullptr) << name;
+  return widget;
+}
+
+// Chooses an entry of a dialog's combo box as the user does.
+void ChooseIn(QDialog& dialog, const char* name, const QString& entry);
 
 }  // namespace qvx::test
