@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/services.h"
 #include "platform/sim/standard_peers.h"
 #include "platform/stdstreams.h"
 #include "qvx/config/file.h"
@@ -14,7 +15,7 @@ int RunGatewayProgram(PageKind kind) {
   platform::sim::RegisterStandardPeers();
   ConfigStore store;
   store.path = ConfigFilePath(std::nullopt);
-  monitor::ExecutorContext context(store, Variant::Gateway);
+  monitor::ExecutorContext context(store, Variant::Gateway, platform::SystemServices());
   CgiOutput out(platform::OutputStream::Standard());
   RunGateway(
       kind, [](const char* name) { return std::getenv(name); }, platform::ReadStandardInput, out,

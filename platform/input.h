@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/status.h"
+
 namespace platform {
 
 // Mouse buttons the system presses.
@@ -20,16 +22,25 @@ enum class Key {
   kNumDecimal, kNumAdd, kNumEnter,
 };
 
-// On POSIX the X libraries are loaded on the first call (QVX_LIBX11 and QVX_LIBXTST name other
-// files than libX11.so.6 and libXtst.so.6); without them no display is reachable.
+// Synthetic pointer and keyboard input on the desktop (mouse_event, SetCursorPos, ...). Every
+// call answers NotFound while no display is reachable.
+class Input {
+ public:
+  virtual ~Input() = default;
 
-// Reads the pointer position in screen pixels; false when no display is reachable.
-bool GetCursorPos(int& x, int& y);
-// Moves the pointer to (x, y); the display clips it to the screen. False when no display.
-bool SetCursorPos(int x, int y);
-// Presses (down) or releases a mouse button where the pointer is; false when no display.
-bool SendMouseButton(MouseButton button, bool down);
-// Presses (down) or releases a key; false when no display or the keyboard has no such key.
-bool SendKey(Key key, bool down);
+  // Reads the pointer position in screen pixels; (0, 0) on failure.
+  virtual Status GetCursorPos(int& x, int& y) = 0;
+  // Moves the pointer to (x, y); the display clips it to the screen.
+  virtual Status SetCursorPos(int x, int y) = 0;
+  // Presses (down) or releases a mouse button where the pointer is.
+  virtual Status SendMouseButton(MouseButton button, bool down) = 0;
+  // Presses (down) or releases a key; NotSupported when the keyboard has no such key.
+  virtual Status SendKey(Key key, bool down) = 0;
+};
+
+// The desktop's input. On POSIX: the X server of DISPLAY through XTest; the X libraries are
+// loaded on the first call (QVX_LIBX11 and QVX_LIBXTST name other files than libX11.so.6 and
+// libXtst.so.6), and without them no display is reachable.
+Input& SystemInput();
 
 }  // namespace platform

@@ -47,7 +47,10 @@ struct PlayerPlaylist {
 // nothing and returns the stated failure value while no player runs.
 class Player {
  public:
+  Player() = default;
   virtual ~Player() = default;
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
 
   // A non-zero version number while a player runs; 0 when none runs.
   virtual int Version() = 0;
@@ -67,10 +70,12 @@ class Player {
   virtual PlayerPlaylist Playlist() = 0;
 };
 
-// Opens the player service; playerDir is the player's own directory where its platform needs it.
-// Never fails: a player that is not running is looked for again on every call. On POSIX the
-// D-Bus library is loaded on the first call that looks (QVX_LIBDBUS names another file than
-// libdbus-1.so.3); without it no player is ever running.
-std::unique_ptr<Player> OpenPlayer(const std::string& playerDir);
+class Clock;
+
+// Opens the player service; waits for the player (a track change to show) are timed on
+// `clock`, which must outlive it. Never fails: a player that is not running is looked for
+// again on every call. On POSIX the D-Bus library is loaded on the first call that looks
+// (QVX_LIBDBUS names another file than libdbus-1.so.3); without it no player is ever running.
+std::unique_ptr<Player> OpenPlayer(Clock& clock);
 
 }  // namespace platform

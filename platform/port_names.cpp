@@ -35,19 +35,32 @@ std::string PortTarget(int32_t portNumber) {
   return "/dev/ttyS" + std::to_string(portNumber - 1);
 }
 
-PortHandle OpenSerialTarget(const std::string& target) {
-  if (target.empty()) return kPortFailed;
+PortHandle OpenSerialTarget(const std::string& target, Status* why) {
+  Status status;
   std::unique_ptr<SerialPort> port;
-  if (target.starts_with(kSimPrefix)) {
+  if (target.empty()) {
+    status = Status(StatusCode::BadArgument, "no port named");
+  } else if (target.starts_with(kSimPrefix)) {
     auto [name, options] = SplitPeer(target);
-    port = OpenSimPeer(name, options);
+    port = OpenSimPeer(name, options, status);
   } else {
-    port = OpenSerialDevice(target);
+    port = OpenSerialDevice(target, status);
   }
+  if (why) *why = status;
   return port ? RegisterPort(std::move(port)) : kPortFailed;
 }
 
-PortHandle OpenSerialPort(int32_t portNumber) { return OpenSerialTarget(PortTarget(portNumber)); }
+PortHandle OpenSerialPort(int32_t portNumber, Status* why) {
+  const std::string target = PortTarget(portNumber);
+  if (target.empty()) {
+    if (why) {
+      *why = Status(StatusCode::BadArgument,
+                    "COM" + std::to_string(portNumber) + " is no port number");
+    }
+    return kPortFailed;
+  }
+  return OpenSerialTarget(target, why);
+}
 
 bool SerialPortExists(int32_t portNumber) {
   std::string target = PortTarget(portNumber);

@@ -14,12 +14,22 @@ enum class ShowMode {
 // Starts a program detached from this one; argv[0] is looked up in PATH when it has no "/".
 // Returns its process id, 0 when it cannot be started.
 int StartProgram(const std::vector<std::string>& argv, ShowMode mode);
-// Starts a command line: one that names an existing file is started as that file, anything
-// else is run by /bin/sh. Returns the process id, 0 when it cannot be started.
-int StartCommandLine(const std::string& commandLine, ShowMode mode);
 // True while a program started here runs; collects it once it has ended.
 bool ProgramRunning(int processId);
 // Ends a program started here: SIGTERM, then SIGKILL after timeoutMs; false when it was not ours.
 bool StopProgram(int processId, int timeoutMs);
+
+// Starting the programs a user configured (ShellExecute and the window-show mode).
+class ProgramStarter {
+ public:
+  virtual ~ProgramStarter() = default;
+  // Starts a command line detached from this program: one that names an existing file is
+  // started as that file (paths with blanks need no quotes), anything else is run by the
+  // system's shell. Returns the process id, 0 when it cannot be started.
+  virtual int StartCommandLine(const std::string& commandLine, ShowMode mode) = 0;
+};
+
+// The system's program start (posix_spawn, detached).
+ProgramStarter& SystemProgramStarter();
 
 }  // namespace platform

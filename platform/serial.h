@@ -10,6 +10,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/status.h"
 
 namespace platform {
 
@@ -62,7 +65,8 @@ enum class OutputLine { Dtr, Rts, Break };
 uint32_t FrameBits(const PortSettings& settings);
 
 // An open serial device. Real ports (termios) and simulated peers implement it; the port
-// closes when the object is destroyed. Every call returns false when the device refuses it.
+// closes when the object is destroyed, or earlier with Close. Every call reports a Status;
+// out-parameters are set on every path (zero, empty or defaults when the call failed).
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
@@ -70,27 +74,31 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  // Reads the current line format (GetCommState); false when it cannot be read.
-  virtual bool GetSettings(PortSettings& settings) = 0;
-  // Applies a line format (SetCommState); false when the device refuses any part of it.
-  virtual bool SetSettings(const PortSettings& settings) = 0;
-  // Reads the time-outs in force (GetCommTimeouts); false on failure.
-  virtual bool GetTimeouts(PortTimeouts& timeouts) = 0;
-  // Sets the time-outs used by Read and Write (SetCommTimeouts); false on failure.
-  virtual bool SetTimeouts(const PortTimeouts& timeouts) = 0;
-  // Sets or clears DTR, RTS or the break state of TxD (EscapeCommFunction); false on failure.
-  virtual bool SetLine(OutputLine line, bool on) = 0;
-  // Reads CTS, DSR, RI and DCD as kStatus* bits (GetCommModemStatus); false on failure.
-  virtual bool GetModemStatus(uint32_t& status) = 0;
+  // Reads the current line format (GetCommState); defaults when it cannot be read.
+  virtual Status GetSettings(PortSettings& settings) = 0;
+  // Applies a line format (SetCommState); BadArgument or NotSupported for a format the device
+  // cannot take, which then changes nothing.
+  virtual Status SetSettings(const PortSettings& settings) = 0;
+  // Reads the time-outs in force (GetCommTimeouts).
+  virtual Status GetTimeouts(PortTimeouts& timeouts) = 0;
+  // Sets the time-outs used by Read and Write (SetCommTimeouts).
+  virtual Status SetTimeouts(const PortTimeouts& timeouts) = 0;
+  // Sets or clears DTR, RTS or the break state of TxD (EscapeCommFunction).
+  virtual Status SetLine(OutputLine line, bool on) = 0;
+  // Reads CTS, DSR, RI and DCD as kStatus* bits (GetCommModemStatus); 0 on failure.
+  virtual Status GetModemStatus(uint32_t& status) = 0;
   // Sends one byte ahead of queued output and returns once it has left the transmitter, so
-  // that consecutive calls put characters back to back on the line; false on failure.
-  virtual bool TransmitChar(uint8_t byte) = 0;
-  // Writes bytes within the write time-outs (WriteFile); false on failure, `written` may be
-  // less than the size when the time-out passed.
-  virtual bool Write(std::span<const uint8_t> bytes, size_t& written) = 0;
+  // that consecutive calls put characters back to back on the line.
+  virtual Status TransmitChar(uint8_t byte) = 0;
+  // Writes bytes within the write time-outs (WriteFile); `written` may be less than the size
+  // when the time-out passed, which is a success.
+  virtual Status Write(std::span<const uint8_t> bytes, size_t& written) = 0;
   // Reads up to the buffer's size within the read time-outs (ReadFile); a time-out is a
-  // success with fewer bytes, possibly none. False on failure.
-  virtual bool Read(std::span<uint8_t> buffer, size_t& received) = 0;
+  // success with fewer bytes, possibly none.
+  virtual Status Read(std::span<uint8_t> buffer, size_t& received) = 0;
+  // Closes the device now (CloseHandle) and reports what the system said; later calls fail
+  // with BadArgument. Closing twice is a success.
+  virtual Status Close() = 0;
 };
 
 // Port handles: opaque positive numbers, one table per process shared by every module and by
@@ -104,12 +112,63 @@ inline constexpr PortHandle kPortFailed = -1;
 PortHandle RegisterPort(std::unique_ptr<SerialPort> port);
 // The port behind a handle; null for 0, -1 and closed or unknown handles.
 std::shared_ptr<SerialPort> FindPort(PortHandle handle);
-// Closes the port behind a handle (CloseHandle); false when the handle is not open.
-bool ClosePort(PortHandle handle);
+// Takes the port behind a handle out of the table and closes it (CloseHandle), reporting what
+// the system said; BadArgument when the handle is not open. A port still in use by a call
+// under way closes when that call lets go of it.
+Status ClosePort(PortHandle handle);
+
+// A port handle this code opened and closes: it closes in its destructor, or with Close.
+// Move-only, so that one owner closes it once.
+class OwnedPort {
+ public:
+  OwnedPort() = default;
+  // Takes over an open handle; 0 and -1 are held as they are and never closed.
+  explicit OwnedPort(PortHandle handle) : handle_(handle) {}
+  ~OwnedPort() { Close(); }
+  OwnedPort(OwnedPort&& other) noexcept : handle_(other.Release()) {}
+  OwnedPort& operator=(OwnedPort&& other) noexcept;
+  OwnedPort(const OwnedPort&) = delete;
+  OwnedPort& operator=(const OwnedPort&) = delete;
+
+  // The handle: positive while open, 0 when closed, -1 when the opening failed.
+  PortHandle handle() const { return handle_; }
+  bool open() const { return handle_ > 0; }
+  // Closes the port now and keeps 0; a success when there was nothing to close.
+  Status Close();
+  // Gives the handle up without closing it and keeps 0.
+  PortHandle Release();
+
+ private:
+  PortHandle handle_ = kPortClosed;
+};
+
+// A port handle another part of the program opened and closes, such as the one lent to Pulsio
+// with SetHandle: it is used here and never closed. Move-only like OwnedPort.
+class BorrowedPort {
+ public:
+  BorrowedPort() = default;
+  explicit BorrowedPort(PortHandle handle) : handle_(handle) {}
+  BorrowedPort(BorrowedPort&& other) noexcept
+      : handle_(std::exchange(other.handle_, kPortClosed)) {}
+  BorrowedPort& operator=(BorrowedPort&& other) noexcept {
+    handle_ = std::exchange(other.handle_, kPortClosed);
+    return *this;
+  }
+  BorrowedPort(const BorrowedPort&) = delete;
+  BorrowedPort& operator=(const BorrowedPort&) = delete;
+
+  PortHandle handle() const { return handle_; }
+  bool open() const { return handle_ > 0; }
+
+ private:
+  PortHandle handle_ = kPortClosed;
+};
 
 // Makes a simulated peer's port; gets the text after "sim:NAME:" (may be empty) and returns
-// null when the peer cannot be opened (already open, failing on purpose).
-using SimPeerFactory = std::function<std::unique_ptr<SerialPort>(std::string_view options)>;
+// null, with the reason in `why`, when the peer cannot be opened (already open, failing on
+// purpose).
+using SimPeerFactory =
+    std::function<std::unique_ptr<SerialPort>(std::string_view options, Status& why)>;
 // Registers (or replaces) the simulated peer type reachable as "sim:NAME".
 void RegisterSimPeer(const std::string& name, SimPeerFactory factory);
 // Removes a simulated peer type; false when no such name was registered.
@@ -121,10 +180,11 @@ bool SimPeerRegistered(const std::string& name);
 // numbers outside 1..9999 (the system's port names have at most four digits).
 std::string PortTarget(int32_t portNumber);
 // Opens COMn exclusively (CreateFileA): a second opener, in this or another process, fails.
-// Returns the handle, or -1 when there is no such port or it is in use.
-PortHandle OpenSerialPort(int32_t portNumber);
-// Opens a device path or "sim:NAME" exclusively; -1 on failure.
-PortHandle OpenSerialTarget(const std::string& target);
+// Returns the handle, or -1 with the reason in *why when given: NotFound when there is no such
+// port, InUse while another opener holds it, BadArgument for a number outside 1..9999.
+PortHandle OpenSerialPort(int32_t portNumber, Status* why = nullptr);
+// Opens a device path or "sim:NAME" exclusively; -1 on failure, with the reason as above.
+PortHandle OpenSerialTarget(const std::string& target, Status* why = nullptr);
 // True when COMn is present (GetDefaultCommConfigA): a registered simulated peer, or a serial
 // character device that the system reports as fitted. Never opens the device.
 bool SerialPortExists(int32_t portNumber);

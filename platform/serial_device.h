@@ -10,9 +10,9 @@
 
 namespace platform {
 
-// Opens a serial device by path, exclusively and in binary mode; null on failure or when
-// another opener holds it.
-std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path);
+// Opens a serial device by path, exclusively and in binary mode; null, with the reason in
+// `why`, on failure or when another opener holds it (InUse).
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why);
 // True when `path` is a serial character device the system reports as fitted; never opens it.
 bool SerialDevicePresent(const std::string& path);
 

@@ -100,7 +100,8 @@ PULSIO_API int32_t PULSIO_CALL SpeakBeep(int32_t frequencyHz, int32_t durationMs
   // A negative length would become a beep of weeks as an unsigned duration.
   if (durationMs <= 0 || frequencyHz < 0) return durationMs;
   return Guarded<int32_t>(durationMs, [=] {
-    platform::Beep(static_cast<uint32_t>(frequencyHz), static_cast<uint32_t>(durationMs));
+    platform::Beep(platform::ActiveClock(), static_cast<uint32_t>(frequencyHz),
+                   static_cast<uint32_t>(durationMs));
     return durationMs;
   });
 }

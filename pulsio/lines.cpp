@@ -13,27 +13,21 @@ using platform::PortSettings;
 using platform::PortTimeouts;
 using platform::StopBits;
 
-// Lets go of the current port: closes it when Pulsio opened it, leaves a lent one to its owner.
-void ReleasePort() {
-  Module& state = State();
-  if (state.ownsPort) platform::ClosePort(state.portHandle);
-  state.ownsPort = false;
-}
-
-// Opens COMn as the new port handle (-1 when that fails).
+// Opens COMn as the new port handle (-1 when that fails); a port Pulsio opened before closes.
 bool OpenPortNumber(int32_t portNumber) {
-  ReleasePort();
   Module& state = State();
-  state.portHandle = platform::OpenSerialPort(portNumber);
-  state.ownsPort = state.portHandle > 0;
-  return state.ownsPort;
+  state.opened.Close();
+  state.opened = platform::OwnedPort(platform::OpenSerialPort(portNumber));
+  state.portHandle = state.opened.handle();
+  return state.opened.open();
 }
 
 }  // namespace
 
 Module& State() {
-  static Module state;
-  return state;
+  // Never destroyed: a port still open at exit is closed by the system, as on Windows.
+  static auto* state = new Module;
+  return *state;
 }
 
 std::shared_ptr<platform::SerialPort> CurrentPort() { return FindPort(State().portHandle); }
@@ -59,18 +53,17 @@ bool OpenCom(int32_t portNumber) {
   timeouts.readIntervalMs = 100;
   timeouts.readTotalMultiplierMs = 100;
   timeouts.readTotalConstantMs = 100;
-  return port->SetTimeouts(timeouts);
+  return port->SetTimeouts(timeouts).ok();
 }
 
 bool JustOpenCom(int32_t portNumber) { return OpenPortNumber(portNumber); }
 
-void CloseCom() { ReleasePort(); }
+void CloseCom() { State().opened.Close(); }
 
 void SetHandle(platform::PortHandle handle) {
   Module& state = State();
   // A port Pulsio opened itself would otherwise stay open, and locked, until the process ends.
-  if (state.ownsPort && state.portHandle != handle) ReleasePort();
-  state.ownsPort = state.ownsPort && state.portHandle == handle;
+  if (state.opened.handle() != handle) state.opened.Close();
   state.portHandle = handle;
   state.savedHandle = handle;
 }
@@ -118,7 +111,7 @@ bool SetMode(int32_t mode) {
   }
   settings.parity = Parity::None;
   settings.stopBits = StopBits::One;
-  return port->SetSettings(settings);
+  return port->SetSettings(settings).ok();
 }
 
 int32_t CheckZone(uint8_t report) {

@@ -20,7 +20,7 @@ inline constexpr size_t kMonitorBytes = 500;
 struct Module {
   platform::PortHandle portHandle = platform::kPortClosed;  // the port every operation uses
   platform::PortHandle savedHandle = platform::kPortClosed;  // the handle lent with SetHandle
-  bool ownsPort = false;  // true when portHandle was opened by Pulsio and is closed by it
+  platform::OwnedPort opened;  // the port Pulsio opened itself (OpenCom); a lent one is not here
   int32_t monitorValue = 0;
   std::array<uint8_t, kDataBufferBytes> data{};  // samples and pulse trains; [0] stages bytes
 };

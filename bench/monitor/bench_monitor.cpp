@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/services.h"
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
@@ -112,7 +113,8 @@ struct Rig {
   platform::ScopedClock scoped{clock};
   std::shared_ptr<platform::sim::IrPeer> peer;
   qvx::ConfigStore store;
-  qvx::monitor::ExecutorContext executor{store, qvx::Variant::MainProgram};
+  qvx::monitor::ExecutorContext executor{store, qvx::Variant::MainProgram,
+                                         platform::SystemServices()};
   TimedPrompter prompter{clock};
   qvx::monitor::Monitoring monitoring{executor, prompter, clock, {.rememberState = false}};
 };

@@ -7,12 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 namespace platform {
 
-bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, std::string& error) {
+Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data) {
   // Writing through a symbolic link replaces the file it points to, not the link.
   std::error_code ec;
   std::filesystem::path target = path;
@@ -25,14 +24,15 @@ bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, s
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
   if (fd < 0) {
-    error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
-    return false;
+    const int error = errno;
+    return Status::FromErrno(error, "cannot create a file in " + dir.string());
   }
   const auto fail = [&](const char* what) {
-    error = std::string(what) + " " + name.data() + ": " + std::strerror(errno);
+    const int error = errno;
+    const Status failed = Status::FromErrno(error, std::string(what) + " " + name.data());
     ::close(fd);
     ::unlink(name.data());
-    return false;
+    return failed;
   };
 
   struct stat old {};
@@ -41,21 +41,23 @@ bool AtomicWriteFile(const std::filesystem::path& path, std::string_view data, s
   if (!OutputStream(fd).Write(data)) return fail("cannot write");
   if (::fsync(fd) != 0) return fail("cannot flush");
   if (::close(fd) != 0) {
-    error = std::string("cannot close ") + name.data() + ": " + std::strerror(errno);
+    const int error = errno;
+    const Status failed = Status::FromErrno(error, std::string("cannot close ") + name.data());
     ::unlink(name.data());
-    return false;
+    return failed;
   }
   if (::rename(name.data(), target.c_str()) != 0) {
-    error = "cannot replace " + target.string() + ": " + std::strerror(errno);
+    const int error = errno;
+    const Status failed = Status::FromErrno(error, "cannot replace " + target.string());
     ::unlink(name.data());
-    return false;
+    return failed;
   }
   // Make the rename itself durable; failing here does not undo the completed replacement.
   if (const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY); dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
-  return true;
+  return {};
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+// Xlib names its result type Status with a macro; the one used here is platform::Status.
+#undef Status
 
 #include <iterator>
 #include <memory>
@@ -93,43 +95,59 @@ unsigned int ButtonNumber(MouseButton button) {
   return Button1;
 }
 
+Status NoDisplay() {
+  if (!Xlib().loaded()) return Status(StatusCode::NotFound, "no X library: " + Xlib().error());
+  return Status(StatusCode::NotFound, "no X display with XTest is reachable");
+}
+
+class XInput final : public Input {
+ public:
+  Status GetCursorPos(int& x, int& y) override {
+    x = y = 0;
+    DisplayPtr display = OpenDisplay();
+    if (!display) return NoDisplay();
+    Window root = 0, child = 0;
+    int windowX = 0, windowY = 0;
+    unsigned int mask = 0;
+    if (!Xlib().XQueryPointer(display.get(), DefaultRootWindow(display.get()), &root, &child, &x,
+                              &y, &windowX, &windowY, &mask))
+      return Status(StatusCode::SystemFailure, "the pointer is on another screen");
+    return {};
+  }
+
+  Status SetCursorPos(int x, int y) override {
+    DisplayPtr display = OpenDisplay();
+    if (!display) return NoDisplay();
+    Xlib().XTestFakeMotionEvent(display.get(), DefaultScreen(display.get()), x, y, CurrentTime);
+    Xlib().XSync(display.get(), False);
+    return {};
+  }
+
+  Status SendMouseButton(MouseButton button, bool down) override {
+    DisplayPtr display = OpenDisplay();
+    if (!display) return NoDisplay();
+    Xlib().XTestFakeButtonEvent(display.get(), ButtonNumber(button), down ? True : False,
+                                CurrentTime);
+    Xlib().XSync(display.get(), False);
+    return {};
+  }
+
+  Status SendKey(Key key, bool down) override {
+    DisplayPtr display = OpenDisplay();
+    if (!display) return NoDisplay();
+    KeyCode code = Xlib().XKeysymToKeycode(display.get(), kKeySyms[static_cast<size_t>(key)]);
+    if (code == 0) return Status(StatusCode::NotSupported, "the keyboard map has no such key");
+    Xlib().XTestFakeKeyEvent(display.get(), code, down ? True : False, CurrentTime);
+    Xlib().XSync(display.get(), False);
+    return {};
+  }
+};
+
 }  // namespace
 
-bool GetCursorPos(int& x, int& y) {
-  DisplayPtr display = OpenDisplay();
-  if (!display) return false;
-  Window root = 0, child = 0;
-  int windowX = 0, windowY = 0;
-  unsigned int mask = 0;
-  return Xlib().XQueryPointer(display.get(), DefaultRootWindow(display.get()), &root, &child, &x,
-                              &y, &windowX, &windowY, &mask);
-}
-
-bool SetCursorPos(int x, int y) {
-  DisplayPtr display = OpenDisplay();
-  if (!display) return false;
-  Xlib().XTestFakeMotionEvent(display.get(), DefaultScreen(display.get()), x, y, CurrentTime);
-  Xlib().XSync(display.get(), False);
-  return true;
-}
-
-bool SendMouseButton(MouseButton button, bool down) {
-  DisplayPtr display = OpenDisplay();
-  if (!display) return false;
-  Xlib().XTestFakeButtonEvent(display.get(), ButtonNumber(button), down ? True : False,
-                              CurrentTime);
-  Xlib().XSync(display.get(), False);
-  return true;
-}
-
-bool SendKey(Key key, bool down) {
-  DisplayPtr display = OpenDisplay();
-  if (!display) return false;
-  KeyCode code = Xlib().XKeysymToKeycode(display.get(), kKeySyms[static_cast<size_t>(key)]);
-  if (code == 0) return false;
-  Xlib().XTestFakeKeyEvent(display.get(), code, down ? True : False, CurrentTime);
-  Xlib().XSync(display.get(), False);
-  return true;
+Input& SystemInput() {
+  static XInput input;
+  return input;
 }
 
 }  // namespace platform

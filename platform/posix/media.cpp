@@ -9,11 +9,6 @@ namespace {
 
 constexpr int kCloseTimeoutMs = 1000;
 
-// The MP3 open under the fixed alias: the player process that plays it and its file.
-std::mutex aliasMutex;
-int aliasProcessId = 0;
-std::string aliasFile;
-
 // mpv plays both formats without a window; with no audio device it falls back to a silent
 // output instead of failing, and it loads no user scripts, so it never shows up as a desktop
 // media player itself.
@@ -23,36 +18,50 @@ int StartPlayer(const std::string& path) {
                       ShowMode::kHidden);
 }
 
-void CloseMp3Locked() {
-  if (aliasProcessId != 0) StopProgram(aliasProcessId, kCloseTimeoutMs);
-  aliasProcessId = 0;
-  aliasFile.clear();
-}
+class MpvMedia final : public Media {
+ public:
+  bool PlayWave(const std::string& path) override { return StartPlayer(path) != 0; }
+
+  bool PlayMp3(const std::string& path) override {
+    std::lock_guard lock(mutex_);
+    CloseLocked();
+    processId_ = StartPlayer(path);
+    if (processId_ != 0) file_ = path;
+    return processId_ != 0;
+  }
+
+  void CloseMp3() override {
+    std::lock_guard lock(mutex_);
+    CloseLocked();
+  }
+
+  std::string OpenMp3() override {
+    std::lock_guard lock(mutex_);
+    if (processId_ != 0 && !ProgramRunning(processId_)) {
+      processId_ = 0;
+      file_.clear();
+    }
+    return file_;
+  }
+
+ private:
+  void CloseLocked() {
+    if (processId_ != 0) StopProgram(processId_, kCloseTimeoutMs);
+    processId_ = 0;
+    file_.clear();
+  }
+
+  // The MP3 open under the fixed alias: the player process that plays it and its file.
+  std::mutex mutex_;
+  int processId_ = 0;
+  std::string file_;
+};
 
 }  // namespace
 
-bool PlayWave(const std::string& path) { return StartPlayer(path) != 0; }
-
-bool PlayMp3(const std::string& path) {
-  std::lock_guard lock(aliasMutex);
-  CloseMp3Locked();
-  aliasProcessId = StartPlayer(path);
-  if (aliasProcessId != 0) aliasFile = path;
-  return aliasProcessId != 0;
-}
-
-void CloseMp3() {
-  std::lock_guard lock(aliasMutex);
-  CloseMp3Locked();
-}
-
-std::string OpenMp3() {
-  std::lock_guard lock(aliasMutex);
-  if (aliasProcessId != 0 && !ProgramRunning(aliasProcessId)) {
-    aliasProcessId = 0;
-    aliasFile.clear();
-  }
-  return aliasFile;
+Media& SystemMedia() {
+  static MpvMedia media;
+  return media;
 }
 
 }  // namespace platform

@@ -3,12 +3,11 @@
 #include <dbus/dbus.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <optional>
-#include <thread>
 
+#include "platform/clock.h"
 #include "platform/percent.h"
 #include "platform/posix/shared_library.h"
 
@@ -67,7 +66,7 @@ constexpr const char* kNamePrefix = "org.mpris.MediaPlayer2.";
 constexpr int kCallTimeoutMs = 1000;
 // A track change is asynchronous in most players; this long is waited for it to show.
 constexpr int kTrackChangeTimeoutMs = 1500;
-constexpr int kTrackChangePollMs = 10;
+constexpr uint32_t kTrackChangePollMs = 10;
 constexpr long long kSeekStepUs = 5'000'000;
 // Five presses make the "10%" the volume words announce.
 constexpr double kVolumeStep = 0.02;
@@ -77,6 +76,15 @@ struct MessageUnref {
   void operator()(DBusMessage* message) const { Dbus().dbus_message_unref(message); }
 };
 using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+
+// A private connection is closed before its last reference goes.
+struct ConnectionClose {
+  void operator()(DBusConnection* connection) const {
+    Dbus().dbus_connection_close(connection);
+    Dbus().dbus_connection_unref(connection);
+  }
+};
+using Connection = std::unique_ptr<DBusConnection, ConnectionClose>;
 using Appender = std::function<void(DBusMessageIter&)>;
 
 struct TrackInfo {
@@ -178,7 +186,7 @@ void AppendVariant(DBusMessageIter& iter, int type, const char* signature, T val
 // started or closed in between is noticed.
 class MprisPlayer : public Player {
  public:
-  ~MprisPlayer() override { Disconnect(); }
+  explicit MprisPlayer(Clock& clock) : clock_(clock) {}
 
   int Version() override { return PlayerName().empty() ? 0 : kMprisVersion; }
 
@@ -269,29 +277,23 @@ class MprisPlayer : public Player {
     if (!Dbus().loaded()) return false;  // no D-Bus library: no player can be reached
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     std::string wanted = address ? address : "";
-    if (connection_ && Dbus().dbus_connection_get_is_connected(connection_) && wanted == address_)
+    if (connection_ && Dbus().dbus_connection_get_is_connected(connection_.get()) &&
+        wanted == address_)
       return true;
-    Disconnect();
+    connection_.reset();
     DBusError error;
     Dbus().dbus_error_init(&error);
     if (wanted.empty()) {
-      connection_ = Dbus().dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+      connection_.reset(Dbus().dbus_bus_get_private(DBUS_BUS_SESSION, &error));
     } else {
-      connection_ = Dbus().dbus_connection_open_private(wanted.c_str(), &error);
-      if (connection_ && !Dbus().dbus_bus_register(connection_, &error)) Disconnect();
+      connection_.reset(Dbus().dbus_connection_open_private(wanted.c_str(), &error));
+      if (connection_ && !Dbus().dbus_bus_register(connection_.get(), &error)) connection_.reset();
     }
     Dbus().dbus_error_free(&error);
     if (!connection_) return false;
-    Dbus().dbus_connection_set_exit_on_disconnect(connection_, FALSE);
+    Dbus().dbus_connection_set_exit_on_disconnect(connection_.get(), FALSE);
     address_ = wanted;
     return true;
-  }
-
-  void Disconnect() {
-    if (!connection_) return;
-    Dbus().dbus_connection_close(connection_);
-    Dbus().dbus_connection_unref(connection_);
-    connection_ = nullptr;
   }
 
   // Calls a method and returns the reply; null when the call failed.
@@ -308,8 +310,8 @@ class MprisPlayer : public Player {
     }
     DBusError error;
     Dbus().dbus_error_init(&error);
-    Message reply(Dbus().dbus_connection_send_with_reply_and_block(connection_, message.get(),
-                                                                   kCallTimeoutMs, &error));
+    Message reply(Dbus().dbus_connection_send_with_reply_and_block(
+        connection_.get(), message.get(), kCallTimeoutMs, &error));
     Dbus().dbus_error_free(&error);
     return reply;
   }
@@ -442,10 +444,9 @@ class MprisPlayer : public Player {
     if (!before.empty() && AtPlaylistEnd(name, before, forward)) return true;
     if (!Call(name, kPlayerInterface, forward ? "Next" : "Previous")) return false;
     if (before.empty()) return true;
-    auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kTrackChangeTimeoutMs);
-    while (std::chrono::steady_clock::now() < deadline && CurrentTrack(name).trackId == before)
-      std::this_thread::sleep_for(std::chrono::milliseconds(kTrackChangePollMs));
+    const int64_t deadlineNs = clock_.NowNs() + int64_t{kTrackChangeTimeoutMs} * 1'000'000;
+    while (clock_.NowNs() < deadlineNs && CurrentTrack(name).trackId == before)
+      clock_.SleepMs(kTrackChangePollMs);
     return true;
   }
 
@@ -484,14 +485,13 @@ class MprisPlayer : public Player {
     return SetProperty(name, "Shuffle", DBUS_TYPE_BOOLEAN, DBUS_TYPE_BOOLEAN_AS_STRING, wanted);
   }
 
-  DBusConnection* connection_ = nullptr;
+  Clock& clock_;
+  Connection connection_;
   std::string address_;
 };
 
 }  // namespace
 
-std::unique_ptr<Player> OpenPlayer(const std::string&) {
-  return std::make_unique<MprisPlayer>();
-}
+std::unique_ptr<Player> OpenPlayer(Clock& clock) { return std::make_unique<MprisPlayer>(clock); }
 
 }  // namespace platform

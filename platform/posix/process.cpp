@@ -105,12 +105,24 @@ int StartProgram(const std::vector<std::string>& argv, ShowMode mode) {
   return processId;
 }
 
-int StartCommandLine(const std::string& commandLine, ShowMode mode) {
-  struct stat info {};
-  // A path with blanks is common for programs, so a line naming a file is never split.
-  if (stat(commandLine.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-    return StartProgram({commandLine}, mode);
-  return StartProgram({"/bin/sh", "-c", commandLine}, mode);
+namespace {
+
+class SpawnStarter final : public ProgramStarter {
+ public:
+  int StartCommandLine(const std::string& commandLine, ShowMode mode) override {
+    struct stat info {};
+    // A path with blanks is common for programs, so a line naming a file is never split.
+    if (stat(commandLine.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+      return StartProgram({commandLine}, mode);
+    return StartProgram({"/bin/sh", "-c", commandLine}, mode);
+  }
+};
+
+}  // namespace
+
+ProgramStarter& SystemProgramStarter() {
+  static SpawnStarter starter;
+  return starter;
 }
 
 bool ProgramRunning(int processId) {

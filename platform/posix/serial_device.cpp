@@ -18,8 +18,11 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "platform/clock.h"
+#include "platform/posix/serial_syscalls.h"
 #include "platform/serial_device.h"
 
 namespace platform {
@@ -67,11 +70,11 @@ int PollTimeoutMs(std::optional<SteadyClock::time_point> deadline) {
 }
 
 // Waits until the descriptor is ready for `events`; false on time-out or error.
-bool WaitReady(int fd, short events, int timeoutMs) {
+bool WaitReady(SerialSyscalls& calls, int fd, short events, int timeoutMs) {
   pollfd entry{fd, events, 0};
   int result;
   do {
-    result = poll(&entry, 1, timeoutMs);
+    result = calls.Poll(&entry, 1, timeoutMs);
   } while (result < 0 && errno == EINTR);
   return result > 0 && (entry.revents & events);
 }
@@ -86,21 +89,36 @@ void MakeBinary(termios& tio) {
   tio.c_cc[VTIME] = 0;
 }
 
+// The failure of the system call just made, in the words of errno, read before anything
+// else can change it.
+Status Failed(std::string_view what, const std::string& path) {
+  const int error = errno;
+  return Status::FromErrno(error, std::string(what) + " " + path);
+}
+
 class PosixSerialPort final : public SerialPort {
  public:
-  explicit PosixSerialPort(int fd) : fd_(fd) {
+  PosixSerialPort(SerialSyscalls& calls, int fd, std::string path)
+      : calls_(calls), fd_(fd), path_(std::move(path)) {
     PortSettings settings;
     if (GetSettings(settings)) characterNs_ = CharacterNs(settings);
   }
 
-  ~PosixSerialPort() override {
-    ioctl(fd_, TIOCNXCL);
-    close(fd_);
+  ~PosixSerialPort() override { Close(); }
+
+  Status Close() override {
+    if (fd_ < 0) return {};
+    calls_.Ioctl(fd_, TIOCNXCL, nullptr);
+    const int fd = std::exchange(fd_, -1);
+    if (calls_.Close(fd) != 0) return Failed("close", path_);
+    return {};
   }
 
-  bool GetSettings(PortSettings& settings) override {
+  Status GetSettings(PortSettings& settings) override {
+    settings = PortSettings{};
+    if (Status closed = CheckOpen(); !closed) return closed;
     termios tio{};
-    if (tcgetattr(fd_, &tio) != 0) return false;
+    if (calls_.TcGetAttr(fd_, &tio) != 0) return Failed("tcgetattr", path_);
     settings.baudRate = BaudRate(cfgetospeed(&tio));
     switch (tio.c_cflag & CSIZE) {
       case CS5: settings.dataBits = 5; break;
@@ -124,18 +142,24 @@ class PosixSerialPort final : public SerialPort {
     settings.xonXoff = tio.c_iflag & (IXON | IXOFF);
     settings.dtrControl = dtrControl_;
     settings.rtsControl = settings.ctsFlow ? LineControl::Handshake : rtsControl_;
-    return true;
+    return {};
   }
 
-  bool SetSettings(const PortSettings& settings) override {
+  Status SetSettings(const PortSettings& settings) override {
+    if (Status closed = CheckOpen(); !closed) return closed;
     auto speed = SpeedCode(settings.baudRate);
+    if (!speed || settings.dataBits < 5 || settings.dataBits > 8) {
+      return Status(StatusCode::BadArgument, path_ + ": " + std::to_string(settings.baudRate) +
+                                                 " baud with " + std::to_string(settings.dataBits) +
+                                                 " data bits is no line format");
+    }
     // termios has no DSR flow control and no 1.5 stop bits outside 5-bit characters.
-    if (!speed || settings.dataBits < 5 || settings.dataBits > 8 || settings.dsrFlow ||
-        settings.stopBits == StopBits::OnePointFive) {
-      return false;
+    if (settings.dsrFlow || settings.stopBits == StopBits::OnePointFive) {
+      return Status(StatusCode::NotSupported,
+                    path_ + ": DSR flow control and 1.5 stop bits are not available");
     }
     termios tio{};
-    if (tcgetattr(fd_, &tio) != 0) return false;
+    if (calls_.TcGetAttr(fd_, &tio) != 0) return Failed("tcgetattr", path_);
     MakeBinary(tio);
     tio.c_iflag &= ~INPCK;
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -154,7 +178,7 @@ class PosixSerialPort final : public SerialPort {
     if (settings.xonXoff) tio.c_iflag |= IXON | IXOFF;
     cfsetispeed(&tio, *speed);
     cfsetospeed(&tio, *speed);
-    if (tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+    if (calls_.TcSetAttr(fd_, TCSANOW, &tio) != 0) return Failed("tcsetattr", path_);
     // Like SetCommState, a changed DTR or RTS choice takes effect at once, and an unchanged one
     // leaves the line as the program set it (a receiver powered from DTR and RTS keeps its
     // power across a change of line format). A device without modem lines (a pseudo-terminal)
@@ -166,69 +190,87 @@ class PosixSerialPort final : public SerialPort {
     dtrControl_ = settings.dtrControl;
     rtsControl_ = settings.rtsControl;
     characterNs_ = CharacterNs(settings);
-    return true;
+    return {};
   }
 
-  bool GetTimeouts(PortTimeouts& timeouts) override {
+  Status GetTimeouts(PortTimeouts& timeouts) override {
     timeouts = timeouts_;
-    return true;
+    return CheckOpen();
   }
 
-  bool SetTimeouts(const PortTimeouts& timeouts) override {
+  Status SetTimeouts(const PortTimeouts& timeouts) override {
+    if (Status closed = CheckOpen(); !closed) return closed;
     timeouts_ = timeouts;
-    return true;
+    return {};
   }
 
-  bool SetLine(OutputLine line, bool on) override {
-    if (line == OutputLine::Break) return ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) == 0;
+  Status SetLine(OutputLine line, bool on) override {
+    if (Status closed = CheckOpen(); !closed) return closed;
+    if (line == OutputLine::Break) {
+      if (calls_.Ioctl(fd_, on ? TIOCSBRK : TIOCCBRK, nullptr) != 0)
+        return Failed("break on", path_);
+      return {};
+    }
     int bits = line == OutputLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
-    return ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+    if (calls_.Ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0)
+      return Failed(line == OutputLine::Dtr ? "DTR on" : "RTS on", path_);
+    return {};
   }
 
-  bool GetModemStatus(uint32_t& status) override {
+  Status GetModemStatus(uint32_t& status) override {
+    status = 0;
+    if (Status closed = CheckOpen(); !closed) return closed;
     int bits = 0;
-    if (ioctl(fd_, TIOCMGET, &bits) != 0) return false;
+    if (calls_.Ioctl(fd_, TIOCMGET, &bits) != 0) return Failed("modem lines of", path_);
     status = ((bits & TIOCM_CTS) ? kStatusCts : 0) | ((bits & TIOCM_DSR) ? kStatusDsr : 0) |
              ((bits & TIOCM_RNG) ? kStatusRing : 0) | ((bits & TIOCM_CAR) ? kStatusDcd : 0);
-    return true;
+    return {};
   }
 
-  bool TransmitChar(uint8_t byte) override {
+  Status TransmitChar(uint8_t byte) override {
+    if (Status closed = CheckOpen(); !closed) return closed;
     Clock& clock = ActiveClock();
     int64_t startNs = clock.NowNs();
     ssize_t sent;
     do {
-      sent = ::write(fd_, &byte, 1);
-    } while (sent < 0 && (errno == EINTR || (errno == EAGAIN && WaitReady(fd_, POLLOUT, 100))));
-    if (sent != 1) return false;
+      sent = calls_.Write(fd_, &byte, 1);
+    } while (sent < 0 &&
+             (errno == EINTR || (errno == EAGAIN && WaitReady(calls_, fd_, POLLOUT, 100))));
+    if (sent < 0) return Failed("write to", path_);
+    if (sent != 1)
+      return Status(StatusCode::SystemFailure, path_ + ": the character was not taken");
     WaitTransmitterEmpty(clock, startNs);
-    return true;
+    return {};
   }
 
-  bool Write(std::span<const uint8_t> bytes, size_t& written) override {
+  Status Write(std::span<const uint8_t> bytes, size_t& written) override {
     written = 0;
+    if (Status closed = CheckOpen(); !closed) return closed;
     uint64_t totalMs = uint64_t{timeouts_.writeTotalMultiplierMs} * bytes.size() +
                        timeouts_.writeTotalConstantMs;
     std::optional<SteadyClock::time_point> deadline;
     if (totalMs > 0) deadline = SteadyClock::now() + std::chrono::milliseconds(totalMs);
     while (written < bytes.size()) {
-      ssize_t sent = ::write(fd_, bytes.data() + written, bytes.size() - written);
+      ssize_t sent = calls_.Write(fd_, bytes.data() + written, bytes.size() - written);
       if (sent > 0) {
         written += static_cast<size_t>(sent);
       } else if (sent < 0 && errno == EINTR) {
         continue;
       } else if (sent < 0 && errno == EAGAIN) {
-        if (!WaitReady(fd_, POLLOUT, PollTimeoutMs(deadline))) return true;  // timed out
+        if (!WaitReady(calls_, fd_, POLLOUT, PollTimeoutMs(deadline))) return {};  // timed out
+      } else if (sent < 0) {
+        return Failed("write to", path_);
       } else {
-        return false;
+        return Status(StatusCode::SystemFailure, path_ + ": the device took no bytes");
       }
     }
-    return true;
+    return {};
   }
 
-  bool Read(std::span<uint8_t> buffer, size_t& received) override {
+  Status Read(std::span<uint8_t> buffer, size_t& received) override {
     received = 0;
-    if (buffer.empty()) return true;
+    if (Status closed = CheckOpen(); !closed) return closed;
+    if (buffer.empty()) return {};
     const auto& t = timeouts_;
     constexpr uint32_t kMax = PortTimeouts::kMaxDword;
     if (t.readIntervalMs == kMax && t.readTotalMultiplierMs == 0 && t.readTotalConstantMs == 0) {
@@ -236,27 +278,28 @@ class PosixSerialPort final : public SerialPort {
     }
     if (t.readIntervalMs == kMax && t.readTotalMultiplierMs == kMax && t.readTotalConstantMs > 0 &&
         t.readTotalConstantMs < kMax) {
-      if (!ReadAvailable(buffer, received)) return false;
-      if (received == 0 && WaitReady(fd_, POLLIN, static_cast<int>(std::min<uint32_t>(t.readTotalConstantMs, INT32_MAX)))) {
+      if (Status read = ReadAvailable(buffer, received); !read) return read;
+      const int waitMs = static_cast<int>(std::min<uint32_t>(t.readTotalConstantMs, INT32_MAX));
+      if (received == 0 && WaitReady(calls_, fd_, POLLIN, waitMs)) {
         return ReadAvailable(buffer, received);
       }
-      return true;
+      return {};
     }
     uint64_t totalMs = uint64_t{t.readTotalMultiplierMs} * buffer.size() + t.readTotalConstantMs;
     std::optional<SteadyClock::time_point> deadline;
     if (totalMs > 0) deadline = SteadyClock::now() + std::chrono::milliseconds(totalMs);
     bool intervalApplies = t.readIntervalMs > 0 && t.readIntervalMs != kMax;
     while (received < buffer.size()) {
-      if (!ReadAvailable(buffer, received)) return false;
+      if (Status read = ReadAvailable(buffer, received); !read) return read;
       if (received == buffer.size()) break;
       int waitMs = PollTimeoutMs(deadline);
       if (received > 0 && intervalApplies) {
-        waitMs = waitMs < 0 ? static_cast<int>(t.readIntervalMs)
-                            : std::min(waitMs, static_cast<int>(std::min<uint32_t>(t.readIntervalMs, INT32_MAX)));
+        const int intervalMs = static_cast<int>(std::min<uint32_t>(t.readIntervalMs, INT32_MAX));
+        waitMs = waitMs < 0 ? intervalMs : std::min(waitMs, intervalMs);
       }
-      if (!WaitReady(fd_, POLLIN, waitMs)) break;  // total or interval time-out
+      if (!WaitReady(calls_, fd_, POLLIN, waitMs)) break;  // total or interval time-out
     }
-    return true;
+    return {};
   }
 
  private:
@@ -265,19 +308,24 @@ class PosixSerialPort final : public SerialPort {
     return int64_t{FrameBits(settings)} * 1'000'000'000 / settings.baudRate;
   }
 
-  // Takes what has arrived, without waiting; false when the device reports an error.
-  bool ReadAvailable(std::span<uint8_t> buffer, size_t& received) {
+  Status CheckOpen() const {
+    if (fd_ >= 0) return {};
+    return Status(StatusCode::BadArgument, path_ + " is closed");
+  }
+
+  // Takes what has arrived, without waiting; the device's error when it reports one.
+  Status ReadAvailable(std::span<uint8_t> buffer, size_t& received) {
     while (received < buffer.size()) {
-      ssize_t got = ::read(fd_, buffer.data() + received, buffer.size() - received);
+      ssize_t got = calls_.Read(fd_, buffer.data() + received, buffer.size() - received);
       if (got > 0) {
         received += static_cast<size_t>(got);
       } else if (got == 0 || errno == EAGAIN) {
-        return true;
+        return {};
       } else if (errno != EINTR) {
-        return false;
+        return Failed("read from", path_);
       }
     }
-    return true;
+    return {};
   }
 
   // Waits for the UART's transmitter to run empty; where the driver cannot tell (USB
@@ -285,18 +333,20 @@ class PosixSerialPort final : public SerialPort {
   // The give-up bound is real time: a virtual clock does not move while the UART is polled.
   void WaitTransmitterEmpty(Clock& clock, int64_t startNs) {
     unsigned int lsr = 0;
-    if (ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) {
+    if (calls_.Ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) {
       clock.WaitUntilNs(startNs + characterNs_);
       return;
     }
     Clock& real = RealClock();
     int64_t giveUpNs = real.NowNs() + 4 * characterNs_ + 2'000'000;
     while (!(lsr & TIOCSER_TEMT) && real.NowNs() < giveUpNs) {
-      if (ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) return;
+      if (calls_.Ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) return;
     }
   }
 
+  SerialSyscalls& calls_;
   int fd_;
+  std::string path_;
   PortTimeouts timeouts_ = kReturnAtOnceTimeouts;
   LineControl dtrControl_ = LineControl::Enable;  // open(2) raises DTR and RTS
   LineControl rtsControl_ = LineControl::Enable;
@@ -312,18 +362,34 @@ std::optional<std::string> ReadFirstLine(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path) {
-  int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  termios tio{};
-  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, &tio) != 0) {
-    close(fd);
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why,
+                                             SerialSyscalls& calls) {
+  why = Status();
+  int fd = calls.Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = Failed("open", path);
     return nullptr;
   }
-  ioctl(fd, TIOCEXCL);
+  termios tio{};
+  if (calls.IsATty(fd) != 1) {
+    why = Status(StatusCode::NotSupported, path + " is not a serial device");
+  } else if (calls.Flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    why = Failed("lock", path);
+  } else if (calls.TcGetAttr(fd, &tio) != 0) {
+    why = Failed("tcgetattr", path);
+  }
+  if (!why) {
+    calls.Close(fd);
+    return nullptr;
+  }
+  calls.Ioctl(fd, TIOCEXCL, nullptr);
   MakeBinary(tio);
-  tcsetattr(fd, TCSANOW, &tio);
-  return std::make_unique<PosixSerialPort>(fd);
+  calls.TcSetAttr(fd, TCSANOW, &tio);
+  return std::make_unique<PosixSerialPort>(calls, fd, path);
+}
+
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why) {
+  return OpenSerialDevice(path, why, SystemSerialSyscalls());
 }
 
 bool SerialDevicePresent(const std::string& path) {

@@ -82,8 +82,7 @@ void PlayTone(const std::string& device, uint32_t frequencyHz, uint32_t duration
 
 }  // namespace
 
-void Beep(uint32_t frequencyHz, uint32_t durationMs) {
-  Clock& clock = ActiveClock();
+void Beep(Clock& clock, uint32_t frequencyHz, uint32_t durationMs) {
   int64_t endNs = clock.NowNs() + int64_t{durationMs} * 1'000'000;
   std::string device = AudioDevice();
   if (durationMs > 0 && device != "none" && frequencyHz >= kLowestHz && frequencyHz <= kHighestHz) {

@@ -45,17 +45,20 @@ std::shared_ptr<SerialPort> FindPort(PortHandle handle) {
   return it == table.ports.end() ? nullptr : it->second;
 }
 
-bool ClosePort(PortHandle handle) {
+Status ClosePort(PortHandle handle) {
   std::shared_ptr<SerialPort> closing;
   auto& table = Table();
   {
     std::lock_guard lock(table.mutex);
     auto it = table.ports.find(handle);
-    if (it == table.ports.end()) return false;
+    if (it == table.ports.end())
+      return Status(StatusCode::BadArgument, "handle " + std::to_string(handle) + " is not open");
     closing = std::move(it->second);
     table.ports.erase(it);
   }
-  return true;  // the port closes when the last user lets go of `closing`
+  // A call under way still holds the port; it closes when that call lets go.
+  if (closing.use_count() > 1) return {};
+  return closing->Close();
 }
 
 }  // namespace platform

@@ -39,16 +39,20 @@ bool SimPeerRegistered(const std::string& name) {
   return registry.factories.contains(name);
 }
 
-std::unique_ptr<SerialPort> OpenSimPeer(const std::string& name, std::string_view options) {
+std::unique_ptr<SerialPort> OpenSimPeer(const std::string& name, std::string_view options,
+                                        Status& why) {
   SimPeerFactory factory;
   {
     auto& registry = Registry();
     std::lock_guard lock(registry.mutex);
     auto it = registry.factories.find(name);
-    if (it == registry.factories.end()) return nullptr;
+    if (it == registry.factories.end()) {
+      why = Status(StatusCode::NotFound, "no simulated peer sim:" + name);
+      return nullptr;
+    }
     factory = it->second;
   }
-  return factory(options);  // outside the lock: a factory may register further peers
+  return factory(options, why);  // outside the lock: a factory may register further peers
 }
 
 }  // namespace platform

@@ -11,7 +11,9 @@
 
 namespace platform {
 
-// Opens the simulated peer registered as `name`; null when unknown or refused.
-std::unique_ptr<SerialPort> OpenSimPeer(const std::string& name, std::string_view options);
+// Opens the simulated peer registered as `name`; null when unknown (NotFound) or refused, with
+// the reason in `why`.
+std::unique_ptr<SerialPort> OpenSimPeer(const std::string& name, std::string_view options,
+                                        Status& why);
 
 }  // namespace platform

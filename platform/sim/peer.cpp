@@ -9,23 +9,29 @@ class Peer::Port final : public SerialPort {
  public:
   explicit Port(std::shared_ptr<Peer> peer) : peer_(std::move(peer)) {}
 
-  ~Port() override {
+  ~Port() override { Close(); }
+
+  Status Close() override {
+    if (!peer_) return {};
     // Closing a port drops its output lines, as the driver does on the last close.
-    for (auto line : {OutputLine::Dtr, OutputLine::Rts, OutputLine::Break}) peer_->ChangeLine(line, false);
+    for (auto line : {OutputLine::Dtr, OutputLine::Rts, OutputLine::Break})
+      peer_->ChangeLine(line, false);
     peer_->open_ = false;
+    peer_.reset();
+    return {};
   }
 
-  bool GetSettings(PortSettings& settings) override {
-    if (peer_->Failing(PeerOperation::GetSettings)) return false;
+  Status GetSettings(PortSettings& settings) override {
+    settings = PortSettings{};
+    if (Status refused = Refused(PeerOperation::GetSettings); !refused) return refused;
     settings = peer_->settings_;
-    return true;
+    return {};
   }
 
-  bool SetSettings(const PortSettings& settings) override {
-    if (peer_->Failing(PeerOperation::SetSettings) || settings.baudRate == 0 ||
-        settings.dataBits < 5 || settings.dataBits > 8) {
-      return false;
-    }
+  Status SetSettings(const PortSettings& settings) override {
+    if (Status refused = Refused(PeerOperation::SetSettings); !refused) return refused;
+    if (settings.baudRate == 0 || settings.dataBits < 5 || settings.dataBits > 8)
+      return Status(StatusCode::BadArgument, "the simulated peer takes no such line format");
     // As the Windows serial driver does, a DTR or RTS choice drives its line only when it
     // differs from the one in force: setting the same choice again leaves the line as the
     // program set it by hand (a receiver powered from DTR and RTS keeps its power).
@@ -37,63 +43,79 @@ class Peer::Port final : public SerialPort {
     if (settings.rtsControl != LineControl::Handshake && settings.rtsControl != previous.rtsControl) {
       peer_->ChangeLine(OutputLine::Rts, settings.rtsControl == LineControl::Enable);
     }
-    return true;
+    return {};
   }
 
-  bool GetTimeouts(PortTimeouts& timeouts) override {
-    if (peer_->Failing(PeerOperation::GetTimeouts)) return false;
+  Status GetTimeouts(PortTimeouts& timeouts) override {
+    timeouts = PortTimeouts{};
+    if (Status refused = Refused(PeerOperation::GetTimeouts); !refused) return refused;
     timeouts = peer_->timeouts_;
-    return true;
+    return {};
   }
 
-  bool SetTimeouts(const PortTimeouts& timeouts) override {
-    if (peer_->Failing(PeerOperation::SetTimeouts)) return false;
+  Status SetTimeouts(const PortTimeouts& timeouts) override {
+    if (Status refused = Refused(PeerOperation::SetTimeouts); !refused) return refused;
     peer_->timeouts_ = timeouts;
-    return true;
+    return {};
   }
 
-  bool SetLine(OutputLine line, bool on) override {
-    if (peer_->Failing(PeerOperation::SetLine)) return false;
+  Status SetLine(OutputLine line, bool on) override {
+    if (Status refused = Refused(PeerOperation::SetLine); !refused) return refused;
     peer_->ChangeLine(line, on);
-    return true;
+    return {};
   }
 
-  bool GetModemStatus(uint32_t& status) override {
-    if (peer_->Failing(PeerOperation::ModemStatus)) return false;
+  Status GetModemStatus(uint32_t& status) override {
+    status = 0;
+    if (Status refused = Refused(PeerOperation::ModemStatus); !refused) return refused;
     Clock& clock = peer_->clock_;
     status = peer_->InputLinesAt(clock.NowNs());
     clock.NoteLineRead();
-    return true;
+    return {};
   }
 
-  bool TransmitChar(uint8_t byte) override {
-    if (peer_->Failing(PeerOperation::TransmitChar)) return false;
+  Status TransmitChar(uint8_t byte) override {
+    if (Status refused = Refused(PeerOperation::TransmitChar); !refused) return refused;
     peer_->clock_.WaitUntilNs(peer_->SendByte(byte));
-    return true;
+    return {};
   }
 
-  bool Write(std::span<const uint8_t> bytes, size_t& written) override {
+  Status Write(std::span<const uint8_t> bytes, size_t& written) override {
     written = 0;
-    if (peer_->Failing(PeerOperation::Write)) return false;
+    if (Status refused = Refused(PeerOperation::Write); !refused) return refused;
     for (uint8_t byte : bytes) peer_->SendByte(byte);
     written = bytes.size();
-    return true;
+    return {};
   }
 
-  bool Read(std::span<uint8_t> buffer, size_t& received) override {
+  Status Read(std::span<uint8_t> buffer, size_t& received) override {
     received = 0;
-    if (peer_->Failing(PeerOperation::Read)) return false;
-    return peer_->ReadBytes(buffer, received);
+    if (Status refused = Refused(PeerOperation::Read); !refused) return refused;
+    peer_->ReadBytes(buffer, received);
+    return {};
   }
 
  private:
+  // Why the peer refuses an operation: closed, or told to fail it.
+  Status Refused(PeerOperation operation) const {
+    if (!peer_) return Status(StatusCode::BadArgument, "the simulated port is closed");
+    if (peer_->Failing(operation))
+      return Status(StatusCode::SystemFailure, "the simulated peer fails on purpose");
+    return {};
+  }
+
   std::shared_ptr<Peer> peer_;
 };
 
 Peer::Peer(Clock& clock) : clock_(clock) {}
 
-std::unique_ptr<SerialPort> Peer::OpenPort() {
-  if (open_ || Failing(PeerOperation::Open)) return nullptr;
+std::unique_ptr<SerialPort> Peer::OpenPort(Status* why) {
+  Status refused;
+  if (open_) refused = Status(StatusCode::InUse, "the simulated peer is open already");
+  if (Failing(PeerOperation::Open))
+    refused = Status(StatusCode::SystemFailure, "the simulated peer fails on purpose");
+  if (why) *why = refused;
+  if (!refused) return nullptr;
   open_ = true;
   // A freshly opened port has DTR and RTS raised until its settings say otherwise.
   ChangeLine(OutputLine::Dtr, settings_.dtrControl != LineControl::Disable);
@@ -103,9 +125,10 @@ std::unique_ptr<SerialPort> Peer::OpenPort() {
 
 void Peer::RegisterAs(const std::string& name) {
   std::weak_ptr<Peer> self = weak_from_this();
-  RegisterSimPeer(name, [self](std::string_view) -> std::unique_ptr<SerialPort> {
+  RegisterSimPeer(name, [self](std::string_view, Status& why) -> std::unique_ptr<SerialPort> {
     auto peer = self.lock();
-    return peer ? peer->OpenPort() : nullptr;
+    if (!peer) why = Status(StatusCode::NotFound, "the simulated peer is gone");
+    return peer ? peer->OpenPort(&why) : nullptr;
   });
 }
 
@@ -163,14 +186,14 @@ size_t Peer::TakeAvailable(std::span<uint8_t> buffer, size_t received) {
 
 // Win32 read time-outs on the peer's clock. With no time-out at all a real port would wait
 // for the whole buffer; a peer that will never answer returns what it has instead of hanging.
-bool Peer::ReadBytes(std::span<uint8_t> buffer, size_t& received) {
+void Peer::ReadBytes(std::span<uint8_t> buffer, size_t& received) {
   received = TakeAvailable(buffer, 0);
-  if (buffer.empty() || received == buffer.size()) return true;
+  if (buffer.empty() || received == buffer.size()) return;
   const auto& t = timeouts_;
   constexpr uint32_t kMax = PortTimeouts::kMaxDword;
-  if (t.readIntervalMs == kMax && t.readTotalMultiplierMs == 0 && t.readTotalConstantMs == 0) return true;
+  if (t.readIntervalMs == kMax && t.readTotalMultiplierMs == 0 && t.readTotalConstantMs == 0) return;
   bool firstByteOnly = t.readIntervalMs == kMax && t.readTotalMultiplierMs == kMax;
-  if (firstByteOnly && received > 0) return true;
+  if (firstByteOnly && received > 0) return;
   int64_t totalMs = firstByteOnly ? t.readTotalConstantMs
                                   : int64_t{t.readTotalMultiplierMs} * static_cast<int64_t>(buffer.size()) +
                                         t.readTotalConstantMs;
@@ -190,7 +213,6 @@ bool Peer::ReadBytes(std::span<uint8_t> buffer, size_t& received) {
     received = TakeAvailable(buffer, received);
     if (firstByteOnly) break;
   }
-  return true;
 }
 
 }  // namespace platform::sim

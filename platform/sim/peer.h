@@ -35,8 +35,9 @@ class Peer : public std::enable_shared_from_this<Peer> {
   Peer(const Peer&) = delete;
   Peer& operator=(const Peer&) = delete;
 
-  // Opens the peer as a port; null while it is open already or while Open is made to fail.
-  std::unique_ptr<SerialPort> OpenPort();
+  // Opens the peer as a port; null while it is open already (InUse) or while Open is made to
+  // fail (SystemFailure), with the reason in *why when given.
+  std::unique_ptr<SerialPort> OpenPort(Status* why = nullptr);
   // Makes the peer reachable as "sim:NAME" (replacing an earlier peer of that name).
   void RegisterAs(const std::string& name);
   // True while a port of this peer is open.
@@ -80,7 +81,7 @@ class Peer : public std::enable_shared_from_this<Peer> {
   void ChangeLine(OutputLine line, bool on);
   // Puts a byte on the wire after those still being sent; returns its end time.
   int64_t SendByte(uint8_t byte);
-  bool ReadBytes(std::span<uint8_t> buffer, size_t& received);
+  void ReadBytes(std::span<uint8_t> buffer, size_t& received);
   size_t TakeAvailable(std::span<uint8_t> buffer, size_t received);
 
   struct PendingByte {

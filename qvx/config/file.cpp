@@ -54,7 +54,10 @@ bool SaveConfigFile(std::string& text, const std::filesystem::path& path, std::s
   }
   std::string saved = text.substr(0, lastBracket + 1);
   saved += "\r\n";
-  if (!platform::AtomicWriteFile(path, saved, error)) return false;
+  if (const platform::Status written = platform::AtomicWriteFile(path, saved); !written) {
+    error = written.osText();
+    return false;
+  }
   text = std::move(saved);
   return true;
 }

@@ -1,5 +1,6 @@
 #include "qvx/ctl/exec_verb.h"
 
+#include <optional>
 #include <ostream>
 
 #include "pulsio/pulsio.h"
@@ -33,8 +34,8 @@ bool NeedsInfraredPort(const ConfigStore& store) {
 
 }  // namespace
 
-int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
-             std::ostream& err) {
+int ExecVerb(ConfigStore& store, const platform::Services& services,
+             std::span<const std::string> args, std::ostream& out, std::ostream& err) {
   const std::string& output = args[0];
   if (output.find('&') == std::string::npos) {
     err << "qvxctl: " << output << " is not an output command (DEVICE&COMMAND)\n";
@@ -42,17 +43,18 @@ int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream
   }
   SplitOutputCommand(store, output);
 
-  monitor::ExecutorContext context(store, Variant::MainProgram);
+  monitor::ExecutorContext context(store, Variant::MainProgram, services);
   // Like the main window, hold the infrared port with DTR off and lend it to the library.
+  std::optional<ircode::LentPort> irPort;
   if (NeedsInfraredPort(store) && store.general.irOutEna) {
-    context.irPort = ircode::OpenPort(store.general.comPort);
-    if (context.irPort < 1) {
+    irPort.emplace(store.general.comPort);
+    if (!irPort->open()) {
       err << "qvxctl: cannot open COM" << store.general.comPort << " for the infrared interface\n";
       return 1;
     }
+    context.irPort = irPort->handle();
     ircode::SetCarrierPortMode(context.irPort);
     ircode::SetDtrLine(false, context.irPort);
-    SetHandle(context.irPort);
   }
   devices::LoadX10Section(context.x10.names, store.text);
 
@@ -60,10 +62,6 @@ int ExecVerb(ConfigStore& store, std::span<const std::string> args, std::ostream
   out << status << '\n';
 
   devices::CloseX10Port(context.x10, store.general.x10Com);
-  if (context.irPort > 0) {
-    SetHandle(0);
-    ircode::ClosePort(context.irPort);
-  }
   return TrimBlanks(status).ends_with('!') ? 1 : 0;
 }
 

@@ -7,12 +7,12 @@
 #include <ostream>
 #include <vector>
 
-#include "platform/sound.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
 #include "qvx/ctl/stream_prompter.h"
 #include "qvx/config/store.h"
+#include "qvx/devices/beep.h"
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/irsend.h"
 #include "qvx/ircode/pulsetext.h"
@@ -32,16 +32,10 @@ std::optional<ircode::DeviceParams> DeviceParamsOf(const ConfigStore& store, std
                                        texts->bit0, texts->bit1, texts->grepeat);
 }
 
-ircode::Beeper PlatformBeeper() {
-  return [](int freqHz, int durationMs) {
-    platform::Beep(static_cast<uint32_t>(freqHz), static_cast<uint32_t>(durationMs));
-  };
-}
-
-ircode::LearnEnv LearnEnvFor(ConfigStore& store) {
+ircode::LearnEnv LearnEnvFor(ConfigStore& store, platform::Clock& clock) {
   ircode::LearnEnv env;
   env.beepOn = store.general.beepOn;
-  env.beep = PlatformBeeper();
+  env.beep = devices::SystemBeeper(clock);
   env.findCode = [&store](const std::string& bits) -> std::optional<ircode::StoredCommand> {
     if (!FindCodeInConfig(store, bits, 0)) return std::nullopt;
     return ircode::StoredCommand{store.currentDevice, store.currentCommand};
@@ -55,26 +49,11 @@ int DecodeStatus(const ircode::LearnResult& result, std::ostream& out) {
 }
 
 // The configured infrared port, opened for one verb and lent to Pulsio while it is open.
-class LentIrPort {
+class LentIrPort : public ircode::LentPort {
  public:
-  explicit LentIrPort(int portNumber) : handle_(ircode::OpenPort(portNumber)) {
-    if (handle_ == ircode::kPortFailed) return;
-    ircode::SetPortTimeouts(handle_);
-    SetHandle(handle_);
+  explicit LentIrPort(int portNumber) : LentPort(portNumber) {
+    if (open()) ircode::SetPortTimeouts(handle());
   }
-  ~LentIrPort() {
-    if (handle_ <= 0) return;
-    SetHandle(0);
-    ircode::ClosePort(handle_);
-  }
-  LentIrPort(const LentIrPort&) = delete;
-  LentIrPort& operator=(const LentIrPort&) = delete;
-
-  bool Open() const { return handle_ > 0; }
-  ircode::PortHandle Handle() const { return handle_; }
-
- private:
-  ircode::PortHandle handle_;
 };
 
 int CannotOpen(const ConfigStore& store, std::ostream& err) {
@@ -107,7 +86,8 @@ void PrintDecode(const ircode::LearnResult& result, std::ostream& out) {
   if (!result.Status().empty()) out << "message=" << result.Status() << '\n';
 }
 
-int EncodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int EncodeVerb(ConfigStore& store, const platform::Services&,
+               Args args, std::ostream& out, std::ostream& err) {
   const auto params = DeviceParamsOf(store, args[0]);
   if (!params) {
     err << "qvxctl: the protocol parameters of " << args[0] << " cannot be found\n";
@@ -123,7 +103,8 @@ int EncodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& e
   return 0;
 }
 
-int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int SendVerb(ConfigStore& store, const platform::Services& services,
+             Args args, std::ostream& out, std::ostream& err) {
   const auto code = FindCommandCode(store.text, args[0], args[1]);
   if (!code) {
     err << "qvxctl: device " << args[0] << " has no command " << args[1] << '\n';
@@ -143,34 +124,37 @@ int SendVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err
   bool portFailed = false;
   const ircode::IrTransmit transmit = [&](const uint8_t* bytes, int lenBytes, int slotUs, int mode) {
     LentIrPort port(store.general.comPort);
-    if (!port.Open()) {
+    if (!port.open()) {
       portFailed = true;
       return 0;
     }
-    if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.Handle());
-    ircode::SetTxdBreak(false, port.Handle());
-    ircode::SetDtrLine(false, port.Handle());
+    if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
+    ircode::SetTxdBreak(false, port.handle());
+    ircode::SetDtrLine(false, port.handle());
     return ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);
   };
   ircode::SendState state;
-  const ircode::SendOutcome outcome = ircode::SendIRCommand(state, request, transmit, PlatformBeeper());
+  const ircode::SendOutcome outcome =
+      ircode::SendIRCommand(state, request, transmit, devices::SystemBeeper(services.clock));
   if (portFailed) return CannotOpen(store, err);
   out << outcome.status << '\n';
   return outcome.transmitted ? 0 : 1;
 }
 
-int LearnVerb(ConfigStore& store, Args, std::ostream& out, std::ostream& err) {
+int LearnVerb(ConfigStore& store, const platform::Services& services,
+              Args, std::ostream& out, std::ostream& err) {
   LentIrPort port(store.general.comPort);
-  if (!port.Open()) return CannotOpen(store, err);
+  if (!port.open()) return CannotOpen(store, err);
   StreamPrompter prompter(err);
   ircode::IrInterface iface;
-  iface.handle = port.Handle();
-  ircode::SetReceiverLines(iface, store.general.receiverType, prompter);
+  iface.handle = port.handle();
+  ircode::SetReceiverLines(iface, store.general.receiverType, prompter, services.clock);
   ircode::LearnContext context;
   const ircode::LearnResult result =
       ircode::RecordCommand(context, store.general.receiverType, false,
-                            ircode::PulsioRecordSource(port.Handle(), store.general.procDelay),
-                            LearnEnvFor(store));
+                            ircode::PulsioRecordSource(port.handle(), store.general.procDelay,
+                                                       services.clock),
+                            LearnEnvFor(store, services.clock));
   return DecodeStatus(result, out);
 }
 
@@ -193,11 +177,13 @@ std::optional<std::vector<uint8_t>> ReadRecordingFile(const std::string& path, s
   return bytes;
 }
 
-int DecodeVerb(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int DecodeVerb(ConfigStore& store, const platform::Services& services,
+               Args args, std::ostream& out, std::ostream& err) {
   const auto bytes = ReadRecordingFile(args[0], err);
   if (!bytes) return 1;
   ircode::LearnContext context;
-  return DecodeStatus(ircode::LearnFromRecording(context, *bytes, LearnEnvFor(store)), out);
+  return DecodeStatus(
+      ircode::LearnFromRecording(context, *bytes, LearnEnvFor(store, services.clock)), out);
 }
 
 }  // namespace qvx

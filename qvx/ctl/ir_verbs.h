@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/services.h"
 #include "qvx/ircode/learning.h"
 
 namespace qvx {
@@ -19,19 +20,23 @@ struct ConfigStore;
 
 // encode DEVICE COMMAND: prints the pulse text of the command (the first transmission's, RC5
 // toggle bit 1); 1 when the device parameters or the command cannot be found.
-int EncodeVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+int EncodeVerb(ConfigStore& store, const platform::Services& services,
+               std::span<const std::string> args, std::ostream& out,
                std::ostream& err);
 // send DEVICE COMMAND: sends the command on the configured port and prints the result text;
 // 0 when it was transmitted, 1 otherwise.
-int SendVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+int SendVerb(ConfigStore& store, const platform::Services& services,
+             std::span<const std::string> args, std::ostream& out,
              std::ostream& err);
 // learn: records one press on the configured port with the configured receiver type and prints
 // the decode; 0 when a code was decoded, 1 otherwise.
-int LearnVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+int LearnVerb(ConfigStore& store, const platform::Services& services,
+              std::span<const std::string> args, std::ostream& out,
               std::ostream& err);
 // decode FILE: decodes a recording of at most 600 bytes as IRRecord delivers them and prints
 // the decode; 0 when a code was decoded, 1 otherwise (also for a file that cannot be used).
-int DecodeVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
+int DecodeVerb(ConfigStore& store, const platform::Services& services,
+               std::span<const std::string> args, std::ostream& out,
                std::ostream& err);
 
 // The bytes of a recording file of at most 600 bytes; nothing, with the reason written to err,

@@ -61,8 +61,8 @@ bool CanMonitor(int receiverType) { return receiverType == 0 || receiverType == 
 
 }  // namespace
 
-int MonitorVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
-                std::ostream& err) {
+int MonitorVerb(ConfigStore& store, const platform::Services& services,
+                std::span<const std::string> args, std::ostream& out, std::ostream& err) {
   bool once = false;
   for (const std::string& arg : args) {
     if (arg != "--once") {
@@ -76,7 +76,7 @@ int MonitorVerb(ConfigStore& store, std::span<const std::string> args, std::ostr
     err << "qvxctl: infrared input (IRINENA) is off; there is nothing to monitor\n";
     return 1;
   }
-  monitor::ExecutorContext executor(store, Variant::MainProgram);
+  monitor::ExecutorContext executor(store, Variant::MainProgram, services);
   executor.irPort = ircode::OpenPort(general.comPort);
   if (executor.irPort < 1) return CannotOpen(general.comPort, err);
   ircode::SetPortTimeouts(executor.irPort);
@@ -84,7 +84,7 @@ int MonitorVerb(ConfigStore& store, std::span<const std::string> args, std::ostr
 
   // Start's messages go to standard error; afterwards the status line is part of each line.
   StreamPrompter prompter(err);
-  monitor::Monitoring monitoring(executor, prompter, platform::ActiveClock(),
+  monitor::Monitoring monitoring(executor, prompter, services.clock,
                                  {.rememberState = false});
   const StopSignals signals;
   monitoring.Start();
@@ -99,7 +99,7 @@ int MonitorVerb(ConfigStore& store, std::span<const std::string> args, std::ostr
             << std::endl;
         if (once) break;
       } else {
-        platform::ActiveClock().SleepMs(monitor::kIrMonTimerIntervalMs);
+        services.clock.SleepMs(monitor::kIrMonTimerIntervalMs);
       }
     }
   }

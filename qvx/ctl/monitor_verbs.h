@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "platform/services.h"
+
 namespace qvx {
 
 struct ConfigStore;
@@ -16,8 +18,8 @@ struct ConfigStore;
 // closes the port. Prints a line per received command: RecCmd, tab, ExecCmd, tab, status
 // line. 0 after a clean end; 1 when monitoring cannot run (no infrared input, port held or
 // missing, receiver type that cannot monitor); 2 for wrong arguments.
-int MonitorVerb(ConfigStore& store, std::span<const std::string> args, std::ostream& out,
-                std::ostream& err);
+int MonitorVerb(ConfigStore& store, const platform::Services& services,
+                std::span<const std::string> args, std::ostream& out, std::ostream& err);
 
 // decode --window FILE: the tick's decoding of a watch window (at most 600 bytes, zero-filled
 // to 600). Prints code=, protocol= and event=; prints nothing and returns 1 when the tick would

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/services.h"
 #include "platform/sim/standard_peers.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/file.h"
@@ -26,7 +27,8 @@ struct Verb {
   std::string usage;
   std::size_t minArgs;
   std::size_t maxArgs;
-  std::function<int(ConfigStore&, Args, std::ostream&, std::ostream&)> run;
+  std::function<int(ConfigStore&, const platform::Services&, Args, std::ostream&, std::ostream&)>
+      run;
 };
 
 bool IsListedDevice(const ConfigStore& store, std::string_view device) {
@@ -40,19 +42,21 @@ int NoSuchDevice(std::string_view device, std::ostream& err) {
   return 1;
 }
 
-int Devices(ConfigStore& store, Args, std::ostream& out, std::ostream&) {
+int Devices(ConfigStore& store, const platform::Services&, Args, std::ostream& out, std::ostream&) {
   for (const auto& device : FillListFromText(BuildDeviceList(store, Variant::MainProgram)))
     out << device << '\n';
   return 0;
 }
 
-int Commands(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int Commands(ConfigStore& store, const platform::Services&, Args args,
+             std::ostream& out, std::ostream& err) {
   if (!IsListedDevice(store, args[0])) return NoSuchDevice(args[0], err);
   for (const auto& command : LoadCommandList(store, args[0]).entries) out << command << '\n';
   return 0;
 }
 
-int Code(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int Code(ConfigStore& store, const platform::Services&, Args args,
+         std::ostream& out, std::ostream& err) {
   const auto code = FindCommandCode(store.text, args[0], args[1]);
   if (!code) {
     err << "qvxctl: device " << args[0] << " has no command " << args[1] << '\n';
@@ -62,7 +66,8 @@ int Code(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
-int Params(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
+int Params(ConfigStore& store, const platform::Services&, Args args,
+           std::ostream& out, std::ostream& err) {
   const auto params = FindDeviceParams(store.text, args[0], ParamScope::AcceptBeyondSection);
   if (!params) {
     err << "qvxctl: the protocol parameters of " << args[0] << " cannot be found\n";
@@ -74,7 +79,8 @@ int Params(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) 
   return 0;
 }
 
-int Set(ConfigStore& store, Args args, std::ostream&, std::ostream& err) {
+int Set(ConfigStore& store, const platform::Services&, Args args,
+        std::ostream&, std::ostream& err) {
   const auto& keys = GeneralKeys();
   if (std::none_of(keys.begin(), keys.end(),
                    [&](const std::string& key) { return EqualsIgnoreCase(key, args[0]); })) {
@@ -89,8 +95,9 @@ int Set(ConfigStore& store, Args args, std::ostream&, std::ostream& err) {
   return 0;
 }
 
-int Decode(ConfigStore& store, Args args, std::ostream& out, std::ostream& err) {
-  if (args.size() == 1) return DecodeVerb(store, args, out, err);
+int Decode(ConfigStore& store, const platform::Services& services, Args args,
+           std::ostream& out, std::ostream& err) {
+  if (args.size() == 1) return DecodeVerb(store, services, args, out, err);
   if (args[0] != "--window") {
     err << "usage: qvxctl decode [--window] FILE\n";
     return 2;
@@ -158,8 +165,10 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
     return 2;
   }
 
-  // Any port may be mapped to a simulated device (QVX_COMn=sim:ir), so they are offered here.
+  // Any port may be mapped to a simulated device (QVX_COMn=sim:ir), so they are offered here,
+  // before the services take the process's clock.
   platform::sim::RegisterStandardPeers();
+  const platform::Services services = platform::SystemServices();
   ConfigStore store;
   store.path = ConfigFilePath(configPath);
   if (const LoadResult loaded = LoadGeneral(store); !loaded.ok) {
@@ -167,7 +176,7 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
         << loaded.reason << '\n';
     return 2;
   }
-  return verb->run(store, Args(rest).subspan(1), out, err);
+  return verb->run(store, services, Args(rest).subspan(1), out, err);
 }
 
 }  // namespace qvx

@@ -1,7 +1,7 @@
 #pragma once
 
-// The verbs of qvxctl. Each one works on a loaded configuration, writes plain lines to out,
-// reasons for failure to err, and returns the process exit status.
+// The verbs of qvxctl. Each one works on a loaded configuration with the system's services,
+// writes plain lines to out, reasons for failure to err, and returns the process exit status.
 
 #include <iosfwd>
 #include <span>

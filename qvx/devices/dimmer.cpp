@@ -2,9 +2,6 @@
 
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/sound.h"
-#include "pulsio/pulsio.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/beep.h"
 
@@ -23,20 +20,22 @@ DimmerPattern DimmerPatternFor(std::string_view code) {
 }
 
 std::string SendIrDimmerCommand(std::string_view code, int outputMode, bool beepOn,
-                                const ircode::IrTransmit& transmit, const ircode::Beeper& beep) {
+                                const ircode::IrTransmit& transmit, const ircode::Beeper& beep,
+                                platform::Clock& clock) {
   const DimmerPattern pattern = DimmerPatternFor(code);
   if (beepOn) FrameBeep(beep, kStartBeepHz);
   SendBurst(transmit, pattern.firstBytes, outputMode);
-  platform::ActiveClock().SleepMs(pattern.pauseMs);
+  clock.SleepMs(pattern.pauseMs);
   SendBurst(transmit, pattern.secondBytes, outputMode);
   if (beepOn) FrameBeep(beep, kEndBeepHz);
   return std::string(kIrDimmerDone);
 }
 
-ircode::DimmerTransmission IrDimmerTransmission(int outputMode, bool beepOn, ircode::IrTransmit transmit,
-                                                ircode::Beeper beep) {
-  return [=](const ircode::DeviceParams&, int, const std::string& code) {
-    return SendIrDimmerCommand(code, outputMode, beepOn, transmit, beep);
+ircode::DimmerTransmission IrDimmerTransmission(int outputMode, bool beepOn,
+                                                ircode::IrTransmit transmit, ircode::Beeper beep,
+                                                platform::Clock& clock) {
+  return [=, &clock](const ircode::DeviceParams&, int, const std::string& code) {
+    return SendIrDimmerCommand(code, outputMode, beepOn, transmit, beep, clock);
   };
 }
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "qvx/ircode/irsend.h"
-#include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/irtypes.h"
 
 namespace qvx::devices {
@@ -35,17 +35,18 @@ inline constexpr DimmerPattern kDimmerDimBright{150, 1000, 200};  // 2.4 s, 1 s,
 DimmerPattern DimmerPatternFor(std::string_view code);
 
 // Sends one dimmer command: the pattern of `code` as bursts handed to `transmit` with the
-// output mode (ITYPE / 16), the pause on the active clock in between, framed by the beeps of
-// 5000 Hz and 2000 Hz for 50 ms when `beepOn` (an empty `beep` sounds on the platform's Beep).
-// The transmitter's results are not checked; returns kIrDimmerDone.
+// output mode (ITYPE / 16), the pause on `clock` in between, framed by the beeps of 5000 Hz
+// and 2000 Hz for 50 ms through `beep` when `beepOn`. The transmitter's results are not
+// checked; returns kIrDimmerDone.
 std::string SendIrDimmerCommand(std::string_view code, int outputMode, bool beepOn,
-                                const ircode::IrTransmit& transmit, const ircode::Beeper& beep = {});
+                                const ircode::IrTransmit& transmit, const ircode::Beeper& beep,
+                                platform::Clock& clock);
 
 // The dimmer as SendIRCommand's continuation for the device "IR Dimmer" (SendRequest::dimmer):
 // it sends the command's code with SendIrDimmerCommand; the device's parameters and slot
-// length do not change the bursts.
+// length do not change the bursts. `clock` must outlive the continuation.
 ircode::DimmerTransmission IrDimmerTransmission(int outputMode, bool beepOn,
-                                                ircode::IrTransmit transmit = ircode::PulsioTransmit(),
-                                                ircode::Beeper beep = {});
+                                                ircode::IrTransmit transmit, ircode::Beeper beep,
+                                                platform::Clock& clock);
 
 }  // namespace qvx::devices

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/media.h"
-#include "platform/process.h"
 #include "qvx/config/text.h"
 
 namespace qvx::devices {
@@ -15,7 +13,8 @@ bool EndsWithNoCase(std::string_view text, std::string_view ending) {
 
 }  // namespace
 
-std::string LaunchApplication(std::string_view configText, const std::string& command) {
+std::string LaunchApplication(std::string_view configText, const std::string& command,
+                              platform::ProgramStarter& programs, platform::Media& media) {
   // An empty name would match the first comma of the section and run an unrelated entry.
   if (command.empty()) return std::string(kApplicationError);
   const std::size_t sectionStart = FindInText("[application]", configText, 1);
@@ -31,17 +30,17 @@ std::string LaunchApplication(std::string_view configText, const std::string& co
   const std::string commandLine(TrimBlanks(Between(configText, lineStart, comma - 1)));
 
   if (EndsWithNoCase(commandLine, "mp3")) {
-    platform::PlayMp3(commandLine);
+    media.PlayMp3(commandLine);
     return "File " + command + " start playing.";
   }
   if (EndsWithNoCase(commandLine, "wav")) {
-    platform::PlayWave(commandLine);
+    media.PlayWave(commandLine);
     return "File " + command + " start playing.";
   }
   if (commandLine.starts_with('@'))
-    platform::StartCommandLine(commandLine.substr(1), platform::ShowMode::kShownNoFocus);
+    programs.StartCommandLine(commandLine.substr(1), platform::ShowMode::kShownNoFocus);
   else
-    platform::StartCommandLine(commandLine, platform::ShowMode::kHidden);
+    programs.StartCommandLine(commandLine, platform::ShowMode::kHidden);
   return command + " executed.";
 }
 

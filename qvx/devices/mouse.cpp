@@ -66,7 +66,7 @@ constexpr KeyName kKeyNames[] = {
 
 int clsMouse::CurrentX() {
   int x = 0, y = 0;
-  platform::GetCursorPos(x, y);
+  input_.GetCursorPos(x, y);
   return x;
 }
 
@@ -74,17 +74,17 @@ void clsMouse::SetCurrentX(int x) { MoveTo(x, CurrentY()); }
 
 int clsMouse::CurrentY() {
   int x = 0, y = 0;
-  platform::GetCursorPos(x, y);
+  input_.GetCursorPos(x, y);
   return y;
 }
 
 void clsMouse::SetCurrentY(int y) { MoveTo(CurrentX(), y); }
 
-void clsMouse::MoveTo(int x, int y) { platform::SetCursorPos(x, y); }
+void clsMouse::MoveTo(int x, int y) { input_.SetCursorPos(x, y); }
 
 void clsMouse::MoveRelative(int dx, int dy) {
   int x = 0, y = 0;
-  if (platform::GetCursorPos(x, y)) platform::SetCursorPos(x + dx, y + dy);
+  if (input_.GetCursorPos(x, y)) input_.SetCursorPos(x + dx, y + dy);
 }
 
 void clsMouse::DblClick(int button) {
@@ -98,11 +98,11 @@ void clsMouse::Click(int button) {
 }
 
 void clsMouse::MouseDown(int button) {
-  if (auto which = ButtonOf(button)) platform::SendMouseButton(*which, true);
+  if (auto which = ButtonOf(button)) input_.SendMouseButton(*which, true);
 }
 
 void clsMouse::MouseUp(int button) {
-  if (auto which = ButtonOf(button)) platform::SendMouseButton(*which, false);
+  if (auto which = ButtonOf(button)) input_.SendMouseButton(*which, false);
 }
 
 std::string ExecuteMouseCommand(clsMouse& mouse, std::string_view command) {
@@ -133,10 +133,10 @@ std::optional<platform::Key> KeyFromName(std::string_view name) {
   return std::nullopt;
 }
 
-std::string ExecuteKeyboardCommand(std::string_view command) {
+std::string ExecuteKeyboardCommand(platform::Input& input, std::string_view command) {
   if (auto key = KeyFromName(command)) {
-    platform::SendKey(*key, true);
-    platform::SendKey(*key, false);
+    input.SendKey(*key, true);
+    input.SendKey(*key, false);
   }
   return {};
 }

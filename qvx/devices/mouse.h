@@ -13,10 +13,14 @@ inline constexpr int kLeftButton = 1;
 inline constexpr int kRightButton = 2;
 inline constexpr int kMiddleButton = 4;
 
-// The screen pointer and its buttons; holds no state, every call reads or sets the pointer.
-// Calls do nothing while no display is reachable; the getters then answer 0.
+// The screen pointer and its buttons; holds no state, every call reads or sets the pointer
+// through the desktop's input. Calls do nothing while no display is reachable; the getters
+// then answer 0.
 class clsMouse {
  public:
+  // Drives `input`, which must outlive the mouse.
+  explicit clsMouse(platform::Input& input) : input_(input) {}
+
   // x of the pointer.
   int CurrentX();
   // Moves the pointer to (x, current y).
@@ -37,6 +41,9 @@ class clsMouse {
   void MouseDown(int button);
   // Releases button where the pointer is.
   void MouseUp(int button);
+
+ private:
+  platform::Input& input_;
 };
 
 // The words themselves, as the lists offer them, are kMouseCommands and kKeyboardKeys of
@@ -46,7 +53,7 @@ class clsMouse {
 std::string ExecuteMouseCommand(clsMouse& mouse, std::string_view command);
 // The key of a key name (case ignored); nothing for a name outside the keyboard vocabulary.
 std::optional<platform::Key> KeyFromName(std::string_view name);
-// Presses and releases the named key; returns the status text, which is empty.
-std::string ExecuteKeyboardCommand(std::string_view command);
+// Presses and releases the named key on `input`; returns the status text, which is empty.
+std::string ExecuteKeyboardCommand(platform::Input& input, std::string_view command);
 
 }  // namespace qvx::devices

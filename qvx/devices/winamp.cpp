@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/process.h"
 #include "qvx/config/text.h"
 
 namespace qvx::devices {
@@ -47,8 +46,8 @@ struct BrowseWord {
 constexpr BrowseWord kBrowseWords[] = {
     {"next in pl", 1}, {"prev in pl", -1}, {"next 10 in pl", 10}, {"prev 10 in pl", -10}};
 
-void StartWinamp(const std::string& winampPath) {
-  platform::StartCommandLine(WinampProgram(winampPath), platform::ShowMode::kShownNoFocus);
+void StartWinamp(platform::ProgramStarter& programs, const std::string& winampPath) {
+  programs.StartCommandLine(WinampProgram(winampPath), platform::ShowMode::kShownNoFocus);
 }
 
 // The name of the song at the current position, for the words that reset the browsing.
@@ -59,20 +58,16 @@ std::string CurrentSongName(clsWinamp& winamp) {
 
 }  // namespace
 
-clsWinamp::clsWinamp(const std::string& winampDir) : clsWinamp(platform::OpenPlayer(winampDir)) {}
-
-clsWinamp::clsWinamp(std::unique_ptr<platform::Player> player) : player_(std::move(player)) {}
-
-int clsWinamp::Version() { return player_->Version(); }
-void clsWinamp::StartPlay() { player_->StartPlay(); }
-int clsWinamp::IsPlaying() { return static_cast<int>(player_->State()); }
-long long clsWinamp::SongPos() { return player_->SongPositionMs(); }
-long long clsWinamp::SongLen() { return player_->SongLengthS(); }
-void clsWinamp::JumpToTime(long long timeMs) { player_->JumpToTime(timeMs); }
-void clsWinamp::PressButton(int commandId) { player_->PressButton(commandId); }
+int clsWinamp::Version() { return player_.Version(); }
+void clsWinamp::StartPlay() { player_.StartPlay(); }
+int clsWinamp::IsPlaying() { return static_cast<int>(player_.State()); }
+long long clsWinamp::SongPos() { return player_.SongPositionMs(); }
+long long clsWinamp::SongLen() { return player_.SongLengthS(); }
+void clsWinamp::JumpToTime(long long timeMs) { player_.JumpToTime(timeMs); }
+void clsWinamp::PressButton(int commandId) { player_.PressButton(commandId); }
 
 int clsWinamp::RefreshPlaylist() {
-  platform::PlayerPlaylist playlist = player_->Playlist();
+  platform::PlayerPlaylist playlist = player_.Playlist();
   lines_.clear();
   lines_.push_back("#EXTM3U");
   for (const platform::PlaylistSong& song : playlist.songs) {
@@ -121,10 +116,11 @@ std::string WinampProgram(const std::string& winampPath) {
 }
 
 std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset,
-                                 const std::string& winampPath, std::string_view command) {
+                                 const std::string& winampPath, std::string_view command,
+                                 platform::ProgramStarter& programs) {
   bool startedNow = false;
   if (winamp.Version() == 0) {
-    StartWinamp(winampPath);
+    StartWinamp(programs, winampPath);
     startedNow = true;
   }
   winamp.RefreshPlaylist();
@@ -132,7 +128,7 @@ std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset
   std::string word = ToLower(command);
   if (word == "power on") {
     // A player started a moment ago is not started a second time.
-    if (!startedNow) StartWinamp(winampPath);
+    if (!startedNow) StartWinamp(programs, winampPath);
     return std::string(kStarted);
   }
   if (word == "power off") {

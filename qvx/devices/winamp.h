@@ -7,16 +7,15 @@
 #include <vector>
 
 #include "platform/player.h"
+#include "platform/process.h"
 
 namespace qvx::devices {
 
 // The media player as the remote drives it: commands, button presses and the playlist.
 class clsWinamp {
  public:
-  // Drives the desktop's media player; winampDir is the configured WINAMPPATH.
-  explicit clsWinamp(const std::string& winampDir);
-  // Drives the given player service.
-  explicit clsWinamp(std::unique_ptr<platform::Player> player);
+  // Drives `player`, which must outlive it.
+  explicit clsWinamp(platform::Player& player) : player_(player) {}
 
   // The player's version number; 0 when it does not run.
   int Version();
@@ -51,7 +50,7 @@ class clsWinamp {
   void PressButton(int commandId);
 
  private:
-  std::unique_ptr<platform::Player> player_;
+  platform::Player& player_;
   std::vector<std::string> lines_;
 };
 
@@ -65,10 +64,11 @@ void PlayAtOffset(clsWinamp& winamp, int offset);
 // ends in a directory separator, otherwise WINAMPPATH itself.
 std::string WinampProgram(const std::string& winampPath);
 // Carries out one player word (case ignored) with the current WINAMPPATH, starting the player
-// first when it does not run; returns the status text ("Invalid Winamp command!" for an
-// unknown word). playlistOffset is the browsing offset kept between commands.
+// through `programs` first when it does not run; returns the status text ("Invalid Winamp
+// command!" for an unknown word). playlistOffset is the browsing offset kept between commands.
 std::string ExecuteWinampCommand(clsWinamp& winamp, std::int16_t& playlistOffset,
-                                 const std::string& winampPath, std::string_view command);
+                                 const std::string& winampPath, std::string_view command,
+                                 platform::ProgramStarter& programs);
 // False for the words after which no closing beep sounds ("volup", "voldown").
 bool WinampClosingBeep(std::string_view command);
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/clock.h"
-#include "platform/sound.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/beep.h"
@@ -54,9 +52,9 @@ int UnitNumber(std::string_view text) {
 
 // Polls for the interface's reply every 200 ms, at most `reads` times; true when the first
 // read that returns anything is exactly the one expected byte.
-bool AwaitReply(PortHandle port, uint8_t expected, int reads) {
+bool AwaitReply(PortHandle port, uint8_t expected, int reads, platform::Clock& clock) {
   for (int i = 0; i < reads; ++i) {
-    platform::ActiveClock().SleepMs(kPollMs);
+    clock.SleepMs(kPollMs);
     const std::string reply = ircode::ReadPort(port);
     if (!reply.empty()) return reply.size() == 1 && static_cast<uint8_t>(reply[0]) == expected;
   }
@@ -65,9 +63,10 @@ bool AwaitReply(PortHandle port, uint8_t expected, int reads) {
 
 // Writes bytes and awaits their reply; a write the port refuses ends the step at once, since
 // no reply can follow it.
-bool Exchange(PortHandle port, std::initializer_list<uint8_t> bytes, uint8_t expected, int reads) {
+bool Exchange(PortHandle port, std::initializer_list<uint8_t> bytes, uint8_t expected, int reads,
+              platform::Clock& clock) {
   const std::string text(bytes.begin(), bytes.end());
-  return ircode::WritePort(text, port) && AwaitReply(port, expected, reads);
+  return ircode::WritePort(text, port) && AwaitReply(port, expected, reads, clock);
 }
 
 // The X10 port ready for use: the infrared port's handle while X10COM is below 1, otherwise
@@ -160,7 +159,8 @@ std::optional<int> X10FunctionFromWord(std::string_view command) {
   return std::nullopt;
 }
 
-bool SendX10Code(PortHandle port, int house, int unit, int function, int amountPercent) {
+bool SendX10Code(PortHandle port, int house, int unit, int function, int amountPercent,
+                 platform::Clock& clock) {
   const auto houseValue = X10CodeValue(house);
   const auto unitValue = X10CodeValue(unit);
   if (!houseValue || !unitValue || function < kX10AllUnitsOff || function > kX10AllLightsOff) return false;
@@ -178,11 +178,11 @@ bool SendX10Code(PortHandle port, int house, int unit, int function, int amountP
 
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     // Nothing is purged between attempts: a stray reply still waiting fails the next read.
-    if (Exchange(port, {h, address}, static_cast<uint8_t>(h + address), kReplyReads) &&
-        Exchange(port, {kGoAhead}, kReady, kReplyReads) &&
-        Exchange(port, {functionHeader, functionByte}, static_cast<uint8_t>(functionHeader + functionByte),
-                 kReplyReads) &&
-        Exchange(port, {kGoAhead}, kReady, kLastReadyReads)) {
+    if (Exchange(port, {h, address}, static_cast<uint8_t>(h + address), kReplyReads, clock) &&
+        Exchange(port, {kGoAhead}, kReady, kReplyReads, clock) &&
+        Exchange(port, {functionHeader, functionByte},
+                 static_cast<uint8_t>(functionHeader + functionByte), kReplyReads, clock) &&
+        Exchange(port, {kGoAhead}, kReady, kLastReadyReads, clock)) {
       return true;
     }
   }
@@ -190,7 +190,7 @@ bool SendX10Code(PortHandle port, int house, int unit, int function, int amountP
 }
 
 std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X10Request& request,
-                              const ircode::Beeper& beep) {
+                              platform::Clock& clock, const ircode::Beeper& beep) {
   const GeneralParams& general = store.general;
   if (!general.x10Ena) return std::string(kX10Disabled);
   if (!AcquireX10Port(state, general.x10Com, request.irPort)) return std::string(kX10PortError);
@@ -225,11 +225,11 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
     // The interface takes at most 39 % per exchange. Every part must arrive for the lamp to
     // reach the amount asked for, so a failed part fails the command.
     while (amount > kX10DimStepPercent) {
-      sent = SendX10Code(state.port, house, unit, function, kX10DimStepPercent) && sent;
+      sent = SendX10Code(state.port, house, unit, function, kX10DimStepPercent, clock) && sent;
       amount -= kX10DimStepPercent;
     }
   }
-  sent = SendX10Code(state.port, house, unit, function, amount) && sent;
+  sent = SendX10Code(state.port, house, unit, function, amount, clock) && sent;
   if (!sent) return std::string(kX10SendError);
   if (general.beepOn) FrameBeep(beep, kEndBeepHz);
   return "X10-" + module + " " + request.command + ".";

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "platform/serial.h"
 #include "qvx/config/devices.h"
 #include "qvx/ircode/irtypes.h"
@@ -93,20 +94,21 @@ std::optional<int> X10FunctionFromWord(std::string_view command);
 
 // The CM11/CM12 exchange on `port` for house and unit 1..16 and function 0..6, with the amount
 // in percent for dim and brighten (kept within 0..100): address and checksum, go-ahead and
-// ready, function and checksum, go-ahead and ready, each reply polled every 200 ms on the
-// active clock and required to be exactly the one expected byte. At most two attempts; false
-// when both fail, at once for arguments outside their ranges.
-bool SendX10Code(platform::PortHandle port, int house, int unit, int function, int amountPercent);
+// ready, function and checksum, go-ahead and ready, each reply polled every 200 ms on `clock`
+// and required to be exactly the one expected byte. At most two attempts; false when both
+// fail, at once for arguments outside their ranges.
+bool SendX10Code(platform::PortHandle port, int house, int unit, int function, int amountPercent,
+                 platform::Clock& clock);
 
 // Runs one X10 command (the executor's X10 branch) and returns its status text: kX10Disabled,
 // kX10PortError when the X10 port cannot be opened (for a gateway also for a word that is no
 // X10 function), kX10SendError when the module is unknown or the interface does not complete
 // the exchange, otherwise "X10-" + module (lower case) + " " + command + ".". Opens the X10
 // port on first use and keeps it open; the gateways reload the name table first. Beeps
-// 5000 Hz/50 ms before and, on success, 2000 Hz/50 ms after when BEEPON is on; an empty
-// `beep` sounds them on the platform's Beep.
+// 5000 Hz/50 ms before and, on success, 2000 Hz/50 ms after through `beep` when BEEPON is on.
+// The interface's replies are awaited on `clock`.
 std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X10Request& request,
-                              const ircode::Beeper& beep = {});
+                              platform::Clock& clock, const ircode::Beeper& beep);
 
 // The interface's reset (the dialog's RESET button): opens the X10 port if needed, sets it to
 // 4800 baud and 8 data bits and writes the set-clock command 9B 00 00 00 00 00 07 without

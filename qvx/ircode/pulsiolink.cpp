@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/clock.h"
 #include "pulsio/pulsio.h"
 
 namespace qvx::ircode {
@@ -24,12 +23,12 @@ std::optional<std::vector<uint8_t>> RecordWithPulsio(bool dcdOnIsActive, int pau
   return buffer;
 }
 
-std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle) {
-  SetPortMode(9600, 8, handle);
+std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle, platform::Clock& clock) {
+  SetByteReceiverPortMode(handle);
   ReadPort(handle);
   std::string collected;
   for (int pass = 0; pass < kIrManReadPasses; ++pass) {
-    platform::ActiveClock().SleepMs(kIrManPassMs);
+    clock.SleepMs(kIrManPassMs);
     collected += ReadPort(handle);
     if (collected.size() >= kIrManCodeBytes) {
       std::array<uint8_t, 6> code{};
@@ -41,16 +40,31 @@ std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle) {
   return std::nullopt;
 }
 
+LentPort::LentPort(int32_t portNumber, platform::Status* why)
+    : port_(OpenPort(portNumber, why)) {
+  if (port_.open()) SetHandle(port_.handle());
+}
+
+platform::Status LentPort::Close() {
+  if (!port_.open()) return {};
+  SetHandle(0);
+  return port_.Close();
+}
+
 bool SetCarrierPortMode(PortHandle handle) {
   return SetPortMode(kCarrierBaudRate, kCarrierDataBits, handle);
 }
 
-RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs) {
+bool SetByteReceiverPortMode(PortHandle handle) {
+  return SetPortMode(kByteReceiverBaudRate, kByteReceiverDataBits, handle);
+}
+
+RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs, platform::Clock& clock) {
   RecordSource source;
   source.record = [procDelayUs](bool dcdOnIsActive) {
     return RecordWithPulsio(dcdOnIsActive, procDelayUs, kRecordBytes);
   };
-  source.irman = [irPort] { return ReadIRManCode(irPort); };
+  source.irman = [irPort, &clock] { return ReadIRManCode(irPort, clock); };
   return source;
 }
 

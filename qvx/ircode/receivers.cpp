@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/clock.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/general.h"
 #include "qvx/config/text.h"
@@ -17,8 +16,6 @@ constexpr uint32_t kIrManPollMs = 100;
 constexpr int kDcdReads = 10;
 constexpr uint32_t kDcdReadPauseMs = 5;
 
-void SleepMs(uint32_t ms) { platform::ActiveClock().SleepMs(ms); }
-
 // Writes ITYPE from the output mode and receiver type held in memory. A file that cannot be
 // written keeps its old value; the program goes on with the new one.
 void WriteItype(ConfigStore& store) {
@@ -27,19 +24,19 @@ void WriteItype(ConfigStore& store) {
 }
 
 // Power-cycles the IRMan receiver, sends "I" and "R" and waits up to 20 x 100 ms for "ok".
-bool IrManAnswers(PortHandle handle) {
+bool IrManAnswers(PortHandle handle, platform::Clock& clock) {
   SetRtsLine(false, handle);
   SetDtrLine(false, handle);
-  SleepMs(200);
+  clock.SleepMs(200);
   SetRtsLine(true, handle);
   SetDtrLine(true, handle);
-  SleepMs(500);
+  clock.SleepMs(500);
   WritePort("I", handle);
-  SleepMs(500);
+  clock.SleepMs(500);
   WritePort("R", handle);
   std::string answer;
   for (int pass = 0; pass < kIrManPolls; ++pass) {
-    SleepMs(kIrManPollMs);
+    clock.SleepMs(kIrManPollMs);
     answer += ReadPort(handle);
     if (ToLower(answer).find("ok") != std::string::npos) return true;
   }
@@ -47,19 +44,19 @@ bool IrManAnswers(PortHandle handle) {
 }
 
 // Reads DCD ten times, 5 ms apart; the number of reads that found it in the given state.
-int CountDcd(PortHandle handle, bool on) {
+int CountDcd(PortHandle handle, bool on, platform::Clock& clock) {
   int count = 0;
   for (int read = 0; read < kDcdReads; ++read) {
-    if (read > 0) SleepMs(kDcdReadPauseMs);
+    if (read > 0) clock.SleepMs(kDcdReadPauseMs);
     if (GetDcdLine(handle) == on) ++count;
   }
   return count;
 }
 
 std::string Detected(IrInterface& iface, ConfigStore& store, Prompter& prompter,
-                     int receiverType, std::string_view status) {
+                     platform::Clock& clock, int receiverType, std::string_view status) {
   store.general.receiverType = static_cast<std::int16_t>(receiverType);
-  ApplyInterface(iface, store, prompter);
+  ApplyInterface(iface, store, prompter, clock);
   return std::string(status);
 }
 
@@ -116,7 +113,7 @@ std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store) {
 }
 
 bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entry,
-                   Prompter& prompter) {
+                   Prompter& prompter, platform::Clock& clock) {
   const long number = entry.size() > 3 ? LeadingNumber(entry.substr(3)) : 0;
   if (number < 1 || number > 9999) return false;
   if (number == store.general.comPort) return true;
@@ -140,11 +137,12 @@ bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entr
   controls.comListText = Colour::Green;
   SetPortTimeouts(iface.handle);
   SetHandle(iface.handle);
-  ApplyInterface(iface, store, prompter);
+  ApplyInterface(iface, store, prompter, clock);
   return true;
 }
 
-void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter) {
+void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter,
+                      platform::Clock& clock) {
   const PortHandle handle = iface.handle;
   switch (receiverType) {
     case kReceiverDcdStd:
@@ -157,7 +155,7 @@ void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter) 
       SetTxdBreak(false, handle);
       break;
     case kReceiverIRMan:
-      InitIRMan(iface, prompter);
+      InitIRMan(iface, prompter, clock);
       break;
     case kReceiverCreative:
       SetDtrLine(true, handle);
@@ -166,7 +164,7 @@ void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter) 
     case kReceiverFirm:
       SetRtsLine(false, handle);
       SetDtrLine(false, handle);
-      SetPortMode(9600, 8, handle);
+      SetByteReceiverPortMode(handle);
       break;
     default:
       break;
@@ -174,12 +172,12 @@ void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter) 
 }
 
 void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
-                        Prompter& prompter) {
+                        Prompter& prompter, platform::Clock& clock) {
   const bool hasMenu = (receiverType >= kReceiverDcdStd && receiverType <= kReceiverFirm) ||
                        receiverType == kReceiverUnknown;
   if (!hasMenu) return;
   InterfaceControls& controls = iface.controls;
-  if (receiverType != kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter);
+  if (receiverType != kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter, clock);
   controls.receiverCaption = std::string(ReceiverCaption(receiverType));
   controls.tickedReceiverMenu = receiverType;
   controls.firmControlsVisible = receiverType == kReceiverFirm;
@@ -197,10 +195,11 @@ void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType
   }
   store.general.receiverType = static_cast<std::int16_t>(receiverType);
   WriteItype(store);
-  if (receiverType == kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter);
+  if (receiverType == kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter, clock);
 }
 
-void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter) {
+void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
+                    platform::Clock& clock) {
   InterfaceControls& controls = iface.controls;
   switch (store.general.outputMode) {
     case kOutputDtr:
@@ -223,7 +222,7 @@ void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter) 
   }
   const int type = store.general.receiverType;
   if (type >= kReceiverDcdStd && type <= kReceiverFirm) {
-    ChooseReceiverType(iface, store, type, prompter);
+    ChooseReceiverType(iface, store, type, prompter, clock);
   } else {
     controls.receiverCaption.clear();
   }
@@ -253,10 +252,10 @@ void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter) {
   controls.txdEnabled = true;
 }
 
-bool InitIRMan(IrInterface& iface, Prompter& prompter) {
+bool InitIRMan(IrInterface& iface, Prompter& prompter, platform::Clock& clock) {
   if (iface.irManReady) return true;
-  SetPortMode(9600, 8, iface.handle);
-  if (IrManAnswers(iface.handle)) {
+  SetByteReceiverPortMode(iface.handle);
+  if (IrManAnswers(iface.handle, clock)) {
     prompter.ShowMessage(kIrManReady, MessageIcon::Information, kMessageTitle);
     iface.irManReady = true;
     return true;
@@ -265,9 +264,10 @@ bool InitIRMan(IrInterface& iface, Prompter& prompter) {
   return false;
 }
 
-std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter) {
+std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
+                                platform::Clock& clock) {
   const PortHandle handle = iface.handle;
-  SetPortMode(9600, 8, handle);
+  SetByteReceiverPortMode(handle);
 
   // An IRMouse loops RTS back to DSR and, powered from RTS and DTR, keeps DCD off in the dark.
   SetRtsLine(true, handle);
@@ -276,8 +276,8 @@ std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter
     if (!GetDsrLine(handle)) {
       SetRtsLine(true, handle);
       SetDtrLine(true, handle);
-      if (CountDcd(handle, false) > 5) {
-        return Detected(iface, store, prompter, kReceiverIRMouse, kIrMouseDetected);
+      if (CountDcd(handle, false, clock) > 5) {
+        return Detected(iface, store, prompter, clock, kReceiverIRMouse, kIrMouseDetected);
       }
     }
   }
@@ -286,20 +286,20 @@ std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter
   SetRtsLine(false, handle);
   if (!GetDcdLine(handle)) {
     SetRtsLine(true, handle);
-    if (CountDcd(handle, true) > 5) {
-      return Detected(iface, store, prompter, kReceiverDcdStd,
+    if (CountDcd(handle, true, clock) > 5) {
+      return Detected(iface, store, prompter, clock, kReceiverDcdStd,
                       kDcdStdDetected);
     }
   }
 
-  if (IrManAnswers(handle)) {
+  if (IrManAnswers(handle, clock)) {
     iface.irManReady = true;
-    return Detected(iface, store, prompter, kReceiverIRMan,
+    return Detected(iface, store, prompter, clock, kReceiverIRMan,
                     kIrManDetected);
   }
 
-  ChooseReceiverType(iface, store, kReceiverUnknown, prompter);
-  ApplyInterface(iface, store, prompter);
+  ChooseReceiverType(iface, store, kReceiverUnknown, prompter, clock);
+  ApplyInterface(iface, store, prompter, clock);
   return std::string(kNothingDetected) +
          std::to_string(store.general.comPort) + ".";
 }

@@ -4,12 +4,14 @@
 // change of port, the receiver types and the lines each one needs, the output mode kept with
 // the receiver type in ITYPE, the IRMan initialisation, the automatic detection of the receiver
 // and the Infrared IN/OUT switches. The window calls these and shows what they return; message
-// boxes go through the Prompter, status-line texts come back as return values.
+// boxes go through the Prompter, status-line texts come back as return values. The waits of the
+// receiver set-up (IRMan power-up and answer, DCD readings) pass on the given clock.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
 #include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
 #include "qvx/ircode/irtypes.h"
@@ -79,20 +81,22 @@ std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store);
 // settings are applied. Returns false when the new port could not be opened, or (changing
 // nothing) when the entry names no port number; true otherwise.
 bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entry,
-                   Prompter& prompter);
+                   Prompter& prompter, platform::Clock& clock);
 
 // The menu of a receiver type (0 to 4, or 9 for "Unavailable"): sets the port's lines for it,
 // the caption, the menu ticks and the TxD, IrDA and FirM controls, and writes ITYPE. IRMan
 // runs InitIRMan. Other numbers change nothing.
 void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
-                        Prompter& prompter);
+                        Prompter& prompter, platform::Clock& clock);
 
 // Sets the port's lines for a receiver type as its menu does (IRMan: InitIRMan), without
 // changing the window or ITYPE; types without lines change nothing.
-void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter);
+void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter,
+                      platform::Clock& clock);
 
 // Applies the stored output mode and receiver type to the open port, as after a port change.
-void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter);
+void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
+                    platform::Clock& clock);
 
 // TxDCheckBox clicked into the given state: ticked selects the software carrier on TxD (115200
 // baud, 6 data bits), cleared the DTR transmitter; writes ITYPE.
@@ -104,11 +108,12 @@ void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter);
 
 // Initialises the IRMan receiver on the IR port ("I", "R", waiting for "ok") and tells the user
 // by message box; does nothing while it is ready already. True when it is ready afterwards.
-bool InitIRMan(IrInterface& iface, Prompter& prompter);
+bool InitIRMan(IrInterface& iface, Prompter& prompter, platform::Clock& clock);
 
 // Finds out which receiver hangs on the IR port: an IRMouse, a DCD standard receiver, or an
 // IRMan; applies the result and returns the status text.
-std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter);
+std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
+                                platform::Clock& clock);
 
 // The Infrared IN menu: switches IRINENA over, writes and saves it; returns the new state.
 bool ToggleInfraredIn(ConfigStore& store);

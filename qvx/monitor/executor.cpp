@@ -1,6 +1,7 @@
 #include "qvx/monitor/executor.h"
 
-#include "platform/sound.h"
+#include <optional>
+
 #include "pulsio/pulsio.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/beep.h"
@@ -18,20 +19,16 @@ using devices::kStartBeepHz;
 
 // Beeps when BEEPON is on.
 void FrameBeep(const ExecutorContext& context, int frequencyHz) {
-  if (context.config.general.beepOn) devices::FrameBeep({}, frequencyHz);
-}
-
-ircode::Beeper SystemBeeper() {
-  return [](int frequencyHz, int durationMs) {
-    platform::Beep(static_cast<uint32_t>(frequencyHz), static_cast<uint32_t>(durationMs));
-  };
+  if (context.config.general.beepOn)
+    devices::FrameBeep(devices::SystemBeeper(context.services.clock), frequencyHz);
 }
 
 std::string ApplicationBranch(ExecutorContext& context) {
   if (!context.config.general.applicationEna) return std::string(kApplicationDisabled);
   FrameBeep(context, kStartBeepHz);
   const std::string status =
-      devices::LaunchApplication(context.config.text, context.config.currentCommand);
+      devices::LaunchApplication(context.config.text, context.config.currentCommand,
+                                 context.services.programs, context.services.media);
   if (status != devices::kApplicationError) FrameBeep(context, kEndBeepHz);
   return status;
 }
@@ -40,10 +37,12 @@ std::string WinampBranch(ExecutorContext& context) {
   const GeneralParams& general = context.config.general;
   if (!general.winampEna) return std::string(kWinampDisabled);
   FrameBeep(context, kStartBeepHz);
-  if (!context.winamp) context.winamp = std::make_unique<devices::clsWinamp>(general.winampPath);
+  if (!context.winamp)
+    context.winamp = std::make_unique<devices::clsWinamp>(context.services.player);
   const std::string& command = context.config.currentCommand;
-  const std::string status = devices::ExecuteWinampCommand(*context.winamp, context.playlistOffset,
-                                                           general.winampPath, command);
+  const std::string status =
+      devices::ExecuteWinampCommand(*context.winamp, context.playlistOffset, general.winampPath,
+                                    command, context.services.programs);
   if (devices::WinampClosingBeep(command)) FrameBeep(context, kEndBeepHz);
   return status;
 }
@@ -57,33 +56,24 @@ std::string X10Branch(ExecutorContext& context, platform::PortHandle irPort) {
   request.selectedFunction = context.window.x10Function.value_or(devices::kX10On);
   request.dimPercent = context.window.dimAmount;
   request.irPort = irPort;
-  return devices::ExecuteX10Command(context.x10, context.config, request);
+  platform::Clock& clock = context.services.clock;
+  return devices::ExecuteX10Command(context.x10, context.config, request, clock,
+                                    devices::SystemBeeper(clock));
 }
 
-// The infrared port of a gateway, opened for one transmission when Pulsio holds none.
+// The infrared port of a gateway: the one Pulsio holds, borrowed and left open, or else COMPORT
+// opened and lent to Pulsio for this one transmission.
 class GatewayPort {
  public:
-  explicit GatewayPort(int comPort) {
-    handle_ = GetHandle();
-    if (handle_ < 1) {
-      handle_ = ircode::OpenPort(comPort);
-      if (handle_ < 1) return;
-      SetHandle(handle_);
-    }
+  explicit GatewayPort(int comPort) : borrowed_(GetHandle()) {
+    if (!borrowed_.open()) lent_.emplace(comPort);
   }
-  ~GatewayPort() {
-    if (handle_ > 0) {
-      ircode::ClosePort(handle_);
-      SetHandle(0);
-    }
-  }
-  GatewayPort(const GatewayPort&) = delete;
-  GatewayPort& operator=(const GatewayPort&) = delete;
-  bool open() const { return handle_ > 0; }
-  platform::PortHandle handle() const { return handle_; }
+  bool open() const { return borrowed_.open() || (lent_ && lent_->open()); }
+  platform::PortHandle handle() const { return lent_ ? lent_->handle() : borrowed_.handle(); }
 
  private:
-  platform::PortHandle handle_ = platform::kPortClosed;
+  platform::BorrowedPort borrowed_;
+  std::optional<ircode::LentPort> lent_;
 };
 
 std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
@@ -116,12 +106,15 @@ std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
     request.slotField = context.window.sendPulse;
   }
   request.dimmerEnabled = general.irDimEna;
-  request.dimmer = devices::IrDimmerTransmission(general.outputMode, general.beepOn);
+  platform::Clock& clock = context.services.clock;
   const ircode::IrTransmit transmit = ircode::PulsioTransmit();
+  const ircode::Beeper beep = devices::SystemBeeper(clock);
+  request.dimmer = devices::IrDimmerTransmission(general.outputMode, general.beepOn, transmit, beep,
+                                                 clock);
 
   if (!gateway || recorded) {
     const ircode::SendOutcome outcome =
-        ircode::SendIRCommand(context.send, request, transmit, SystemBeeper());
+        ircode::SendIRCommand(context.send, request, transmit, beep);
     if (outcome.display) context.display = outcome.display;
     return outcome.status;
   }
@@ -132,7 +125,7 @@ std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
   ircode::SetTxdBreak(false, port.handle());
   ircode::SetDtrLine(false, port.handle());
   if (general.outputMode == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
-  return ircode::SendIRCommand(context.send, request, transmit, SystemBeeper()).status;
+  return ircode::SendIRCommand(context.send, request, transmit, beep).status;
 }
 
 }  // namespace
@@ -156,11 +149,12 @@ std::string ExecuteCommand(ExecutorContext& context) {
       return X10Branch(context, irPort);
     case DeviceKind::Mouse:
       if (gateway || !general.mouseEna) break;
-      if (!context.mouse) context.mouse = std::make_unique<devices::clsMouse>();
+      if (!context.mouse)
+        context.mouse = std::make_unique<devices::clsMouse>(context.services.input);
       return devices::ExecuteMouseCommand(*context.mouse, context.config.currentCommand);
     case DeviceKind::Keyboard:
       if (gateway || !general.keyboardEna) break;
-      return devices::ExecuteKeyboardCommand(context.config.currentCommand);
+      return devices::ExecuteKeyboardCommand(context.services.input, context.config.currentCommand);
     case DeviceKind::Application:
       return ApplicationBranch(context);
     case DeviceKind::Winamp:

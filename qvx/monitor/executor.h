@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/serial.h"
+#include "platform/services.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/store.h"
 #include "qvx/devices/mouse.h"
@@ -36,13 +37,15 @@ struct WindowFields {
   int dimAmount = 50;                    // DIMScroll, in percent
 };
 
-// The state the executor keeps and reads, one per program (or per gateway request).
+// The state the executor keeps and reads, one per program (or per gateway request), with the
+// services of the system its outputs use.
 struct ExecutorContext {
-  explicit ExecutorContext(ConfigStore& store, Variant programVariant)
-      : config(store), variant(programVariant) {}
+  ExecutorContext(ConfigStore& store, Variant programVariant, const platform::Services& system)
+      : config(store), variant(programVariant), services(system) {}
 
   ConfigStore& config;
   Variant variant;
+  platform::Services services;  // clock, input, program start, sound files, player
   platform::PortHandle irPort = platform::kPortClosed;  // the infrared port (main program)
   ircode::SendState send;                  // DeviceParams and the RC5 toggle
   devices::X10State x10;                   // the X10 port and name table

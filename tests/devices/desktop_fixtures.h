@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/skip.h"
 #include "tests/support/support.h"
 
 namespace qvx::test {

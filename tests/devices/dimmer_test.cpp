@@ -14,6 +14,7 @@
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
 #include "qvx/ircode/port/serialport.h"
+#include "qvx/ircode/pulsiolink.h"
 
 namespace qvx::devices {
 namespace {
@@ -68,7 +69,7 @@ class DimmerTest : public ::testing::Test {
     request.codeField = code;
     request.outputMode = outputMode;
     request.dimmerEnabled = true;
-    request.dimmer = IrDimmerTransmission(outputMode, false);
+    request.dimmer = IrDimmerTransmission(outputMode, false, ircode::PulsioTransmit(), {}, clock_);
     ircode::SendState state;
     return ircode::SendIRCommand(state, request, {}, {}).status;
   }
@@ -150,11 +151,11 @@ TEST_F(DimmerTest, BeepsFrameTheBurstsWhenBeepOnIsOn) {
   };
   const ircode::Beeper beep = [&](int hz, int ms) { events.push_back(std::to_string(hz) + "/" + std::to_string(ms)); };
 
-  EXPECT_EQ(SendIrDimmerCommand("G1", 3, true, transmit, beep), "IR Dimmer command executed OK.");
+  EXPECT_EQ(SendIrDimmerCommand("G1", 3, true, transmit, beep, clock_), "IR Dimmer command executed OK.");
   EXPECT_EQ(events, (std::vector<std::string>{"5000/50", "burst 150 of 85 at 2000 mode 3 t=0",
                                               "burst 20 of 85 at 2000 mode 3 t=500", "2000/50"}));
   events.clear();
-  EXPECT_EQ(SendIrDimmerCommand("G0", 0, false, transmit, beep), "IR Dimmer command executed OK.");
+  EXPECT_EQ(SendIrDimmerCommand("G0", 0, false, transmit, beep, clock_), "IR Dimmer command executed OK.");
   EXPECT_EQ(events, (std::vector<std::string>{"burst 150 of 85 at 2000 mode 0 t=500",
                                               "burst 200 of 85 at 2000 mode 0 t=1500"}));
 }

@@ -8,6 +8,7 @@
 
 #include "desktop_fixtures.h"
 #include "platform/media.h"
+#include "platform/process.h"
 
 namespace qvx::devices {
 namespace {
@@ -38,7 +39,7 @@ class LauncherTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    platform::CloseMp3();
+    platform::SystemMedia().CloseMp3();
     for (pid_t pid : ProcessesWithArgument((temp_.path() / "chime.wav").string()))
       KillAndWait(pid);
     unsetenv("DISPLAY");
@@ -55,6 +56,8 @@ class LauncherTest : public ::testing::Test {
 
   TempDir temp_;
   std::string config_;
+  platform::ProgramStarter& programs_ = platform::SystemProgramStarter();
+  platform::Media& media_ = platform::SystemMedia();
 };
 
 TEST_F(LauncherTest, EntriesThatCannotBeFoundGiveTheErrorText) {
@@ -72,7 +75,7 @@ TEST_F(LauncherTest, EntriesThatCannotBeFoundGiveTheErrorText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(LaunchApplication(c.config, c.command), kError);
+    EXPECT_EQ(LaunchApplication(c.config, c.command, programs_, media_), kError);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(fs::exists(Marker("late.sh")));
@@ -80,12 +83,12 @@ TEST_F(LauncherTest, EntriesThatCannotBeFoundGiveTheErrorText) {
 }
 
 TEST_F(LauncherTest, ProgramWithoutAtRunsHiddenWithoutADisplay) {
-  EXPECT_EQ(LaunchApplication(config_, "hidden"), "hidden executed.");
+  EXPECT_EQ(LaunchApplication(config_, "hidden", programs_, media_), "hidden executed.");
   EXPECT_EQ(WaitForMarker("hidden.sh"), "display= startup=\n");
 }
 
 TEST_F(LauncherTest, ProgramWithAtRunsShownWithoutTakingTheFocus) {
-  EXPECT_EQ(LaunchApplication(config_, "shown"), "shown executed.");
+  EXPECT_EQ(LaunchApplication(config_, "shown", programs_, media_), "shown executed.");
   std::string report = WaitForMarker("shown prog.sh");
   EXPECT_TRUE(report.starts_with("display=:77 startup=qvx")) << report;
   EXPECT_TRUE(report.ends_with("_TIME0\n")) << report;
@@ -93,44 +96,44 @@ TEST_F(LauncherTest, ProgramWithAtRunsShownWithoutTakingTheFocus) {
 
 TEST_F(LauncherTest, NameMatchesCaseInsensitivelyAndByItsBeginning) {
   // The search is for "," followed by the name, so "note" finds the entry "notepad".
-  EXPECT_EQ(LaunchApplication(config_, "note"), "note executed.");
+  EXPECT_EQ(LaunchApplication(config_, "note", programs_, media_), "note executed.");
   EXPECT_EQ(WaitForMarker("notepad.sh"), "display= startup=\n");
   fs::remove(Marker("notepad.sh"));
-  EXPECT_EQ(LaunchApplication(config_, "NOTEPAD"), "NOTEPAD executed.");
+  EXPECT_EQ(LaunchApplication(config_, "NOTEPAD", programs_, media_), "NOTEPAD executed.");
   EXPECT_EQ(WaitForMarker("notepad.sh"), "display= startup=\n");
 }
 
 TEST_F(LauncherTest, ProgramThatCannotStartStillReportsExecuted) {
-  EXPECT_EQ(LaunchApplication(config_, "ghost"), "ghost executed.");
+  EXPECT_EQ(LaunchApplication(config_, "ghost", programs_, media_), "ghost executed.");
 }
 
 TEST_F(LauncherTest, SecondMp3ClosesTheFirst) {
-  if (!HaveProgram("mpv")) GTEST_SKIP() << "mpv is not installed (package mpv)";
+  QVX_SKIP_UNLESS(HaveProgram("mpv"), "mpv is not installed (package mpv)");
   std::string first = (temp_.path() / "first.mp3").string();
   std::string second = (temp_.path() / "second.MP3").string();
 
-  EXPECT_EQ(LaunchApplication(config_, "first"), "File first start playing.");
-  EXPECT_EQ(platform::OpenMp3(), first);
+  EXPECT_EQ(LaunchApplication(config_, "first", programs_, media_), "File first start playing.");
+  EXPECT_EQ(platform::SystemMedia().OpenMp3(), first);
   EXPECT_TRUE(WaitUntil([&] { return !ProcessesWithArgument(first).empty(); }, 2000));
 
   // Upper-case ".MP3" is an MP3 too.
-  EXPECT_EQ(LaunchApplication(config_, "second"), "File second start playing.");
-  EXPECT_EQ(platform::OpenMp3(), second);
+  EXPECT_EQ(LaunchApplication(config_, "second", programs_, media_), "File second start playing.");
+  EXPECT_EQ(platform::SystemMedia().OpenMp3(), second);
   EXPECT_TRUE(ProcessesWithArgument(first).empty());
   EXPECT_TRUE(WaitUntil([&] { return !ProcessesWithArgument(second).empty(); }, 2000));
 
-  platform::CloseMp3();
-  EXPECT_EQ(platform::OpenMp3(), "");
+  platform::SystemMedia().CloseMp3();
+  EXPECT_EQ(platform::SystemMedia().OpenMp3(), "");
   EXPECT_TRUE(ProcessesWithArgument(second).empty());
 }
 
 TEST_F(LauncherTest, WaveFilePlaysInTheBackground) {
-  if (!HaveProgram("mpv")) GTEST_SKIP() << "mpv is not installed (package mpv)";
+  QVX_SKIP_UNLESS(HaveProgram("mpv"), "mpv is not installed (package mpv)");
   std::string chime = (temp_.path() / "chime.wav").string();
-  EXPECT_EQ(LaunchApplication(config_, "chime"), "File chime start playing.");
+  EXPECT_EQ(LaunchApplication(config_, "chime", programs_, media_), "File chime start playing.");
   EXPECT_TRUE(WaitUntil([&] { return !ProcessesWithArgument(chime).empty(); }, 2000));
   // A wave file leaves the MP3 alias alone.
-  EXPECT_EQ(platform::OpenMp3(), "");
+  EXPECT_EQ(platform::SystemMedia().OpenMp3(), "");
 }
 
 }  // namespace

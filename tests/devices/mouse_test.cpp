@@ -35,7 +35,7 @@ class MouseTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (!display_->ok()) GTEST_SKIP() << "Xvfb could not be started (package xvfb)";
+    QVX_SKIP_UNLESS(display_->ok(), "Xvfb could not be started (package xvfb)");
     x_ = XOpenDisplay(display_->display().c_str());
     ASSERT_NE(x_, nullptr);
     Window root = DefaultRootWindow(x_);
@@ -110,7 +110,7 @@ class MouseTest : public ::testing::Test {
   static VirtualDisplay* display_;
   Display* x_ = nullptr;
   Window window_ = 0;
-  clsMouse mouse_;
+  clsMouse mouse_{platform::SystemInput()};
 };
 VirtualDisplay* MouseTest::display_ = nullptr;
 
@@ -215,7 +215,7 @@ TEST_F(MouseTest, KeyboardCommandsPressTheNamedKey) {
   };
   for (const KeyCase& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(ExecuteKeyboardCommand(c.name), "");
+    EXPECT_EQ(ExecuteKeyboardCommand(platform::SystemInput(), c.name), "");
     EXPECT_EQ(Events(1), std::string("key ") + c.keysym);
   }
 }
@@ -227,7 +227,7 @@ TEST_F(MouseTest, EveryKeyOfTheVocabularyArrives) {
   while (std::getline(names, name, ',')) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(KeyFromName(name).has_value());
-    ExecuteKeyboardCommand(name);
+    ExecuteKeyboardCommand(platform::SystemInput(), name);
     std::string events = Events(1);
     EXPECT_TRUE(events.starts_with("key ")) << events;
     EXPECT_EQ(events.find("unexpected"), std::string::npos) << events;
@@ -240,7 +240,7 @@ TEST_F(MouseTest, UnknownKeyNamesPressNothing) {
   for (const char* name : {"", "F13", "COMMAS", ",", "NUM-"}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(KeyFromName(name).has_value());
-    EXPECT_EQ(ExecuteKeyboardCommand(name), "");
+    EXPECT_EQ(ExecuteKeyboardCommand(platform::SystemInput(), name), "");
     EXPECT_EQ(Events(0), "");
   }
 }
@@ -249,11 +249,11 @@ TEST(MouseWithoutDisplay, WordsStillAnswerTheirTexts) {
   const char* saved = std::getenv("DISPLAY");
   std::string keep = saved ? saved : "";
   setenv("DISPLAY", ":qvx-none", 1);
-  clsMouse mouse;
+  clsMouse mouse(platform::SystemInput());
   EXPECT_EQ(ExecuteMouseCommand(mouse, "left"), "Mouse LEFT");
   EXPECT_EQ(ExecuteMouseCommand(mouse, "left click"), "Mouse left click");
   EXPECT_EQ(mouse.CurrentX(), 0);
-  EXPECT_EQ(ExecuteKeyboardCommand("A"), "");
+  EXPECT_EQ(ExecuteKeyboardCommand(platform::SystemInput(), "A"), "");
   if (saved) setenv("DISPLAY", keep.c_str(), 1);
   else unsetenv("DISPLAY");
 }

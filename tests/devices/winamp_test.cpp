@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "desktop_fixtures.h"
+#include "platform/clock.h"
+#include "tests/devices/player_steps.h"
 
 namespace qvx::devices {
 namespace {
@@ -25,10 +27,10 @@ const char* const kSongs[] = {"alpha.wav", "bravo.wav", "charlie.wav", "C:\\Musi
 class WinampTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("vlc")) GTEST_SKIP() << "VLC is not installed (packages vlc-bin, vlc-plugin-base)";
+    QVX_SKIP_UNLESS(HaveProgram("vlc"), "VLC is not installed (packages vlc-bin, vlc-plugin-base)");
     const fs::path& dir = temp_.path();
     bus_ = std::make_unique<SessionBus>(dir);
-    if (!bus_->ok()) GTEST_SKIP() << "dbus-daemon could not be started (package dbus)";
+    QVX_SKIP_UNLESS(bus_->ok(), "dbus-daemon could not be started (package dbus)");
     setenv("DBUS_SESSION_BUS_ADDRESS", bus_->address().c_str(), 1);
 
     fs::create_directory(dir / "home");
@@ -40,7 +42,8 @@ class WinampTest : public ::testing::Test {
     // VLC refuses to run as root; there it runs as nobody, which the bus lets in.
     std::string asUser;
     if (geteuid() == 0) {
-      if (chown((dir / "home").c_str(), 65534, 65534) != 0) GTEST_SKIP() << "cannot chown";
+      QVX_SKIP_UNLESS(chown((dir / "home").c_str(), 65534, 65534) == 0,
+                      "the player's home cannot be handed to nobody");
       asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     }
     std::string start = "echo $$ >> '" + (dir / "player.pids").string() + "'\n" +
@@ -50,7 +53,7 @@ class WinampTest : public ::testing::Test {
     WriteScript(dir / "player.sh", start + songs);
     WriteScript(dir / "empty-player.sh", start);
     winampPath_ = (dir / "player.sh").string();
-    winamp_ = std::make_unique<clsWinamp>(winampPath_);
+    winamp_ = std::make_unique<clsWinamp>(*service_);
   }
 
   void TearDown() override {
@@ -77,26 +80,19 @@ class WinampTest : public ::testing::Test {
   }
 
   std::string Run(const std::string& word) {
-    return ExecuteWinampCommand(*winamp_, offset_, winampPath_, word);
+    return ExecuteWinampCommand(*winamp_, offset_, winampPath_, word,
+                                platform::SystemProgramStarter());
   }
 
-  struct Step {
-    const char* word;
-    const char* status;
-    int offset;
-  };
-  void RunSteps(const std::vector<Step>& steps) {
-    for (const Step& step : steps) {
-      SCOPED_TRACE(step.word);
-      EXPECT_EQ(Run(step.word), step.status);
-      EXPECT_EQ(offset_, step.offset);
-    }
+  void RunSteps(const std::vector<PlayerStep>& steps) {
+    RunPlayerSteps(*winamp_, offset_, winampPath_, platform::SystemProgramStarter(), steps);
   }
 
   TempDir temp_;
   std::unique_ptr<SessionBus> bus_;
   ChildProcess player_;
   std::string winampPath_;
+  std::unique_ptr<platform::Player> service_ = platform::OpenPlayer(platform::RealClock());
   std::unique_ptr<clsWinamp> winamp_;
   std::int16_t offset_ = 0;
 };
@@ -261,21 +257,6 @@ TEST_F(WinampTest, AnyWordStartsAPlayerThatIsNotRunning) {
   EXPECT_EQ(StartedPlayers().size(), 1u);
   EXPECT_EQ(Run("getname"), "alpha");
   EXPECT_EQ(StartedPlayers().size(), 1u);
-}
-
-TEST(WinampProgramTest, DirectoryGetsTheProgramNameAppended) {
-  struct Case {
-    const char* path;
-    const char* program;
-  };
-  const Case cases[] = {
-      {"C:\\Program Files\\Winamp\\", "C:\\Program Files\\Winamp\\winamp.exe"},
-      {"/opt/winamp/", "/opt/winamp/winamp.exe"},
-      {"vlc --started-from-file", "vlc --started-from-file"},
-      {"/usr/bin/audacious", "/usr/bin/audacious"},
-      {"", "winamp.exe"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(WinampProgram(c.path), c.program) << c.path;
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ class X10PtyTest : public ::testing::Test {
     request.command = command;
     request.selectedFunction = function;
     request.dimPercent = dimPercent;
-    return ExecuteX10Command(state_, store_, request, [](int, int) {});
+    return ExecuteX10Command(state_, store_, request, clock_, [](int, int) {});
   }
 
   platform::sim::Cm11Interface cm11_;
@@ -59,7 +59,7 @@ TEST_F(X10PtyTest, TheDocumentedExamplesCrossTheTerminalByteForByte) {
 
   // 50 % in one exchange: the command itself would split it into 39 % and 11 %.
   cm11_.ClearRecord();
-  EXPECT_TRUE(SendX10Code(state_.port, 1, 1, kX10Dim, 50));
+  EXPECT_TRUE(SendX10Code(state_.port, 1, 1, kX10Dim, 50, clock_));
   EXPECT_EQ(cm11_.Received(), (Bytes{0x5C, 0x66, 0x00, 0x5E, 0x64, 0x00}));
   EXPECT_EQ(cm11_.Transmissions(), (std::vector<X10Transmission>{{0x5C, 0x66}, {0x5E, 0x64}}));
 }

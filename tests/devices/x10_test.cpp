@@ -62,7 +62,7 @@ class X10Test : public ::testing::Test {
     request.command = command;
     request.selectedFunction = function;
     request.dimPercent = dimPercent;
-    return ExecuteX10Command(state_, store_, request, Beeper());
+    return ExecuteX10Command(state_, store_, request, clock_, Beeper());
   }
 
   std::string RunGateway(const std::string& device, const std::string& command) {
@@ -72,7 +72,7 @@ class X10Test : public ::testing::Test {
     request.variant = Variant::Gateway;
     request.selectedFunction = kX10AllUnitsOff;  // never used by a gateway
     request.dimPercent = 100;
-    return ExecuteX10Command(state_, store_, request, Beeper());
+    return ExecuteX10Command(state_, store_, request, clock_, Beeper());
   }
 
   ircode::Beeper Beeper() {
@@ -219,7 +219,7 @@ TEST_F(X10Test, SendX10CodeExchangesRetriesAndPollCounts) {
     if (c.normalRepliesFirst > 0) cm11.InjectFault(Cm11Fault::None, c.normalRepliesFirst);
     if (c.faultyReplies > 0) cm11.InjectFault(c.fault, c.faultyReplies);
     startNs_ = clock_.NowNs();
-    EXPECT_EQ(SendX10Code(handle, 1, 1, kX10On, 50), c.ok);
+    EXPECT_EQ(SendX10Code(handle, 1, 1, kX10On, 50, clock_), c.ok);
     EXPECT_EQ(cm11.Received(), c.received);
     EXPECT_EQ(ElapsedMs(), c.elapsedMs);
     ircode::ClosePort(handle);
@@ -231,7 +231,7 @@ TEST_F(X10Test, SendX10CodeRefusesArgumentsOutsideTheirRanges) {
   auto handle = ircode::OpenPort(kCm11Com);
   ASSERT_GT(handle, 0);
   const int arguments[][3] = {{0, 1, 2}, {17, 1, 2}, {1, 0, 2}, {1, 17, 2}, {1, 1, -1}, {1, 1, 7}};
-  for (const auto& a : arguments) EXPECT_FALSE(SendX10Code(handle, a[0], a[1], a[2], 50));
+  for (const auto& a : arguments) EXPECT_FALSE(SendX10Code(handle, a[0], a[1], a[2], 50, clock_));
   EXPECT_TRUE(cm11_->Interface().Received().empty());
   EXPECT_EQ(clock_.NowNs(), 0);
   ircode::ClosePort(handle);
@@ -283,7 +283,7 @@ TEST_F(X10Test, DimAndBrightAmountsAreSplitIntoStepsOfAtMostThirtyNinePercent) {
 TEST_F(X10Test, TheDocumentedDimExampleChecksumsMatch) {
   auto handle = ircode::OpenPort(kCm11Com);
   ASSERT_GT(handle, 0);
-  EXPECT_TRUE(SendX10Code(handle, 1, 1, kX10Dim, 50));
+  EXPECT_TRUE(SendX10Code(handle, 1, 1, kX10Dim, 50, clock_));
   EXPECT_EQ(cm11_->Interface().Received(), (Bytes{0x5C, 0x66, 0x00, 0x5E, 0x64, 0x00}));
   ircode::ClosePort(handle);
 }
@@ -341,15 +341,15 @@ TEST_F(X10Test, TheMainProgramSendsTheSelectedFunctionUnlessToldToReadTheWord) {
   EXPECT_EQ(cm11_->Interface().Transmissions().back(), (X10Transmission{0x06, 0x63}));
 
   X10Request request{"X10&Lamp", "all-l-on", Variant::MainProgram, kX10Off, 50, true, 0};
-  EXPECT_EQ(ExecuteX10Command(state_, store_, request, Beeper()), "X10-lamp all-l-on.");
+  EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp all-l-on.");
   EXPECT_EQ(cm11_->Interface().Transmissions().back(), (X10Transmission{0x06, 0x61}));
 
   cm11_->Interface().ClearRecord();
   request.command = "Toggle";
-  EXPECT_EQ(ExecuteX10Command(state_, store_, request, Beeper()), "Error sending X10 command!");
+  EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "Error sending X10 command!");
   request.functionFromWord = false;
   request.selectedFunction = 7;
-  EXPECT_EQ(ExecuteX10Command(state_, store_, request, Beeper()), "Error sending X10 command!");
+  EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "Error sending X10 command!");
   EXPECT_TRUE(cm11_->Interface().Received().empty());
 }
 
@@ -419,7 +419,7 @@ TEST_F(X10Test, DefaultPortSharesTheInfraredHandle) {
   ASSERT_GT(irPort, 0);
   ASSERT_TRUE(ircode::SetPortMode(115200, 6, irPort));
   X10Request request{"X10&Lamp", "On", Variant::MainProgram, kX10On, 50, false, irPort};
-  EXPECT_EQ(ExecuteX10Command(state_, store_, request, Beeper()), "X10-lamp On.");
+  EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp On.");
   EXPECT_EQ(state_.port, irPort);
   EXPECT_EQ(cm11_->Settings().baudRate, 4800u);
   EXPECT_EQ(cm11_->Settings().dataBits, 8);
@@ -430,7 +430,7 @@ TEST_F(X10Test, DefaultPortSharesTheInfraredHandle) {
 
   // An infrared port that is not open fails the exchange, not the opening.
   request.irPort = platform::kPortClosed;
-  EXPECT_EQ(ExecuteX10Command(state_, store_, request, Beeper()), "Error sending X10 command!");
+  EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "Error sending X10 command!");
   platform::ClosePort(irPort);
 }
 

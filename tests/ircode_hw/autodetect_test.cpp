@@ -58,7 +58,7 @@ TEST_F(AutoDetect, EachWiringIsFoundByItsTest) {
     OpenIrPort(1);
     iface_.irManReady = false;
 
-    EXPECT_EQ(AutoDetectInterface(iface_, store_, prompter_), c.status);
+    EXPECT_EQ(AutoDetectInterface(iface_, store_, prompter_, clock_), c.status);
     EXPECT_EQ(store_.general.receiverType, c.type) << c.status;
     EXPECT_EQ(FileValue("ITYPE"), c.itype) << c.status;
     EXPECT_EQ(iface_.controls.receiverCaption, c.caption) << c.status;
@@ -77,13 +77,13 @@ TEST_F(AutoDetect, TheNumberInTheMessageIsTheIrPort) {
   InstallReceiver(7, ReceiverWiring::AlwaysPowered);
   SetKey("COMPORT", "7");
   OpenIrPort(7);
-  EXPECT_EQ(AutoDetectInterface(iface_, store_, prompter_),
+  EXPECT_EQ(AutoDetectInterface(iface_, store_, prompter_, clock_),
             "Cannot detect interface or no interface connected to COM7.");
 }
 
 TEST_F(AutoDetect, WithoutAPortEveryTestFailsSoftly) {
   iface_.handle = kPortFailed;
-  EXPECT_EQ(AutoDetectInterface(iface_, store_, prompter_),
+  EXPECT_EQ(AutoDetectInterface(iface_, store_, prompter_, clock_),
             "Cannot detect interface or no interface connected to COM1.");
   EXPECT_EQ(store_.general.receiverType, 9);
 }
@@ -91,7 +91,7 @@ TEST_F(AutoDetect, WithoutAPortEveryTestFailsSoftly) {
 TEST_F(AutoDetect, DetectedIrMouseRecordsWithItsPolarity) {
   auto peer = InstallReceiver(1, ReceiverWiring::IrMouse);
   OpenIrPort(1);
-  ASSERT_EQ(AutoDetectInterface(iface_, store_, prompter_), "IRMouse interface autodetected.");
+  ASSERT_EQ(AutoDetectInterface(iface_, store_, prompter_, clock_), "IRMouse interface autodetected.");
   // The lines left by detection power the receiver, which shows light as DCD on.
   peer->PlayRemote({600, 600, 1200}, 1000);
   std::vector<uint8_t> samples(4);

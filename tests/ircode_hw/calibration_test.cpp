@@ -71,7 +71,7 @@ class Calibration : public HwTest {
     auto peer = InstallReceiver(1, wiring);
     OpenIrPort(1);
     SetKey("ITYPE", wiring == ReceiverWiring::IrMouse ? "1" : "0");
-    SetReceiverLines(iface_, store_.general.receiverType, prompter_);
+    SetReceiverLines(iface_, store_.general.receiverType, prompter_, clock_);
     clock_.SetLineReadCostNs(lineReadNs);
     return peer;
   }

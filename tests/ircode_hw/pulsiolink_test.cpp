@@ -51,13 +51,13 @@ TEST_F(PulsioLink, IrManCodeIsReadAt9600BaudAfterWhatWasWaiting) {
   auto box = platform::sim::InstallIrManPeer(PeerName(1), clock_);
   peers_.push_back(box);
   OpenIrPort(1);
-  ASSERT_TRUE(InitIRMan(iface_, prompter_));
+  ASSERT_TRUE(InitIRMan(iface_, prompter_, clock_));
   SetPortMode(115200, 6, iface_.handle);  // a TxD transmitter set the port up for itself
   box->QueueInput("stale");
   ASSERT_TRUE(box->PressButton(kCode, 1'200'000));
 
   const double start = ElapsedMs();
-  EXPECT_EQ(ReadIRManCode(iface_.handle), kCode);
+  EXPECT_EQ(ReadIRManCode(iface_.handle, clock_), kCode);
   EXPECT_NEAR(ElapsedMs() - start, 1200, 1);  // the pass at which the code has arrived
   EXPECT_EQ(box->Settings().baudRate, 9600u);
   EXPECT_EQ(box->Settings().dataBits, 8);
@@ -68,10 +68,10 @@ TEST_F(PulsioLink, IrManWithoutSixBytesGivesNothingAfterFiftyPasses) {
   auto box = platform::sim::InstallIrManPeer(PeerName(1), clock_);
   peers_.push_back(box);
   OpenIrPort(1);
-  ASSERT_TRUE(InitIRMan(iface_, prompter_));
+  ASSERT_TRUE(InitIRMan(iface_, prompter_, clock_));
   box->QueueInput(std::string("\x01\x02\x03\x04\x05", 5), 100'000);
   const double start = ElapsedMs();
-  EXPECT_FALSE(ReadIRManCode(iface_.handle));
+  EXPECT_FALSE(ReadIRManCode(iface_.handle, clock_));
   EXPECT_NEAR(ElapsedMs() - start, 5000, 1);
 }
 
@@ -79,13 +79,13 @@ TEST_F(PulsioLink, RecordButtonOnAnIrManLearnsItsBytes) {
   auto box = platform::sim::InstallIrManPeer(PeerName(1), clock_);
   peers_.push_back(box);
   OpenIrPort(1);
-  ChooseReceiverType(iface_, store_, kReceiverIRMan, prompter_);
+  ChooseReceiverType(iface_, store_, kReceiverIRMan, prompter_, clock_);
   ASSERT_TRUE(iface_.irManReady);
   ASSERT_TRUE(box->PressButton(kCode, 700'000));
 
   LearnContext context;
   const LearnResult result = RecordCommand(context, kReceiverIRMan, false,
-                                           PulsioRecordSource(iface_.handle, 10), LearnEnv{});
+                                           PulsioRecordSource(iface_.handle, 10, clock_), LearnEnv{});
   EXPECT_EQ(result.codeStr, "G001000001101111100010000111011110000000011111111");
   EXPECT_EQ(result.bitNr, "48");
   EXPECT_EQ(result.rpt, "Y");
@@ -98,7 +98,7 @@ TEST_F(PulsioLink, RecordButtonOnAnIrManLearnsItsBytes) {
   EXPECT_EQ(result.plot->samples, std::string(300 * 8, '0'));
 
   const LearnResult nothing = RecordCommand(context, kReceiverIRMan, false,
-                                            PulsioRecordSource(iface_.handle, 10), LearnEnv{});
+                                            PulsioRecordSource(iface_.handle, 10, clock_), LearnEnv{});
   EXPECT_EQ(nothing.Status(), "No signal received for 5 seconds!");
   EXPECT_FALSE(nothing.decoded);
 }

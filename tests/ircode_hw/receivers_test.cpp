@@ -51,12 +51,12 @@ TEST_F(Receivers, ChoosingTheSamePortDoesNothing) {
   ListAvailableCOM(iface_, store_);
   const PortHandle before = iface_.handle;
   const std::string file = qvx::test::ReadFile(store_.path);
-  EXPECT_TRUE(ChangeComPort(iface_, store_, "COM1", prompter_));
+  EXPECT_TRUE(ChangeComPort(iface_, store_, "COM1", prompter_, clock_));
   EXPECT_EQ(iface_.handle, before);
   EXPECT_TRUE(com1->IsOpen());
   EXPECT_EQ(qvx::test::ReadFile(store_.path), file);
   for (const char* entry : {"COM", "COMx", "COM0", "", "COM-3"}) {
-    EXPECT_FALSE(ChangeComPort(iface_, store_, entry, prompter_)) << entry;
+    EXPECT_FALSE(ChangeComPort(iface_, store_, entry, prompter_, clock_)) << entry;
   }
   EXPECT_EQ(iface_.handle, before);
   EXPECT_EQ(qvx::test::ReadFile(store_.path), file);
@@ -69,7 +69,7 @@ TEST_F(Receivers, ChoosingTheX10PortTakesItForInfraredAndClearsX10com) {
   ListAvailableCOM(iface_, store_);
   const PortHandle old = iface_.handle;
 
-  EXPECT_TRUE(ChangeComPort(iface_, store_, "COM3", prompter_));
+  EXPECT_TRUE(ChangeComPort(iface_, store_, "COM3", prompter_, clock_));
   EXPECT_FALSE(com1->IsOpen());
   EXPECT_TRUE(com3->IsOpen());
   EXPECT_NE(iface_.handle, old);
@@ -92,7 +92,7 @@ TEST_F(Receivers, APortThatDoesNotOpenTurnsTheListRed) {
   iface_.irManReady = true;
   com2->SetFailing(platform::sim::PeerOperation::Open, true);
 
-  EXPECT_FALSE(ChangeComPort(iface_, store_, "COM2", prompter_));
+  EXPECT_FALSE(ChangeComPort(iface_, store_, "COM2", prompter_, clock_));
   EXPECT_EQ(iface_.handle, kPortFailed);
   EXPECT_EQ(iface_.controls.comListText, Colour::Red);
   EXPECT_FALSE(iface_.irManReady);
@@ -123,7 +123,7 @@ TEST_F(Receivers, EachReceiverTypeSetsItsLinesCaptionAndItype) {
     SetRtsLine(setsLines ? !c.rts : c.rts, iface_.handle);
     SetDtrLine(setsLines ? !c.dtr : c.dtr, iface_.handle);
     SetTxdBreak(true, iface_.handle);
-    ChooseReceiverType(iface_, store_, c.type, prompter_);
+    ChooseReceiverType(iface_, store_, c.type, prompter_, clock_);
     EXPECT_EQ(com1->LineOn(OutputLine::Rts), c.rts) << c.caption;
     EXPECT_EQ(com1->LineOn(OutputLine::Dtr), c.dtr) << c.caption;
     EXPECT_EQ(com1->LineOn(OutputLine::Break), c.type != kReceiverIRMouse) << c.caption;
@@ -137,14 +137,14 @@ TEST_F(Receivers, EachReceiverTypeSetsItsLinesCaptionAndItype) {
   EXPECT_EQ(com1->Settings().baudRate, 9600u);  // FirM talks at 9600 baud, 8 data bits
   EXPECT_EQ(com1->Settings().dataBits, 8);
   const std::string file = qvx::test::ReadFile(store_.path);
-  ChooseReceiverType(iface_, store_, 7, prompter_);  // no such menu
+  ChooseReceiverType(iface_, store_, 7, prompter_, clock_);  // no such menu
   EXPECT_EQ(qvx::test::ReadFile(store_.path), file);
 }
 
 TEST_F(Receivers, TxdWithAnIrMouseIsStoredAs17AndLoadsBack) {
   auto com1 = InstallReceiver(1, ReceiverWiring::IrMouse);
   OpenIrPort(1);
-  ChooseReceiverType(iface_, store_, kReceiverIRMouse, prompter_);
+  ChooseReceiverType(iface_, store_, kReceiverIRMouse, prompter_, clock_);
   SetTxdOutput(iface_, store_, true);
   EXPECT_EQ(FileValue("ITYPE"), " 17");
   EXPECT_EQ(com1->Settings().baudRate, 115200u);
@@ -169,12 +169,12 @@ TEST_F(Receivers, FirmClearsTheTxdSetting) {
   OpenIrPort(1);
   SetTxdOutput(iface_, store_, true);
   EXPECT_EQ(FileValue("ITYPE"), " 16");
-  ChooseReceiverType(iface_, store_, kReceiverFirm, prompter_);
+  ChooseReceiverType(iface_, store_, kReceiverFirm, prompter_, clock_);
   EXPECT_EQ(FileValue("ITYPE"), " 4");
   EXPECT_FALSE(iface_.controls.txdChecked);
   EXPECT_FALSE(iface_.controls.txdEnabled);
   EXPECT_FALSE(iface_.controls.irdaEnabled);
-  ChooseReceiverType(iface_, store_, kReceiverDcdStd, prompter_);
+  ChooseReceiverType(iface_, store_, kReceiverDcdStd, prompter_, clock_);
   EXPECT_TRUE(iface_.controls.txdEnabled);
   EXPECT_TRUE(iface_.controls.irdaEnabled);
   EXPECT_FALSE(iface_.controls.firmControlsVisible);
@@ -212,7 +212,7 @@ TEST_F(Receivers, ApplyInterfaceSetsOutputModeThenReceiver) {
   for (const Case& c : cases) {
     SetPortMode(9600, 8, iface_.handle);
     SetKey("ITYPE", c.itype);
-    ApplyInterface(iface_, store_, prompter_);
+    ApplyInterface(iface_, store_, prompter_, clock_);
     EXPECT_EQ(iface_.controls.txdChecked, c.txd) << c.itype;
     EXPECT_EQ(iface_.controls.irdaChecked, c.irda) << c.itype;
     EXPECT_EQ(com1->Settings().baudRate, c.baud) << c.itype;
@@ -224,7 +224,7 @@ TEST_F(Receivers, ApplyInterfaceSetsOutputModeThenReceiver) {
 TEST_F(Receivers, IrManInitialisesOnceAndSaysSo) {
   auto box = platform::sim::InstallIrManPeer(PeerName(1), clock_, "OK");  // any case is taken
   OpenIrPort(1);
-  EXPECT_TRUE(InitIRMan(iface_, prompter_));
+  EXPECT_TRUE(InitIRMan(iface_, prompter_, clock_));
   EXPECT_TRUE(iface_.irManReady);
   EXPECT_TRUE(box->Initialised());
   EXPECT_EQ(prompter_.messages, (std::vector<std::string>{"QVX: IRMan interface initialized OK"}));
@@ -233,7 +233,7 @@ TEST_F(Receivers, IrManInitialisesOnceAndSaysSo) {
 
   // A second time on the same open port does nothing at all.
   const int64_t before = clock_.NowNs();
-  EXPECT_TRUE(InitIRMan(iface_, prompter_));
+  EXPECT_TRUE(InitIRMan(iface_, prompter_, clock_));
   EXPECT_EQ(clock_.NowNs(), before);
   EXPECT_EQ(box->ReceivedBytes().size(), 2u);
   EXPECT_EQ(prompter_.messages.size(), 1u);
@@ -243,11 +243,11 @@ TEST_F(Receivers, IrManMenuInitialisesAndAReopenedPortNeedsItAgain) {
   auto box = platform::sim::InstallIrManPeer(PeerName(1), clock_);
   InstallReceiver(2, ReceiverWiring::DcdStandard);
   ListAvailableCOM(iface_, store_);
-  ChooseReceiverType(iface_, store_, kReceiverIRMan, prompter_);
+  ChooseReceiverType(iface_, store_, kReceiverIRMan, prompter_, clock_);
   EXPECT_TRUE(iface_.irManReady);
   EXPECT_EQ(FileValue("ITYPE"), " 2");
   EXPECT_EQ(iface_.controls.receiverCaption, "IRMan");
-  ChangeComPort(iface_, store_, "COM2", prompter_);
+  ChangeComPort(iface_, store_, "COM2", prompter_, clock_);
   // The stored type is IRMan, so the new port's receiver gets initialised (and finds none).
   EXPECT_FALSE(iface_.irManReady);
   EXPECT_EQ(prompter_.messages,
@@ -259,7 +259,7 @@ TEST_F(Receivers, IrManThatNeverAnswersIsReportedAfterTwentyPolls) {
   InstallReceiver(1, ReceiverWiring::DcdStandard);
   OpenIrPort(1);
   const double start = ElapsedMs();
-  EXPECT_FALSE(InitIRMan(iface_, prompter_));
+  EXPECT_FALSE(InitIRMan(iface_, prompter_, clock_));
   EXPECT_FALSE(iface_.irManReady);
   EXPECT_EQ(prompter_.messages,
             (std::vector<std::string>{"QVX: IRMan interface cannot be initialized!"}));

@@ -42,7 +42,7 @@ LearnResult Learn(PulsioRig& rig, LearnContext& context, const std::vector<platf
                   const ReceiverDistortion& distortion, std::mt19937& rng, int receiverType) {
   rig.Play(light, distortion, rng, receiverType);
   return RecordCommand(context, receiverType, false,
-                       PulsioRecordSource(rig.Handle(), sim::kRigProcDelayUs), LearnEnv{});
+                       PulsioRecordSource(rig.Handle(), sim::kRigProcDelayUs, rig.Clock()), LearnEnv{});
 }
 
 class PulsioRoundTrip : public ::testing::Test {

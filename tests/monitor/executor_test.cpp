@@ -13,6 +13,7 @@
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/port/serialport.h"
 #include "qvx/ircode/pulsetext.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/support.h"
 
 namespace qvx::monitor {
@@ -112,7 +113,13 @@ class Executor : public ::testing::Test {
     return MarkLengthsUs(ircode::BuildPulseString(code.substr(1), *params, toggle), slotUs);
   }
 
+  // The desktop's services as fakes, on the test's clock.
+  platform::Services Services() {
+    return {clock_, fakes_.input, fakes_.programs, fakes_.media, fakes_.player};
+  }
+
   test::TempDir dir_;
+  test::FakeServices fakes_;
   platform::sim::VirtualClock clock_;
   platform::ScopedClock scoped_{clock_};
   std::shared_ptr<platform::sim::IrPeer> ir_;
@@ -146,7 +153,7 @@ TEST_F(Executor, DispatchesByDeviceNameAndGatesEachOutput) {
   };
   for (const auto& c : cases) {
     Load(c.flags);
-    ExecutorContext context(store_, c.variant);
+    ExecutorContext context(store_, c.variant, Services());
     ir_->ClearCapture();
     EXPECT_EQ(Run(context, c.device, c.command), c.status) << c.device << " " << c.command;
     EXPECT_TRUE(platform::sim::TxdCarrier(ir_->Captured(), 1'000'000).empty()) << c.device;
@@ -159,7 +166,7 @@ TEST_F(Executor, DispatchesByDeviceNameAndGatesEachOutput) {
 TEST_F(Executor, SendsTheWindowsCodeAndSlotFromTheSendButton) {
   Load({{"IROUTENA", "1"}});
   OpenMainPort();
-  ExecutorContext context(store_, Variant::MainProgram);
+  ExecutorContext context(store_, Variant::MainProgram, Services());
   context.irPort = mainPort_;
   context.window.source = CodeSource::Window;
   context.window.codeStr = " G0101010101 ";
@@ -172,7 +179,7 @@ TEST_F(Executor, SendsTheWindowsCodeAndSlotFromTheSendButton) {
 TEST_F(Executor, MonitoredEventsSendTheStoredCodeAtTheDevicesSlotLength) {
   Load({{"IROUTENA", "1"}});
   OpenMainPort();
-  ExecutorContext context(store_, Variant::MainProgram);
+  ExecutorContext context(store_, Variant::MainProgram, Services());
   context.irPort = mainPort_;
   EXPECT_EQ(Run(context, "tv", "POWER"), "tv POWER executed.");
   ExpectMarks(EmittedMarksUs(), ExpectedMarksUs(kPower, 560));
@@ -182,7 +189,7 @@ TEST_F(Executor, OutputModeOneSetsTheInfraredPortBeforeAnyCommand) {
   Load({{"ITYPE", "16"}});
   OpenMainPort();
   ASSERT_TRUE(ircode::SetPortMode(9600, 8, mainPort_));
-  ExecutorContext context(store_, Variant::MainProgram);
+  ExecutorContext context(store_, Variant::MainProgram, Services());
   context.irPort = mainPort_;
   EXPECT_EQ(Run(context, "Winamp", "PLAY"), "Winamp is disabled!");
   EXPECT_EQ(ir_->Settings().baudRate, 115200u);
@@ -191,7 +198,7 @@ TEST_F(Executor, OutputModeOneSetsTheInfraredPortBeforeAnyCommand) {
 
 TEST_F(Executor, AGatewayOpensThePortForOneTransmissionAndClosesIt) {
   Load({{"IROUTENA", "1"}});
-  ExecutorContext context(store_, Variant::Gateway);
+  ExecutorContext context(store_, Variant::Gateway, Services());
   EXPECT_EQ(Run(context, "TV", "Power"), "TV Power executed.");
   ExpectMarks(EmittedMarksUs(), ExpectedMarksUs(kPower, 560));
   EXPECT_FALSE(ir_->IsOpen());
@@ -206,7 +213,7 @@ TEST_F(Executor, AGatewayWhosePortIsTakenFailsWithoutSending) {
   const platform::PortHandle held = ircode::OpenPort(1);  // the main program holds the port
   ASSERT_GT(held, 0);
   ir_->ClearCapture();
-  ExecutorContext context(store_, Variant::Gateway);
+  ExecutorContext context(store_, Variant::Gateway, Services());
   const std::string status = Run(context, "TV", "Power");
   EXPECT_EQ(status, "Cannot open COM port for infrared interface!");
   EXPECT_TRUE(ir_->Captured().empty());
@@ -214,10 +221,23 @@ TEST_F(Executor, AGatewayWhosePortIsTakenFailsWithoutSending) {
   ircode::ClosePort(copy);
 }
 
+// A gateway that finds a port lent to Pulsio sends through it and leaves it to its owner;
+// it used to close the borrowed port and take it from Pulsio.
+TEST_F(Executor, AGatewaySendsThroughAPortLentToPulsioAndLeavesItOpen) {
+  Load({{"IROUTENA", "1"}});
+  OpenMainPort();
+  ExecutorContext context(store_, Variant::Gateway, Services());
+  EXPECT_EQ(Run(context, "TV", "Power"), "TV Power executed.");
+  ExpectMarks(EmittedMarksUs(), ExpectedMarksUs(kPower, 560));
+  EXPECT_TRUE(ir_->IsOpen());
+  EXPECT_EQ(GetHandle(), mainPort_);
+  EXPECT_NE(platform::FindPort(mainPort_), nullptr);
+}
+
 TEST_F(Executor, AGatewayOpensTheSharedPortForAnX10InterfaceOnIt) {
   ::setenv("QVX_COM1", "sim:exec-cm11", 1);
   Load({{"X10ENA", "1"}});
-  ExecutorContext context(store_, Variant::Gateway);
+  ExecutorContext context(store_, Variant::Gateway, Services());
   EXPECT_EQ(Run(context, "X10&LAMP", "On"), "X10-lamp On.");
   const auto sent = cm11_->Interface().Transmissions();
   ASSERT_EQ(sent.size(), 2u);
@@ -227,7 +247,7 @@ TEST_F(Executor, AGatewayOpensTheSharedPortForAnX10InterfaceOnIt) {
 
 TEST_F(Executor, TheMainProgramTakesTheX10FunctionFromTheWindowOrTheWord) {
   Load({{"X10ENA", "1"}, {"X10COM", "2"}});
-  ExecutorContext context(store_, Variant::MainProgram);
+  ExecutorContext context(store_, Variant::MainProgram, Services());
   devices::LoadX10Section(context.x10.names, store_.text);  // done when the window selects X10
   context.window.x10Function = 3;  // "Off" selected in the window
   EXPECT_EQ(Run(context, "X10&Lamp", "On"), "X10-lamp On.");
@@ -241,10 +261,13 @@ TEST_F(Executor, TheMainProgramTakesTheX10FunctionFromTheWindowOrTheWord) {
 
 TEST_F(Executor, BeepsFrameTheApplicationBranchButNotItsFailure) {
   Load({{"APPLICATIONENA", "1"}, {"BEEPON", "1"}});
-  ExecutorContext context(store_, Variant::MainProgram);
+  ExecutorContext context(store_, Variant::MainProgram, Services());
   int64_t before = clock_.NowNs();
   EXPECT_EQ(Run(context, "Application", "Nothing"), "Nothing executed.");
   EXPECT_EQ(clock_.NowNs() - before, 100'000'000);  // two beeps of 50 ms
+  ASSERT_EQ(fakes_.programs.started.size(), 1u);
+  EXPECT_EQ(fakes_.programs.started[0].commandLine, "/bin/true");
+  EXPECT_EQ(fakes_.programs.started[0].mode, platform::ShowMode::kShownNoFocus);
   before = clock_.NowNs();
   EXPECT_EQ(Run(context, "Application", "Missing"), "Error handling application!");
   EXPECT_EQ(clock_.NowNs() - before, 50'000'000);  // the opening beep only

@@ -15,6 +15,7 @@
 #include "qvx/config/general.h"
 #include "qvx/ircode/sim/remotesim.h"
 #include "qvx/ircode/port/serialport.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/support.h"
 
 namespace qvx::monitor {
@@ -126,7 +127,10 @@ class Monitor : public ::testing::Test {
   platform::ScopedClock scoped_{clock_};
   std::shared_ptr<platform::sim::IrPeer> peer_;
   ConfigStore store_;
-  ExecutorContext executor_{store_, Variant::MainProgram};
+  test::FakeServices fakes_;
+  ExecutorContext executor_{
+      store_, Variant::MainProgram,
+      {clock_, fakes_.input, fakes_.programs, fakes_.media, fakes_.player}};
   test::ScriptedPrompter prompter_;
   Monitoring monitoring_{executor_, prompter_, clock_};
   std::mt19937 rng_{7};

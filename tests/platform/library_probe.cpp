@@ -37,7 +37,7 @@ std::string MappedLibraries() {
 }
 
 void Player(bool allCalls) {
-  auto player = platform::OpenPlayer("");
+  auto player = platform::OpenPlayer(platform::RealClock());
   std::cout << "version=" << player->Version() << "\n";
   // Only without a reachable player: a real one would be asked and could take its time.
   if (!allCalls) return;
@@ -49,21 +49,20 @@ void Player(bool allCalls) {
 }
 
 void Input() {
+  platform::Input& input = platform::SystemInput();
   int x = -1, y = -1;
-  bool set = platform::SetCursorPos(7, 9);
-  bool get = platform::GetCursorPos(x, y);
-  bool key =
-      platform::SendKey(platform::Key::kA, true) && platform::SendKey(platform::Key::kA, false);
-  bool button = platform::SendMouseButton(platform::MouseButton::kLeft, true) &&
-                platform::SendMouseButton(platform::MouseButton::kLeft, false);
+  bool set = input.SetCursorPos(7, 9).ok();
+  bool get = input.GetCursorPos(x, y).ok();
+  bool key = input.SendKey(platform::Key::kA, true) && input.SendKey(platform::Key::kA, false);
+  bool button = input.SendMouseButton(platform::MouseButton::kLeft, true) &&
+                input.SendMouseButton(platform::MouseButton::kLeft, false);
   std::cout << "set=" << set << " get=" << get << " x=" << x << " y=" << y << " key=" << key
             << " button=" << button << "\n";
 }
 
 void Beep() {
   platform::sim::VirtualClock clock;
-  platform::ScopedClock scoped(clock);
-  platform::Beep(1000, 250);
+  platform::Beep(clock, 1000, 250);
   std::cout << "clock_ms=" << clock.NowNs() / 1'000'000 << "\n";
 }
 

@@ -55,7 +55,7 @@ TEST_F(SimPort, EveryOperationFailsOnDemand) {
   uint32_t status = 0;
   struct Case {
     PeerOperation operation;
-    std::function<bool()> call;
+    std::function<Status()> call;
   };
   std::vector<Case> cases{
       {PeerOperation::GetSettings, [&] { return port_->GetSettings(settings); }},
@@ -70,7 +70,7 @@ TEST_F(SimPort, EveryOperationFailsOnDemand) {
   };
   for (auto& c : cases) {
     peer_->SetFailing(c.operation, true);
-    EXPECT_FALSE(c.call()) << static_cast<int>(c.operation);
+    EXPECT_EQ(c.call().code(), StatusCode::SystemFailure) << static_cast<int>(c.operation);
     peer_->SetFailing(c.operation, false);
     EXPECT_TRUE(c.call()) << static_cast<int>(c.operation);
   }

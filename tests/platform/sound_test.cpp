@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "platform/clock.h"
 #include "platform/sim/virtual_clock.h"
 #include "platform/sound.h"
 #include "tests/support/terminal.h"
@@ -20,8 +21,7 @@ TEST(Beep, SilentBeepsStillLastTheirDuration) {
                  Case{"none", 40000, 7}, Case{"none", 1000, 0}}) {
     ScopedEnv device("QVX_AUDIO_DEVICE", c.device);
     platform::sim::VirtualClock clock;
-    platform::ScopedClock scoped(clock);
-    platform::Beep(c.frequencyHz, c.durationMs);
+    platform::Beep(clock, c.frequencyHz, c.durationMs);
     EXPECT_EQ(clock.NowNs(), int64_t{c.durationMs} * 1'000'000) << c.device << " " << c.frequencyHz;
   }
 }
@@ -29,7 +29,7 @@ TEST(Beep, SilentBeepsStillLastTheirDuration) {
 TEST(Beep, PlaysThroughAlsaAndBlocksForItsDuration) {
   ScopedEnv device("QVX_AUDIO_DEVICE", "null");  // a real ALSA device that discards the samples
   auto start = std::chrono::steady_clock::now();
-  platform::Beep(2000, 40);
+  platform::Beep(platform::RealClock(), 2000, 40);
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   EXPECT_GE(ms.count(), 40);
   EXPECT_LT(ms.count(), 2000);

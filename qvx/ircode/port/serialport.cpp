@@ -1,6 +1,7 @@
 #include "qvx/ircode/port/serialport.h"
 
 #include <array>
+#include <utility>
 
 namespace qvx::ircode {
 namespace {
@@ -22,12 +23,13 @@ bool LineOn(uint32_t bit, PortHandle handle) {
 
 }  // namespace
 
-PortHandle OpenPort(int32_t portNumber) { return platform::OpenSerialPort(portNumber); }
+PortHandle OpenPort(int32_t portNumber, platform::Status* why) {
+  return platform::OpenSerialPort(portNumber, why);
+}
 
-void ClosePort(PortHandle& handle) {
-  if (handle == kPortClosed || handle == kPortFailed) return;
-  platform::ClosePort(handle);
-  handle = kPortClosed;
+platform::Status ClosePort(PortHandle& handle) {
+  if (handle == kPortClosed || handle == kPortFailed) return {};
+  return platform::ClosePort(std::exchange(handle, kPortClosed));
 }
 
 bool SetPortTimeouts(PortHandle handle) {
@@ -39,7 +41,7 @@ bool SetPortTimeouts(PortHandle handle) {
   timeouts.readTotalConstantMs = 0;
   timeouts.writeTotalMultiplierMs = 1;
   timeouts.writeTotalConstantMs = 10;
-  return port->SetTimeouts(timeouts);
+  return port->SetTimeouts(timeouts).ok();
 }
 
 bool SetPortMode(uint32_t baudRate, uint8_t dataBits, PortHandle handle) {

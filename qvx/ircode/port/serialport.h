@@ -20,10 +20,12 @@ using platform::kPortFailed;
 // Texts go to and come from a port through a buffer of this size.
 inline constexpr size_t kPortBufferBytes = 100;
 
-// Opens COMn for reading and writing, exclusively; the handle, or -1 on failure.
-PortHandle OpenPort(int32_t portNumber);
-// Closes the port and sets the handle variable to 0; 0 and -1 are left as they are.
-void ClosePort(PortHandle& handle);
+// Opens COMn for reading and writing, exclusively; the handle, or -1 on failure with the
+// reason in *why when given (platform::OpenSerialPort).
+PortHandle OpenPort(int32_t portNumber, platform::Status* why = nullptr);
+// Closes the port and sets the handle variable to 0; 0 and -1 are left as they are. Returns
+// what the system said about the close.
+platform::Status ClosePort(PortHandle& handle);
 // Reads return at once with what has arrived; writes allow 1 ms per byte plus 10 ms.
 // True, or false if the time-outs cannot be read or written.
 bool SetPortTimeouts(PortHandle handle);
