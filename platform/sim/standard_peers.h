@@ -9,12 +9,15 @@
 
 namespace platform::sim {
 
-// Registers "sim:ir" (infrared receiver and transmitter) and "sim:cm11" (X10 interface) on the
-// process's clock. Two environment variables serve tests of whole programs:
+// Registers "sim:ir" (infrared receiver and transmitter), "sim:cm11" (X10 interface) and
+// "sim:phone" (a Bluetooth phone) on the process's clock. Environment variables serve tests of
+// whole programs and the demonstration:
 //   QVX_SIM_CLOCK=virtual  runs the process on a virtual clock, so timed work costs no time;
 //   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends;
 //   QVX_SIM_PRESSES=FILE   plays the key presses of FILE on the "ir" receiver (see
-//                          ReadPressScript), timed from the moment the peers are registered.
+//                          ReadPressScript), timed from the moment the peers are registered;
+//   QVX_SIM_PHONE=FILE     plays the lines of FILE on the "phone" once key reporting is on
+//                          (see ReadPhoneScript).
 // Calling it again does nothing.
 void RegisterStandardPeers();
 
