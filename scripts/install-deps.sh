@@ -11,6 +11,8 @@ packages=(
   # their tests: a virtual X server, a private session bus, a real media player
   xvfb dbus-daemon vlc-bin vlc-plugin-base
   libasound2-dev
+  # the desktop program: Qt 6 Widgets and its X11 and offscreen platforms
+  qt6-base-dev qt6-qpa-plugins
   # the gateways' tests: a real web server with CGI, a WML well-formedness check
   lighttpd libxml2-utils
   # the browser test drives the installed Chromium; the gateway benchmark's load and memory tools

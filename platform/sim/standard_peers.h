@@ -2,12 +2,18 @@
 
 // The simulated devices a program offers for COMn=sim:NAME, so that it runs without hardware.
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "platform/sim/ir_peer.h"
 
 namespace platform::sim {
+
+// What one read of the modem lines costs on the virtual clock of QVX_SIM_CLOCK=virtual: with the
+// delivered PROCDELAY of 10 us a sample then lasts the 55 us the decoders expect.
+inline constexpr int64_t kStandardLineReadNs = 45'000;
 
 // Registers "sim:ir" (infrared receiver and transmitter), "sim:cm11" (X10 interface) and
 // "sim:phone" (a Bluetooth phone) on the process's clock. Environment variables serve tests of
@@ -20,6 +26,9 @@ namespace platform::sim {
 //                          (see ReadPhoneScript).
 // Calling it again does nothing.
 void RegisterStandardPeers();
+
+// The "ir" peer of RegisterStandardPeers; null before it ran.
+std::shared_ptr<IrPeer> StandardIrPeer();
 
 // The light of a press script: one press a line, "AT_MS D1 D2 D3 ...", starting AT_MS
 // milliseconds after time 0 with light for D1 microseconds, darkness for D2, light for D3, and

@@ -210,7 +210,7 @@ bool AddMonitoredEvent(EventEditor& editor, ConfigStore& store, Prompter& prompt
   }
   const std::string question =
       std::string(texts::kAddQuestionStart) + line + std::string(texts::kAddQuestionEnd);
-  if (!prompter.AskYesNoTitled(question, texts::kAddTitle)) return false;
+  if (!prompter.AskYesNo(question, texts::kAddTitle)) return false;
   if (!CommitOrReport(store, prompter,
                       InsertText(text, line + "\r\n", LastLineInsertPosition(text, section->bracket))))
     return false;
@@ -224,7 +224,7 @@ bool DeleteMonitoredEvent(EventEditor& editor, ConfigStore& store, Prompter& pro
   const std::string question =
       std::string(texts::kDeleteQuestionStart) + line + std::string(texts::kDeleteQuestionEnd);
   const bool deleted =
-      prompter.AskYesNoTitled(question, texts::kDeleteTitle) && DeleteEventLine(store, prompter, line);
+      prompter.AskYesNo(question, texts::kDeleteTitle) && DeleteEventLine(store, prompter, line);
   FillEventList(editor, store, EventListMode::Filtered);
   return deleted;
 }
