@@ -60,10 +60,10 @@ class TimedPrompter final : public qvx::Prompter {
   void ShowMessage(std::string_view, qvx::MessageIcon, std::string_view) override {}
   bool AskYesNo(std::string_view, std::string_view) override { return false; }
   bool AskOkCancel(std::string_view, std::string_view) override { return false; }
-  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
+  std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
     return std::nullopt;
   }
-  std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
+  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
     return std::nullopt;
   }
 
@@ -120,7 +120,7 @@ struct Rig {
   qvx::monitor::ExecutorContext executor{store, qvx::Variant::MainProgram,
                                          platform::SystemServices()};
   TimedPrompter prompter{clock};
-  qvx::monitor::Monitoring monitoring{executor, prompter, clock, {.rememberState = false}};
+  qvx::monitor::Monitoring monitoring{executor, prompter, {.rememberState = false}};
 };
 
 void TickRates(Rig& rig, std::mt19937& rng) {

@@ -177,8 +177,8 @@ std::optional<std::vector<uint8_t>> ReadRecordingFile(const std::string& path, s
   return bytes;
 }
 
-int DecodeVerb(ConfigStore& store, const platform::Services& services,
-               Args args, std::ostream& out, std::ostream& err) {
+int DecodeVerb(ConfigStore& store, const platform::Services& services, Args args,
+               std::ostream& out, std::ostream& err) {
   const auto bytes = ReadRecordingFile(args[0], err);
   if (!bytes) return 1;
   ircode::LearnContext context;

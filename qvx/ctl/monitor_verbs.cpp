@@ -84,8 +84,7 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
 
   // Start's messages go to standard error; afterwards the status line is part of each line.
   StreamPrompter prompter(err);
-  monitor::Monitoring monitoring(executor, prompter, services.clock,
-                                 {.rememberState = false});
+  monitor::Monitoring monitoring(executor, prompter, {.rememberState = false});
   const StopSignals signals;
   monitoring.Start();
   prompter.showStatus = false;

@@ -95,8 +95,8 @@ int Set(ConfigStore& store, const platform::Services&, Args args,
   return 0;
 }
 
-int Decode(ConfigStore& store, const platform::Services& services, Args args,
-           std::ostream& out, std::ostream& err) {
+int Decode(ConfigStore& store, const platform::Services& services, Args args, std::ostream& out,
+           std::ostream& err) {
   if (args.size() == 1) return DecodeVerb(store, services, args, out, err);
   if (args[0] != "--window") {
     err << "usage: qvxctl decode [--window] FILE\n";

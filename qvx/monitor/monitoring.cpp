@@ -48,10 +48,9 @@ std::string_view TrayIconFile(bool monitoring, bool phoneConnected) {
   return phoneConnected ? texts::kIconPhoneMonitoring : texts::kIconMonitoring;
 }
 
-Monitoring::Monitoring(ExecutorContext& executor, Prompter& prompter, platform::Clock& clock,
-                       MonitorOptions options)
-    : executor_(executor), config_(executor.config), prompter_(prompter), clock_(clock),
-      options_(options) {}
+Monitoring::Monitoring(ExecutorContext& executor, Prompter& prompter, MonitorOptions options)
+    : executor_(executor), config_(executor.config), prompter_(prompter),
+      clock_(executor.services.clock), options_(options) {}
 
 void Monitoring::ShowStatus(std::string_view text) {
   status_ = std::string(text);

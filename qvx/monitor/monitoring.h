@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/clock.h"
 #include "qvx/config/prompter.h"
 #include "qvx/monitor/executor.h"
 #include "qvx/monitor/phonelink.h"
@@ -21,9 +20,11 @@ inline constexpr int kAfterCommandPauseMs = 300;
 // The pause between the idle checks of the receiver line when monitoring starts.
 inline constexpr int kIdleCheckPauseMs = 100;
 inline constexpr int kIdleChecks = 3;
-// A firing interval for IRMonTimer; the sampling window blocks for about 220 ms anyway and
-// firings that fall due meanwhile coalesce.
-inline constexpr int kIrMonTimerIntervalMs = 1;
+// The firing interval of IRMonTimer (and of a headless monitor's loop). A tick that samples
+// blocks for its 220 ms window and firings that fall due meanwhile coalesce, so the interval
+// matters only between ticks that end at once (a press already shining, a receiver that cannot
+// be watched): 10 ms keeps those from waking the program a thousand times a second.
+inline constexpr int kIrMonTimerIntervalMs = 10;
 
 // What the main window shows of monitoring, as the last call left it.
 struct MonitorControls {
@@ -72,10 +73,10 @@ std::string_view TrayIconFile(bool monitoring, bool phoneConnected);
 
 class Monitoring final : public EventInput {
  public:
-  // Works on the executor's configuration and infrared port (executor.irPort, the handle lent
-  // to Pulsio); sleeps on `clock`. Without SetPhoneLink there is no phone.
-  Monitoring(ExecutorContext& executor, Prompter& prompter, platform::Clock& clock,
-             MonitorOptions options = {});
+  // Works on the executor's configuration, infrared port (executor.irPort, the handle lent to
+  // Pulsio) and services; sleeps on the executor's clock. Without SetPhoneLink there is no
+  // phone.
+  Monitoring(ExecutorContext& executor, Prompter& prompter, MonitorOptions options = {});
 
   // Connects the phone link; it must outlive this object.
   void SetPhoneLink(PhoneLink& phone) { phone_ = &phone; }

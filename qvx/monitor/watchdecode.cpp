@@ -17,7 +17,8 @@ WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture) {
   if (!active) return result;
 
   // The same decode as learning, so that a code learned from a remote is the code the tick sees.
-  const ircode::SampleDecode decode = ircode::DecodeSampleText(ircode::SamplesToText(buffer), ircode::SampleSpan::Window);
+  const ircode::SampleDecode decode =
+      ircode::DecodeSampleText(ircode::SamplesToText(buffer), ircode::SampleSpan::Window);
   if (decode.stop == ircode::DecodeStop::AnalyseFailed) return result;
   result.runsMeasured = true;
   result.plen1 = decode.symbols.plen1;

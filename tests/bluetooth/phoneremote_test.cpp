@@ -31,12 +31,7 @@ constexpr const char* kEvents =
     "BT&FLIP OPEN,X10&Lamp&Bright\n";
 
 std::string Config(const std::map<std::string, std::string>& values) {
-  std::string text = "[General]\n";
-  for (const auto& key : GeneralKeys()) {
-    const auto found = values.find(key);
-    text += key + "= " + (found == values.end() ? "0" : found->second) + "\n";
-  }
-  return test::Crlf(text + "\n[X10]\n# modules\n/X10/*a1,Lamp\n\n[Monitoring]\n# events\n" +
+  return test::Crlf(test::GeneralSection(values, "0") + "\n[X10]\n# modules\n/X10/*a1,Lamp\n\n[Monitoring]\n# events\n" +
                     kEvents + "\n[End]\n");
 }
 
@@ -146,7 +141,7 @@ class PhoneRemoteTest : public ::testing::Test {
       store_, Variant::MainProgram,
       {clock_, fakes_.input, fakes_.programs, fakes_.media, fakes_.player}};
   test::ScriptedPrompter prompter_;
-  monitor::Monitoring monitoring_{executor_, prompter_, clock_, {.rememberState = false}};
+  monitor::Monitoring monitoring_{executor_, prompter_, {.rememberState = false}};
   RecordingInput input_{monitoring_};
   PhoneRemote remote_{store_, input_, clock_};
 };

@@ -2,6 +2,7 @@
 // sampled at about 55 us through a receiver that stretches marks, and learned again.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "qvx/ircode/learning.h"
@@ -164,6 +165,44 @@ TEST(RealRemotes, RightLiteralCodesAreKept) {
   }
   EXPECT_GT(kept, 300);
   EXPECT_GT(mended, 100);
+}
+
+// A command stored by an earlier version holds the code the literal analysis read. Where the
+// canonical decode now reads another code from the same recording, learning still finds that
+// command, and a command stored under the canonical code is preferred.
+TEST(RealRemotes, CodesStoredByTheLiteralAnalysisAreStillFound) {
+  std::mt19937 rng(10);
+  int differing = 0;
+  for (const Scenario scenario : sim::AllScenarios()) {
+    sim::ReceiverModel receiver;
+    receiver.jitterPercent = 25;
+    for (int i = 0; i < 15; ++i) {
+      const sim::Press press = sim::MakePress(scenario, rng, receiver);
+      const LearnResult before = Learn(press, false);
+      const LearnResult after = Learn(press);
+      if (before.codeStr.size() < 2 || after.codeStr.size() < 2 || before.codeStr == after.codeStr)
+        continue;
+      ++differing;
+      SCOPED_TRACE(std::string(sim::ScenarioName(scenario)) + ": literal " + before.codeStr +
+                   ", canonical " + after.codeStr);
+      std::map<std::string, StoredCommand> stored{{before.codeStr.substr(1), {"Old", "Key"}}};
+      LearnEnv env;
+      env.findCode = [&stored](const std::string& bits) -> std::optional<StoredCommand> {
+        const auto found = stored.find(bits);
+        return found == stored.end() ? std::nullopt : std::optional(found->second);
+      };
+      LearnContext context;
+      const LearnResult old = LearnFromRecording(context, press.samples, env);
+      ASSERT_TRUE(old.stored.has_value());
+      EXPECT_EQ(old.stored->command, "Key");
+      stored[after.codeStr.substr(1)] = {"New", "Key"};
+      LearnContext again;
+      const LearnResult both = LearnFromRecording(again, press.samples, env);
+      ASSERT_TRUE(both.stored.has_value());
+      EXPECT_EQ(both.stored->device, "New");
+    }
+  }
+  EXPECT_GT(differing, 30);
 }
 
 // Presses of real remotes (several per family, taps and held keys, sample periods of 45 to

@@ -26,12 +26,8 @@ const char* kDevices =
 
 std::string Config(const std::map<std::string, std::string>& values, const std::string& events,
                    const std::string& devices = kDevices) {
-  std::string text = "# The lamp follows TV&Power,X10&Lamp&On\n[General]\n";
-  for (const auto& key : GeneralKeys()) {
-    const auto found = values.find(key);
-    text += key + "= " + (found == values.end() ? "1" : found->second) + "\n";
-  }
-  return test::Crlf(text + devices + "\n[Monitoring]\n# events\n" + events + "\n[End]\n");
+  return test::Crlf("# The lamp follows TV&Power,X10&Lamp&On\n" + test::GeneralSection(values, "1") +
+                    devices + "\n[Monitoring]\n# events\n" + events + "\n[End]\n");
 }
 
 const std::map<std::string, std::string> kAllOn = {

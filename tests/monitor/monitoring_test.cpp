@@ -32,12 +32,7 @@ const std::string kVcrPlay = ircode::sim::SonyBits(0x1A, 0x01, 5);
 const std::string kAmpVolUp = ircode::sim::Rc5Bits(false, 0x10, 0x10);
 
 std::string Config(const std::map<std::string, std::string>& values, const std::string& events) {
-  std::string text = "[General]\n";
-  for (const auto& key : GeneralKeys()) {
-    const auto found = values.find(key);
-    text += key + "= " + (found == values.end() ? "0" : found->second) + "\n";
-  }
-  return test::Crlf(text +
+  return test::Crlf(test::GeneralSection(values, "0") +
                     "\n[TV]\n# NEC\nGPROTO= 0\nSENDPLS= 560\nREPEAT= 0\n"
                     "BITG= 111111111111111100000000\nBIT0= 10\nBIT1= 1000\nGREPEAT= 1\n"
                     "G" + kTvPower + ",Power\nG" + kTvVolDown + ",Vol-\n"
@@ -128,11 +123,10 @@ class Monitor : public ::testing::Test {
   std::shared_ptr<platform::sim::IrPeer> peer_;
   ConfigStore store_;
   test::FakeServices fakes_;
-  ExecutorContext executor_{
-      store_, Variant::MainProgram,
-      {clock_, fakes_.input, fakes_.programs, fakes_.media, fakes_.player}};
+  ExecutorContext executor_{store_, Variant::MainProgram,
+                            {clock_, fakes_.input, fakes_.programs, fakes_.media, fakes_.player}};
   test::ScriptedPrompter prompter_;
-  Monitoring monitoring_{executor_, prompter_, clock_};
+  Monitoring monitoring_{executor_, prompter_};
   std::mt19937 rng_{7};
 };
 
