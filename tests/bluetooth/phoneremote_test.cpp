@@ -28,7 +28,9 @@ using Events = std::vector<std::string>;
 constexpr const char* kEvents =
     "BT0&5,X10&Lamp&On\n"
     "BT&CONNECTED,X10&Lamp&Off\n"
-    "BT&FLIP OPEN,X10&Lamp&Bright\n";
+    "BT&FLIP OPEN,X10&Lamp&Bright\n"
+    "BT0&6,X10&Lamp&On\nBT0&6,X10&Lamp&On\nBT0&6,X10&Lamp&On\nBT0&6,X10&Lamp&On\n"
+    "BT0&6,Winamp&PLAY\n";
 
 std::string Config(const std::map<std::string, std::string>& values) {
   return test::Crlf(test::GeneralSection(values, "0") + "\n[X10]\n# modules\n/X10/*a1,Lamp\n\n[Monitoring]\n# events\n" +
@@ -223,8 +225,14 @@ TEST_F(PhoneRemoteTest, KeyReportsBecomeEventsOrSelectOrSwitchOff) {
     std::string btCurrent;     // in the file afterwards
     std::vector<std::string> shown;  // texts the phone displayed, among others
   };
+  // Five outputs: the accumulated result outgrows one port write and is shown cut.
+  std::string fiveResults;
+  for (int n = 0; n < 4; ++n) fiveResults += "X10 is disabled!;";
+  fiveResults += "Winamp is disabled!";
   const Case cases[] = {
       {"a key", {{100, "+CKEV: 5,1"}, {300, "+CKEV: 5,0"}}, {"BT0&5"}, "0", {"X10 is disabled!"}},
+      {"a key with a long result", {{100, "+CKEV: 6,1"}}, {"BT0&6"}, "0",
+       {fiveResults.substr(0, 84)}},
       {"a report split over two reads",
        {{100, "+CKEV: 5", false}, {150, ",1"}, {300, "+CKEV: 5,0"}}, {"BT0&5"}, "0", {}},
       {"star and 3 select device 3",
