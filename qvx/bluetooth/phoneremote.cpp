@@ -166,7 +166,7 @@ bool PhoneRemote::StartPhoneLink() {
   if (!config_.general.btEna) return FailStart();
   controls_.startupLabel = kInitializing;
   RunPendingEvents();
-  if (port_ < 1) port_ = ircode::OpenPort(config_.general.btCom);
+  OpenPhonePort();
   if (port_ == platform::kPortFailed) return FailStart();
   ircode::SetRtsLine(true, port_);
   ircode::SetDtrLine(true, port_);
@@ -310,6 +310,10 @@ void PhoneRemote::Stop() {
 
 void PhoneRemote::Write(std::string_view command) {
   if (port_ > 0) ircode::WritePort(command, port_);
+}
+
+void PhoneRemote::OpenPhonePort() {
+  if (port_ < 1) port_ = ircode::OpenPort(config_.general.btCom);
 }
 
 void PhoneRemote::ClosePhonePort() {

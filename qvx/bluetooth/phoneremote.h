@@ -113,6 +113,8 @@ class PhoneRemote final : public monitor::PhoneLink {
   platform::PortHandle PortHandle() const { return port_; }
   // Closes the phone port when it is open and forgets its handle (frmBT's port change).
   void ClosePhonePort();
+  // Opens BTCOM as the phone port unless it is open; the handle is -1 when that failed.
+  void OpenPhonePort();
   const std::string& ShiftState() const { return shift_; }
 
  private:
