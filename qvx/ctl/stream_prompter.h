@@ -4,6 +4,7 @@
 // questions are answered No and input boxes cancelled, as nobody is there to answer them.
 
 #include <ostream>
+#include <string>
 
 #include "qvx/config/prompter.h"
 
@@ -14,8 +15,11 @@ class StreamPrompter final : public Prompter {
   explicit StreamPrompter(std::ostream& err) : err_(err) {}
   // Status-line texts are written only while this is set; empty ones never.
   bool showStatus = true;
+  // The status line as the last text left it, written or not.
+  std::string statusLine;
 
   void ShowStatus(std::string_view text) override {
+    statusLine = std::string(text);
     if (showStatus && !text.empty()) err_ << text << '\n';
   }
   void ShowMessage(std::string_view text, MessageIcon, std::string_view) override {
