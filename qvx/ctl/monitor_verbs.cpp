@@ -186,7 +186,7 @@ int DecodeWindowVerb(ConfigStore& store, const std::string& path, std::ostream& 
   if (!bytes) return 1;
   const monitor::WatchDecode decode = monitor::DecodeWatchWindow(*bytes);
   if (decode.code.empty()) return 1;
-  const std::string event = FindCodeInConfig(store, decode.code, decode.codingType)
+  const std::string event = monitor::FindWatchedCode(store, decode)
                                 ? store.currentDevice + "&" + store.currentCommand
                                 : std::string(monitor::texts::kUnknownEvent);
   out << "code=" << StoredCodeBits(decode.code, decode.codingType) << "\nprotocol="

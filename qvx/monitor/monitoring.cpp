@@ -189,7 +189,7 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   if (decode.code.empty()) return std::nullopt;
 
   ReceivedCommand received;
-  if (FindCodeInConfig(config_, decode.code, decode.codingType)) {
+  if (FindWatchedCode(config_, decode)) {
     received.recCmd = config_.currentDevice + "&" + config_.currentCommand;
   } else {
     received.recCmd = texts::kUnknownEvent;

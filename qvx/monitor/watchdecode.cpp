@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "qvx/config/devices.h"
+#include "qvx/ircode/irtypes.h"
 #include "qvx/ircode/runanalysis.h"
 #include "qvx/ircode/sampledecode.h"
 
@@ -30,7 +32,15 @@ WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture) {
   if (code.size() < kShortestCode) return result;
   result.codingType = decode.codingType;
   result.code = code;
+  const std::vector<std::string> watched = ircode::WatchedCodes(decode);
+  if (watched.size() == 2) result.literalCode = watched[1];
   return result;
+}
+
+bool FindWatchedCode(ConfigStore& store, const WatchDecode& decode) {
+  if (FindCodeInConfig(store, decode.code, decode.codingType)) return true;
+  // The literal code is in its stored form already; no toggle bit to clear.
+  return !decode.literalCode.empty() && FindCodeInConfig(store, decode.literalCode, ircode::kGapCoded);
 }
 
 }  // namespace qvx::monitor

@@ -8,6 +8,10 @@
 #include <span>
 #include <string>
 
+namespace qvx {
+struct ConfigStore;
+}
+
 namespace qvx::monitor {
 
 // Bytes IRMonitor fills (4000 samples), and the capture buffer the tick hands it.
@@ -26,11 +30,17 @@ struct WatchDecode {
   int codingType = 0;         // 0 gap-coded, 1 pulse-coded, 2 bi-phase; set with a code
   std::string code;           // the bits of the longer of the first two frames; empty when the
                               // tick ends silently
+  std::string literalCode;    // as stored, what the literal analysis alone read where that
+                              // differs: the code commands stored by earlier versions hold
 };
 
 // Decodes a capture buffer (at most 600 bytes; missing bytes count as 0): the position-40
 // check, the sample text, the run analysis and symbol decoding shared with learning, the two
 // frames and the longer-frame rule (frame 2 on a tie), and the 7-bit minimum.
 WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture);
+
+// Looks a decoded window up in the configuration (setting its current device and command): its
+// code first, then the literal code, so that commands stored by earlier versions still fire.
+bool FindWatchedCode(ConfigStore& store, const WatchDecode& decode);
 
 }  // namespace qvx::monitor

@@ -12,7 +12,10 @@
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
+#include "qvx/config/devices.h"
 #include "qvx/config/general.h"
+#include "qvx/monitor/watchdecode.h"
+#include "qvx/ircode/sim/remotescenarios.h"
 #include "qvx/ircode/sim/remotesim.h"
 #include "qvx/ircode/port/serialport.h"
 #include "tests/support/fake_services.h"
@@ -372,6 +375,34 @@ TEST_F(Monitor, DispatchMatchesSubstringsAndBothFlipSpellings) {
 
   Load({}, "");
   EXPECT_EQ(monitoring_.DispatchEvent("TV&1"), "");
+}
+
+// A command stored by an earlier version holds the code the literal analysis read. Where a
+// watch window of a held key now decodes to another code, the tick still names that command,
+// and a command stored under the decoded code is preferred.
+TEST(WatchedCodes, CommandsStoredUnderTheLiteralCodeStillFire) {
+  std::mt19937 rng(11);
+  int differing = 0;
+  for (const ircode::sim::RemoteFamily family : ircode::sim::AllFamilies()) {
+    for (int i = 0; i < 8; ++i) {
+      const ircode::sim::RealPress press = ircode::sim::MakeRealPress(family, true, 30, rng);
+      for (double fromUs = 0; fromUs < ircode::sim::PressLengthUs(press); fromUs += 23'000) {
+        const WatchDecode decode = DecodeWatchWindow(ircode::sim::WatchPress(press, fromUs).bytes);
+        if (decode.literalCode.empty()) continue;
+        ++differing;
+        SCOPED_TRACE("literal " + decode.literalCode + ", decoded " + decode.code);
+        const std::string old = "[General]\nCOMPORT= 1\n\n[Old]\nG" + decode.literalCode + ",Key\n";
+        ConfigStore store;
+        store.text = test::Crlf(old);
+        ASSERT_TRUE(FindWatchedCode(store, decode));
+        EXPECT_EQ(store.currentDevice + "&" + store.currentCommand, "Old&Key");
+        store.text = test::Crlf(old + "\n[New]\nG" + StoredCodeBits(decode.code, decode.codingType) + ",Key\n");
+        ASSERT_TRUE(FindWatchedCode(store, decode));
+        EXPECT_EQ(store.currentDevice, "New");
+      }
+    }
+  }
+  EXPECT_GT(differing, 20);
 }
 
 }  // namespace
