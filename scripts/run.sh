@@ -3,7 +3,8 @@
 # starts the desktop program qvx over a copy of the delivered configuration: COM1 is a
 # simulated infrared receiver and transmitter (sim:ir) whose remote presses a key of the
 # delivered devices whenever a recording starts, COM2 a simulated CM11 X10 interface
-# (sim:cm11), and no other port exists. Without a display it serves the web remote instead:
+# (sim:cm11), COM3 a simulated Bluetooth phone (sim:phone) that presses a few keys once
+# monitoring connects it, and no other port exists. Without a display it serves the web remote instead:
 # lighttpd on loopback with the web and WAP gateways over the same simulated ports
 # (QVX_WEB_PORT chooses the port, default 8080). Stop either with Ctrl-C.
 set -euo pipefail
@@ -27,13 +28,27 @@ prepare() {
 if [ -n "${DISPLAY:-}" ]; then
   work=$PWD/build/desktop-demo
   prepare "$work"
+  # The phone remote on COM3: its keys 5 and UP switch the lamp, star + 1 selects device 1.
+  for kv in "BTENA 1" "BTCOM 3" "BT0 Living" "BT1 Garden"; do
+    "$bin/qvxctl" --config "$work/pelgrin.cfg" set $kv >/dev/null
+  done
+  sed -i 's/^VCR&Play,Winamp&PLAY\r$/&\nBT0\&5,X10\&Lamp\&On\r\nBT0\&UP,X10\&Lamp\&Off\r\nBT1\&5,X10\&Heater\&On\r/' \
+    "$work/pelgrin.cfg"
+  # Times are on the virtual clock, which the monitoring tick runs faster than the window's
+  # phone poll: keys far apart keep each in a read of its own.
+  printf '%s\n' "# ms after key reporting is on, then the phone's line" \
+    "5000 +CKEV: 5,1" "10000 +CKEV: 5,0" "15000 +CKEV: u,1" "20000 +CKEV: u,0" \
+    "25000 +CKEV: *,1" "30000 +CKEV: 1,1" "35000 +CKEV: 1,0" "40000 +CKEV: *,0" \
+    "45000 +CKEV: 5,1" "50000 +CKEV: 5,0" >"$work/phone.txt"
   echo "Starting qvx on simulated hardware (configuration: $work/pelgrin.cfg)."
   echo "Select VCR and press Record: the simulated remote presses VCR Pause, which Save stores;"
   echo "Send then transmits it. Each further Record presses the next key (VCR Play, TV Mute,"
-  echo "Amp Vol+). X10&Lamp switches the simulated CM11."
+  echo "Amp Vol+). X10&Lamp switches the simulated CM11. Start monitoring: the simulated phone"
+  echo "on COM3 connects and presses 5 (lamp on), UP (lamp off), star + 1 (device 1), then 5."
   # The virtual clock makes the simulated receiver's timing exact: with the delivered
   # PROCDELAY a sample lasts the 55 us the decoders expect, whatever the machine's load.
-  exec env "${ports[@]}" QVX_SIM_CLOCK=virtual QVX_AUDIO_DEVICE=none \
+  exec env "${ports[@]}" QVX_COM3=sim:phone QVX_SIM_PHONE="$work/phone.txt" \
+    QVX_SIM_CLOCK=virtual QVX_AUDIO_DEVICE=none \
     "$bin/qvx" --config "$work/pelgrin.cfg"
 fi
 

@@ -319,7 +319,15 @@ class PosixSerialPort final : public SerialPort {
       ssize_t got = calls_.Read(fd_, buffer.data() + received, buffer.size() - received);
       if (got > 0) {
         received += static_cast<size_t>(got);
-      } else if (got == 0 || errno == EAGAIN) {
+      } else if (got == 0) {
+        // A terminal without input answers 0 bytes, and so does one whose far side has gone
+        // (a pseudo-terminal whose master closed, an adapter unplugged); only poll tells them
+        // apart, and a link over it must learn that it is lost. Bytes read before count first.
+        pollfd entry{fd_, POLLIN, 0};
+        if (received == 0 && calls_.Poll(&entry, 1, 0) > 0 && (entry.revents & POLLHUP))
+          return Status(StatusCode::NotFound, path_ + ": the device hung up");
+        return {};
+      } else if (errno == EAGAIN) {
         return {};
       } else if (errno != EINTR) {
         return Failed("read from", path_);

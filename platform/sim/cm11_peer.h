@@ -33,6 +33,8 @@ class ByteResponder {
   virtual ~ByteResponder() = default;
   // Takes one byte the host sent; returns what the device answers (possibly nothing).
   virtual std::vector<TimedReply> OnHostByte(uint8_t byte) = 0;
+  // What the device sends of its own accord since the last call, timed from now.
+  virtual std::vector<TimedReply> TakeUnsolicited() { return {}; }
 };
 
 // Ways the interface can misbehave on a reply.

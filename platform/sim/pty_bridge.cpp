@@ -112,6 +112,7 @@ void PtyBridge::Serve() {
     TakeInput();
     if (request > completed_) {
       hostNowNs_ = std::max(hostNowNs_, requestedNowNs);
+      Schedule(device_.TakeUnsolicited());
       ReleaseDue();
       std::lock_guard lock(mutex_);
       completed_ = request;
@@ -124,15 +125,17 @@ void PtyBridge::TakeInput() {
   uint8_t chunk[256];
   ssize_t got;
   while ((got = ::read(master_, chunk, sizeof chunk)) > 0) {
-    for (ssize_t i = 0; i < got; ++i) {
-      for (auto& reply : device_.OnHostByte(chunk[i])) {
-        Pending answer{hostNowNs_ + reply.delayUs * 1000, std::move(reply.bytes)};
-        // Later answers never overtake earlier ones due at the same time.
-        auto at = std::upper_bound(pending_.begin(), pending_.end(), answer.dueNs,
-                                   [](int64_t due, const Pending& p) { return due < p.dueNs; });
-        pending_.insert(at, std::move(answer));
-      }
-    }
+    for (ssize_t i = 0; i < got; ++i) Schedule(device_.OnHostByte(chunk[i]));
+  }
+}
+
+void PtyBridge::Schedule(std::vector<TimedReply> replies) {
+  for (auto& reply : replies) {
+    Pending answer{hostNowNs_ + reply.delayUs * 1000, std::move(reply.bytes)};
+    // Later answers never overtake earlier ones due at the same time.
+    auto at = std::upper_bound(pending_.begin(), pending_.end(), answer.dueNs,
+                               [](int64_t due, const Pending& p) { return due < p.dueNs; });
+    pending_.insert(at, std::move(answer));
   }
 }
 

@@ -6,8 +6,9 @@
 // to the device's logic and writes its answers back.
 //
 // The answers are timed on the host's clock, which may be virtual: the host's sleeps call
-// Settle, which lets the bridge take in what the host has written and release every answer
-// due by the host's time. BridgedClock does that for a VirtualClock.
+// Settle, which lets the bridge take in what the host has written and what the device sends of
+// its own accord (ByteResponder::TakeUnsolicited), and release every answer due by the host's
+// time. BridgedClock does that for a VirtualClock.
 
 #include <condition_variable>
 #include <cstdint>
@@ -51,6 +52,8 @@ class PtyBridge {
   void Serve();
   // Reads what the master has and hands it to the device; answers are timed from hostNowNs_.
   void TakeInput();
+  // Queues answers timed from hostNowNs_.
+  void Schedule(std::vector<TimedReply> replies);
   // Writes the answers due by hostNowNs_ and waits until the slave can read them.
   void ReleaseDue();
   // Bytes waiting to be read on the slave side.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/sim/cm11_peer.h"
+#include "platform/sim/phone_peer.h"
 #include "platform/sim/virtual_clock.h"
 
 namespace platform::sim {
@@ -16,6 +17,7 @@ struct StandardPeers {
   std::unique_ptr<VirtualClock> virtualClock;
   std::shared_ptr<IrPeer> ir;
   std::shared_ptr<Cm11Peer> cm11;
+  std::shared_ptr<PhonePeer> phone;
   std::string captureFile;
 };
 
@@ -55,6 +57,9 @@ void RegisterStandardPeers() {
   Clock& clock = ActiveClock();
   peers.ir = InstallIrPeer("ir", clock);
   peers.cm11 = InstallCm11Peer("cm11", clock);
+  peers.phone = InstallPhonePeer("phone", clock);
+  if (const char* script = std::getenv("QVX_SIM_PHONE"); script && *script)
+    peers.phone->Phone().SetScript(ReadPhoneScript(script));
   if (const char* presses = std::getenv("QVX_SIM_PRESSES"); presses && *presses) {
     const std::vector<LightMark> light = ReadPressScript(presses);
     if (!light.empty()) peers.ir->PlayMarks(light, light.front().startNs / 1000);
@@ -64,6 +69,8 @@ void RegisterStandardPeers() {
     std::atexit(WriteCapture);
   }
 }
+
+std::shared_ptr<IrPeer> StandardIrPeer() { return Peers().ir; }
 
 std::vector<LightMark> ReadPressScript(const std::filesystem::path& path) {
   std::vector<LightMark> marks;
@@ -88,7 +95,6 @@ std::vector<LightMark> ReadPressScript(const std::filesystem::path& path) {
   }
   return marks;
 }
-std::shared_ptr<IrPeer> StandardIrPeer() { return Peers().ir; }
 
 std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path) {
   std::vector<TxEvent> events;

@@ -16,6 +16,7 @@ void WriteLines(std::ostream& out, std::string_view text) {
 }  // namespace
 
 void StreamPrompter::ShowStatus(std::string_view status) {
+  statusLine = std::string(status);
   if (showStatus && !status.empty()) WriteLines(err_, status);
 }
 

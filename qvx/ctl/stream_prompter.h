@@ -20,6 +20,7 @@ class StreamPrompter final : public Prompter {
   StreamPrompter(std::ostream& info, std::ostream& err) : info_(info), err_(err) {}
 
   bool showStatus = true;               // status-line texts are written only while set; empty ones never
+  std::string statusLine;               // the status line as the last text left it, written or not
   bool yes = false;                     // the answer to every question
   std::optional<std::string> text;      // the answer to the first input box; later ones cancel
   std::optional<std::string> fileName;  // the answer to the first file dialog; later ones cancel

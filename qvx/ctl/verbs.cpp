@@ -123,7 +123,7 @@ const std::vector<Verb>& VerbTable() {
       {"learn", "learn                   record one press and print its decode", 0, 0, LearnVerb},
       {"decode", "decode [--window] FILE  decode a recording (or a watch window) of at most 600 bytes",
        1, 2, Decode},
-      {"monitor", "monitor [--once]        run monitoring until stopped (or the first command)", 0, 1,
+      {"monitor", "monitor [--once]        monitor infrared (and the phone) until stopped", 0, 1,
        MonitorVerb},
       {"export", "export FILE DESCRIPTION... [--replace]\n"
                  "                          write the general block and these sections to FILE",

@@ -4,6 +4,7 @@
 // phone module implements PhoneLink, monitoring implements EventInput, and the program hands
 // each one the other. This header depends on nothing but the standard library.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,15 @@ inline constexpr std::string_view kPhoneFlipClosedEvent = "BT&FLIP CLOSED";
 // The name of the accessory-menu entry, shown on the phone when there is nothing else to show.
 inline constexpr std::string_view kPhoneMenuName = "Zarvel Manager";
 
-// The AT command that shows a text in the dialog on the phone's display, with its CR LF.
+// The longest text the phone's dialog is sent: a port write carries at most 100 bytes, and
+// AT*EAID=1,2,"", CR and LF take 16 of them.
+inline constexpr std::size_t kPhoneDisplayMaxChars = 84;
+
+// The AT command that shows a text in the dialog on the phone's display, with its CR LF. A
+// longer text is cut to kPhoneDisplayMaxChars, so that the phone shows its beginning rather
+// than nothing.
 inline std::string PhoneDisplayCommand(std::string_view text) {
-  return "AT*EAID=1,2,\"" + std::string(text) + "\"\r\n";
+  return "AT*EAID=1,2,\"" + std::string(text.substr(0, kPhoneDisplayMaxChars)) + "\"\r\n";
 }
 
 // The phone link as monitoring uses it.

@@ -31,6 +31,7 @@
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/monitor/eventeditor.h"
 #include "qvx/monitor/texts.h"
+#include "qvx/ui/frm_bt.h"
 #include "qvx/ui/frm_monitor.h"
 #include "qvx/ui/frm_wait_to_start.h"
 #include "qvx/ui/frm_x10_config.h"
@@ -122,13 +123,20 @@ frmMain::frmMain(Options options)
   prompter_ = std::make_unique<WindowPrompter>([this](std::string_view text) { SetStatus(text); },
                                                options_.dialogs ? *options_.dialogs : *ownDialogs_);
   monitor_ = std::make_unique<monitor::Monitoring>(executor_, *prompter_);
+  phone_ = std::make_unique<bluetooth::PhoneRemote>(store_, *monitor_, services_.clock);
+  monitor_->SetPhoneLink(*phone_);
+  phone_->SetEventPump([this] { PhoneWaitPump(); });
   BuildControls();
   BuildMenus();
   BuildTimers();
   Wire();
 }
 
-frmMain::~frmMain() { ClosePorts(); }
+frmMain::~frmMain() {
+  // Open dialogs go first, while the window they enable again on closing is still whole.
+  qDeleteAll(findChildren<QDialog*>(Qt::FindDirectChildrenOnly));
+  ClosePorts();
+}
 
 // ---- construction -------------------------------------------------------------------------
 
@@ -292,6 +300,7 @@ void frmMain::Wire() {
   onTrigger("FileExit", [this] { Exit(); });
   onTrigger("AutoDetectMenu", [this] { AutoDetectPressed(); });
   onTrigger("X10ConfMenu", [this] { X10ConfigPressed(); });
+  onTrigger("BluetoothConfigMenu", [this] { OpenBluetoothConfig(); });
   onTrigger("AddPluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
   onTrigger("RemovePluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
   // Restart runs Stop and Start in turn, so that the device selection of Stop comes between.
@@ -336,6 +345,8 @@ void frmMain::Wire() {
 
   connect(secondTimer_, &QTimer::timeout, this, [this] { SecondTimerTick(); });
   connect(irMonTimer_, &QTimer::timeout, this, [this] { IRMonTimerTick(); });
+  connect(btMonTimer_, &QTimer::timeout, this, [this] { BTMonTimerTick(); });
+  connect(btAutoTimer_, &QTimer::timeout, this, [this] { BTAutoTimerTick(); });
   if (tray_) connect(tray_, &QSystemTrayIcon::activated, this, &frmMain::TrayActivated);
 }
 
@@ -424,6 +435,7 @@ void frmMain::ClosePorts() {
   ircode::CloseIrPort(iface_);
   iface_.handle = platform::kPortClosed;
   devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  phone_->ClosePhonePort();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -512,7 +524,10 @@ void frmMain::TrayActivated(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::Context) trayMenu_->popup(QCursor::pos());
 }
 
-void frmMain::SecondTimerTick() { ++secondTicks_; }
+void frmMain::SecondTimerTick() {
+  ++secondTicks_;
+  phone_->SecondTick();
+}
 
 // ---- devices and commands -----------------------------------------------------------------
 
@@ -981,7 +996,7 @@ void frmMain::ShowMonitorControls() {
     btAutoTimer_->stop();
     btMonTimer_->stop();
   }
-  UpdateTrayIcon();
+  ShowPhoneControls();
 }
 
 void frmMain::IRMonTimerTick() {
@@ -996,17 +1011,76 @@ void frmMain::IRMonTimerTick() {
 
 void frmMain::OpenEventEditor() {
   if (!monitor::MayOpenEventEditor(store_, *prompter_)) return;
-  // The main window is unavailable while the editor is open; the editor itself stays usable.
+  ShowWhileDisabled(new frmMonitor(this, store_, *prompter_), [this] { SetStatus(""); });
+}
+
+void frmMain::ShowWhileDisabled(QDialog* dialog, std::function<void()> closed) {
+  // The main window is unavailable while the dialog is open; the dialog itself stays usable.
   centralWidget()->setEnabled(false);
   menuBar()->setEnabled(false);
-  auto* editor = new frmMonitor(this, store_, *prompter_);
-  editor->setAttribute(Qt::WA_DeleteOnClose);
-  connect(editor, &QObject::destroyed, this, [this] {
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QObject::destroyed, this, [this, closed = std::move(closed)] {
     centralWidget()->setEnabled(true);
     menuBar()->setEnabled(true);
-    SetStatus("");
+    if (closed) closed();
   });
-  editor->show();
+  dialog->show();
+}
+
+// ---- the phone remote ---------------------------------------------------------------------
+
+void frmMain::BTMonTimerTick() {
+  const bool wasConnected = phone_->Connected();
+  phone_->BTMonTick();
+  ShowPhoneControls(wasConnected != phone_->Connected());
+}
+
+void frmMain::BTAutoTimerTick() {
+  phone_->BTAutoTick();
+  ShowPhoneControls();
+}
+
+// A reply wait of the phone lets the window's events and timers run, SecondTimer among them.
+void frmMain::PhoneWaitPump() {
+  const std::string& label = phone_->Controls().startupLabel;
+  if (auto* splash = static_cast<frmWaitToStart*>(splash_.get()); splash && !label.empty())
+    splash->SetStatus(label);
+  QCoreApplication::processEvents();
+  services_.clock.SleepMs(bluetooth::kWaitSliceMs);
+}
+
+// Mirrors the phone link: BTMonTimer, the received event and its outputs, RecCmd's colour and,
+// when asked, the icon.
+void frmMain::ShowPhoneControls(bool updateIcon) {
+  const bluetooth::PhoneControls& p = phone_->Controls();
+  if (p.btMonTimer != btMonTimer_->isActive()) {
+    if (p.btMonTimer) btMonTimer_->start(); else btMonTimer_->stop();
+  }
+  const monitor::MonitorControls& c = monitor_->Controls();
+  recCmd_->setText(ToQt(c.recCmd));
+  execCmd_->setText(ToQt(c.execCmd));
+  if (p.recCmdColour) {
+    QPalette palette = recCmd_->palette();
+    palette.setColor(QPalette::Base, QtColour(*p.recCmdColour));
+    recCmd_->setPalette(palette);
+  }
+  if (updateIcon) UpdateTrayIcon();
+}
+
+void frmMain::OpenBluetoothConfig() {
+  frmBT::Hooks hooks{
+      .phoneInputChanged =
+          [this](bool on) {
+            Action("BluetoothConfigMenu")->setChecked(on);
+            LoadProtocolList();
+          },
+      .autoTimerChanged =
+          [this](bool run) {
+            if (run) btAutoTimer_->start(); else btAutoTimer_->stop();
+          },
+  };
+  ShowWhileDisabled(new frmBT(this, store_, *phone_, iface_.controls.comList, *prompter_,
+                              std::move(hooks)));
 }
 
 // ---- fields and the signal view -----------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "qvx/bluetooth/phoneremote.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
@@ -27,6 +28,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -68,6 +70,9 @@ class frmMain final : public QMainWindow {
   void SecondTimerTick();
   // IRMonTimer: one monitoring tick; it blocks while it samples and after a received command.
   void IRMonTimerTick();
+  // BTMonTimer: one poll of the phone; BTAutoTimer: the phone's reconnection in Auto mode.
+  void BTMonTimerTick();
+  void BTAutoTimerTick();
 
   // A click on the tray icon: the right button opens the tray menu, the left does nothing.
   void TrayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -75,6 +80,7 @@ class frmMain final : public QMainWindow {
   ConfigStore& Store() { return store_; }
   // Monitoring of the window; the phone link connects itself here (SetPhoneLink).
   monitor::Monitoring& Monitor() { return *monitor_; }
+  bluetooth::PhoneRemote& Phone() { return *phone_; }
   const ircode::IrInterface& Interface() const { return iface_; }
   int SecondTicks() const { return secondTicks_; }
 
@@ -130,6 +136,12 @@ class frmMain final : public QMainWindow {
   void ShowMonitorControls();
   bool Monitoring() const { return monitor_->MonitoringOn(); }
   void OpenEventEditor();
+  // Shows a dialog with the main window disabled until it closes; then runs `closed`.
+  void ShowWhileDisabled(QDialog* dialog, std::function<void()> closed = {});
+
+  void PhoneWaitPump();
+  void ShowPhoneControls(bool updateIcon = true);
+  void OpenBluetoothConfig();
 
   void ClearSignal();
   void DrawSignal(std::string samples, BgrColour colour);
@@ -153,6 +165,7 @@ class frmMain final : public QMainWindow {
   std::unique_ptr<Prompter> ownDialogs_;
   std::unique_ptr<Prompter> prompter_;
   std::unique_ptr<monitor::Monitoring> monitor_;
+  std::unique_ptr<bluetooth::PhoneRemote> phone_;
   bool started_ = false;
   bool fullLayout_ = true;
   int secondTicks_ = 0;

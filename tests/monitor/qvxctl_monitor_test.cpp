@@ -57,9 +57,10 @@ class QvxctlMonitor : public ::testing::Test {
     test::WriteFile(presses_, script.str());
   }
 
-  test::ChildProcess Monitor(const std::string& com1, const std::string& args) {
+  test::ChildProcess Monitor(const std::string& com1, const std::string& args,
+                             const std::string& env = "") {
     const std::string command =
-        "QVX_SIM_CLOCK=virtual QVX_SIM_PRESSES='" + presses_.string() + "' QVX_COM1='" + com1 +
+        env + " QVX_SIM_CLOCK=virtual QVX_SIM_PRESSES='" + presses_.string() + "' QVX_COM1='" + com1 +
         "' QVX_COM2=sim:cm11 QVX_AUDIO_DEVICE=none exec '" + (test::BinDir() / "qvxctl").string() +
         "' --config '" + config_.string() + "' monitor " + args + " >'" + out_.string() + "' 2>'" +
         err_.string() + "'";
@@ -152,7 +153,9 @@ TEST_F(QvxctlMonitor, RefusesWhenItCannotMonitor) {
     const char* err;
   };
   const Case cases[] = {
-      {"IRINENA", "0", "qvxctl: infrared input (IRINENA) is off; there is nothing to monitor\n"},
+      {"IRINENA", "0",
+       "qvxctl: infrared input (IRINENA) and phone input (BTENA) are off; there is nothing to "
+       "monitor\n"},
       {"ITYPE", "2", "IR Man interface is not yet supported for monitoring!\nMonitoring is stopped.\n"},
   };
   WritePresses({});
@@ -164,6 +167,36 @@ TEST_F(QvxctlMonitor, RefusesWhenItCannotMonitor) {
     EXPECT_EQ(test::ReadFile(err_), c.err);
     ASSERT_TRUE(SetGeneralParam(store_, c.key, c.key == std::string("IRINENA") ? "1" : "0"));
   }
+}
+
+// With the phone input on, the simulated phone's keys are printed as they are dispatched; star
+// and 3 select device 3 without an event, and the phone shows each result.
+TEST_F(QvxctlMonitor, PrintsThePhonesKeysAndTheirDispatch) {
+  for (const auto& [key, value] : {std::pair{"BTENA", "1"}, {"BTCOM", "5"}, {"IRINENA", "0"}})
+    ASSERT_TRUE(SetGeneralParam(store_, key, value));
+  std::string text = test::ReadFile(config_);
+  text.insert(text.find("[End]"), "BT0&5,X10&Lamp&On\r\nBT3&UP,X10&Lamp&Off\r\n\r\n");
+  test::WriteFile(config_, text);
+  WritePresses({});
+  const auto script = dir_ / "phone.txt";
+  // The X10 exchange of a dispatch takes a while; keys pressed meanwhile would share a read.
+  test::WriteFile(script, "# ms after key reporting is on, then the line\n"
+                          "300 +CKEV: 5,1\n400 +CKEV: 5,0\n3000 +CKEV: *,1\n3300 +CKEV: 3,1\n"
+                          "3400 +CKEV: 3,0\n3600 +CKEV: *,0\n4100 +CKEV: u,1\n");
+  test::ChildProcess monitor =
+      Monitor("sim:ir", "", "QVX_COM5=sim:phone QVX_SIM_PHONE='" + script.string() + "'");
+  const std::vector<std::string> expected = {
+      "BT&CONNECTED\tnone\t",
+      "BT0&5\tX10&Lamp&On;\tX10-lamp On.",
+      "BT3&UP\tX10&Lamp&Off;\tX10-lamp Off.",
+  };
+  EXPECT_TRUE(test::WaitUntil([&] { return OutLines().size() >= expected.size(); }, 30'000));
+  const auto status = monitor.Terminate(10'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(OutLines(), expected);
+  EXPECT_EQ(test::ReadFile(err_), "Ericsson T68i is now connected.\nMonitoring is stopped.\n");
+  EXPECT_NE(test::ReadFile(config_).find("BTCURRENT= 3\r\n"), std::string::npos);
 }
 
 // A watch window as IRMonitor fills it: 4000 samples of 55 us, the remote starting offsetUs in.

@@ -161,6 +161,19 @@ TEST_F(PtyPort, ModemLinesFailSoftlyWhereTheDeviceHasNone) {
   EXPECT_FALSE(port_->SetLine(OutputLine::Rts, false));
 }
 
+TEST_F(PtyPort, AFarEndThatWentAwayFailsReadsAndWrites) {
+  uint8_t buffer[16] = {};
+  size_t received = 0;
+  ASSERT_TRUE(port_->Read(buffer, received));  // silence while the far end is there
+  pty_.Hangup();
+  // The hang-up is reported, not taken for silence.
+  const Status read = port_->Read(buffer, received);
+  EXPECT_EQ(read.code(), StatusCode::NotFound);
+  EXPECT_EQ(received, 0u);
+  size_t written = 0;
+  EXPECT_FALSE(port_->Write(std::span(buffer, 2), written));
+}
+
 TEST_F(PtyPort, FreshPortReadsReturnAtOnce) {
   PortTimeouts timeouts;
   ASSERT_TRUE(port_->GetTimeouts(timeouts));

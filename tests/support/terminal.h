@@ -24,9 +24,7 @@ class PseudoTerminal {
     }
     if (master_ >= 0) fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   }
-  ~PseudoTerminal() {
-    if (master_ >= 0) close(master_);
-  }
+  ~PseudoTerminal() { Hangup(); }
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
@@ -47,6 +45,12 @@ class PseudoTerminal {
     ssize_t got;
     while ((got = ::read(master_, chunk, sizeof chunk)) > 0) all.append(chunk, static_cast<size_t>(got));
     return all;
+  }
+
+  // Closes the master side, as a far end that goes away.
+  void Hangup() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
   }
 
  private:

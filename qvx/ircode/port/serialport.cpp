@@ -1,6 +1,7 @@
 #include "qvx/ircode/port/serialport.h"
 
 #include <array>
+#include <string>
 #include <utility>
 
 namespace qvx::ircode {
@@ -14,11 +15,18 @@ void SetLine(OutputLine line, bool on, PortHandle handle) {
   if (auto port = platform::FindPort(handle)) port->SetLine(line, on);
 }
 
-bool LineOn(uint32_t bit, PortHandle handle) {
-  if (handle == kPortFailed) return false;
-  auto port = platform::FindPort(handle);
-  uint32_t status = 0;
-  return port && port->GetModemStatus(status) && (status & bit) != 0;
+platform::Status NotOpen(PortHandle handle) {
+  return platform::Status(platform::StatusCode::BadArgument,
+                          "port handle " + std::to_string(handle) + " is not open");
+}
+
+bool LineOn(uint32_t bit, PortHandle handle, platform::Status* why = nullptr) {
+  platform::Status status = NotOpen(handle);
+  uint32_t lines = 0;
+  if (auto port = handle == kPortFailed ? nullptr : platform::FindPort(handle))
+    status = port->GetModemStatus(lines);
+  if (why) *why = status;
+  return status && (lines & bit) != 0;
 }
 
 }  // namespace
@@ -70,12 +78,14 @@ bool WritePort(std::string_view text, PortHandle handle) {
   return port->Write(std::span(buffer.data(), text.size()), written) && written == text.size();
 }
 
-std::string ReadPort(PortHandle handle) {
-  if (handle == kPortFailed) return {};
-  auto port = platform::FindPort(handle);
+std::string ReadPort(PortHandle handle, platform::Status* why) {
+  platform::Status status = NotOpen(handle);
   std::array<uint8_t, kPortBufferBytes> buffer{};
   size_t received = 0;
-  if (!port || !port->Read(buffer, received)) return {};
+  if (auto port = handle == kPortFailed ? nullptr : platform::FindPort(handle))
+    status = port->Read(buffer, received);
+  if (why) *why = status;
+  if (!status) return {};
   return std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(received));
 }
 
@@ -85,9 +95,13 @@ void SetRtsLine(bool on, PortHandle handle) { SetLine(OutputLine::Rts, on, handl
 
 void SetTxdBreak(bool on, PortHandle handle) { SetLine(OutputLine::Break, on, handle); }
 
-bool GetCtsLine(PortHandle handle) { return LineOn(platform::kStatusCts, handle); }
+bool GetCtsLine(PortHandle handle, platform::Status* why) {
+  return LineOn(platform::kStatusCts, handle, why);
+}
 
-bool GetDsrLine(PortHandle handle) { return LineOn(platform::kStatusDsr, handle); }
+bool GetDsrLine(PortHandle handle, platform::Status* why) {
+  return LineOn(platform::kStatusDsr, handle, why);
+}
 
 bool GetDcdLine(PortHandle handle) { return LineOn(platform::kStatusDcd, handle); }
 

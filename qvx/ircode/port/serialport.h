@@ -35,18 +35,20 @@ bool SetPortMode(uint32_t baudRate, uint8_t dataBits, PortHandle handle);
 // Writes a text of at most 100 bytes in one write; false on failure, for -1, for a longer
 // text (nothing is sent) or when not every byte went out.
 bool WritePort(std::string_view text, PortHandle handle);
-// Reads what has arrived, up to 100 bytes; "" when nothing has or on failure.
-std::string ReadPort(PortHandle handle);
+// Reads what has arrived, up to 100 bytes; "" when nothing has or on failure, which *why
+// tells apart when given.
+std::string ReadPort(PortHandle handle, platform::Status* why = nullptr);
 // Sets or clears DTR; -1 or a port that refuses are ignored.
 void SetDtrLine(bool on, PortHandle handle);
 // Sets or clears RTS; -1 or a port that refuses are ignored.
 void SetRtsLine(bool on, PortHandle handle);
 // Holds TxD in the break state or releases it; -1 or a port that refuses are ignored.
 void SetTxdBreak(bool on, PortHandle handle);
-// True while CTS is on; false when off, for -1, or when the lines cannot be read.
-bool GetCtsLine(PortHandle handle);
-// True while DSR is on; false when off, for -1, or when the lines cannot be read.
-bool GetDsrLine(PortHandle handle);
+// True while CTS is on; false when off, for -1, or when the lines cannot be read, which *why
+// tells apart when given (NotSupported: the device has no modem lines, a pseudo-terminal).
+bool GetCtsLine(PortHandle handle, platform::Status* why = nullptr);
+// True while DSR is on; false as GetCtsLine.
+bool GetDsrLine(PortHandle handle, platform::Status* why = nullptr);
 // True while DCD is on; false when off, for -1, or when the lines cannot be read.
 bool GetDcdLine(PortHandle handle);
 // True when COMn is present on this machine (without opening it).
