@@ -32,7 +32,7 @@ std::string PortTarget(int32_t portNumber) {
   std::string variable = "QVX_COM" + std::to_string(portNumber);
   const char* mapped = std::getenv(variable.c_str());
   if (mapped && *mapped) return mapped;
-  return "/dev/ttyS" + std::to_string(portNumber - 1);
+  return DefaultPortPath(portNumber);
 }
 
 PortHandle OpenSerialTarget(const std::string& target, Status* why) {

@@ -176,7 +176,8 @@ bool UnregisterSimPeer(const std::string& name);
 // True when a simulated peer type of that name is registered.
 bool SimPeerRegistered(const std::string& name);
 
-// What COMn stands for: the value of QVX_COMn if set, otherwise "/dev/ttyS(n-1)"; "" for
+// What COMn stands for: the value of QVX_COMn if set, otherwise the system's device for COMn
+// ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows); "" for
 // numbers outside 1..9999 (the system's port names have at most four digits).
 std::string PortTarget(int32_t portNumber);
 // Opens COMn exclusively (CreateFileA): a second opener, in this or another process, fails.

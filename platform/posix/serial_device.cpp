@@ -360,6 +360,10 @@ std::optional<std::string> ReadFirstLine(const std::filesystem::path& path) {
 
 }  // namespace
 
+std::string DefaultPortPath(int32_t portNumber) {
+  return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why,
                                              SerialSyscalls& calls) {
   why = Status();
