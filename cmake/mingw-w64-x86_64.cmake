@@ -22,6 +22,3 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 find_program(QVX_WINE_RUN NAMES wine-run.sh PATHS ${CMAKE_CURRENT_LIST_DIR}/../scripts NO_DEFAULT_PATH)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${QVX_WINE_RUN})
 
-# GCC 12 reports std::string copies inlined from libstdc++ as overlapping memcpy at -O2 and
-# above (a known false positive of -Wrestrict), which -Werror would turn into a failed build.
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")

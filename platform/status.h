@@ -27,6 +27,7 @@ class Status {
   Status(StatusCode code, std::string osText) : code_(code), osText_(std::move(osText)) {}
 
   // A failed system call: the kind its errno stands for, and "what: <the system's message>".
+  // Read errno into `error` before building `what`, which may change it.
   static Status FromErrno(int error, std::string_view what);
 
   bool ok() const { return code_ == StatusCode::Ok; }

@@ -23,9 +23,13 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
-  if (fd < 0) return Status::FromErrno(errno, "cannot create a file in " + dir.string());
+  if (fd < 0) {
+    const int error = errno;
+    return Status::FromErrno(error, "cannot create a file in " + dir.string());
+  }
   const auto fail = [&](const char* what) {
-    const Status failed = Status::FromErrno(errno, std::string(what) + " " + name.data());
+    const int error = errno;
+    const Status failed = Status::FromErrno(error, std::string(what) + " " + name.data());
     ::close(fd);
     ::unlink(name.data());
     return failed;
@@ -37,12 +41,14 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
   if (!OutputStream(fd).Write(data)) return fail("cannot write");
   if (::fsync(fd) != 0) return fail("cannot flush");
   if (::close(fd) != 0) {
-    const Status failed = Status::FromErrno(errno, std::string("cannot close ") + name.data());
+    const int error = errno;
+    const Status failed = Status::FromErrno(error, std::string("cannot close ") + name.data());
     ::unlink(name.data());
     return failed;
   }
   if (::rename(name.data(), target.c_str()) != 0) {
-    const Status failed = Status::FromErrno(errno, "cannot replace " + target.string());
+    const int error = errno;
+    const Status failed = Status::FromErrno(error, "cannot replace " + target.string());
     ::unlink(name.data());
     return failed;
   }

@@ -89,9 +89,11 @@ void MakeBinary(termios& tio) {
   tio.c_cc[VTIME] = 0;
 }
 
-// The failure of the system call just made, in the words of errno.
+// The failure of the system call just made, in the words of errno, read before anything
+// else can change it.
 Status Failed(std::string_view what, const std::string& path) {
-  return Status::FromErrno(errno, std::string(what) + " " + path);
+  const int error = errno;
+  return Status::FromErrno(error, std::string(what) + " " + path);
 }
 
 class PosixSerialPort final : public SerialPort {

@@ -1,6 +1,7 @@
 #include "platform/sim/ir_peer.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace platform::sim {
 
@@ -46,7 +47,26 @@ bool IrPeer::Powered() const {
   return false;
 }
 
+void IrPeer::PressWhenRead(PressSource next, int64_t quietMs, int64_t delayUs, WallClockMs wall) {
+  pressSource_ = std::move(next);
+  quietMs_ = quietMs;
+  pressDelayUs_ = delayUs;
+  wall_ = wall ? std::move(wall) : [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  lastReadMs_.reset();
+}
+
 uint32_t IrPeer::InputLinesAt(int64_t nowNs) {
+  if (pressSource_) {
+    const int64_t wallMs = wall_();
+    const bool quiet = !lastReadMs_ || wallMs - *lastReadMs_ >= quietMs_;
+    lastReadMs_ = wallMs;
+    // On a virtual clock the last press may not have ended yet; the person let go long ago.
+    if (quiet) PlayRemote(pressSource_(), pressDelayUs_);
+  }
   bool dcdOn = Powered() && LightAt(nowNs) == (polarity_ == DcdPolarity::OnWhileLight);
   uint32_t lines = (Peer::InputLinesAt(nowNs) & ~kStatusDcd) | (dcdOn ? kStatusDcd : 0);
   if (wiring_ == ReceiverWiring::IrMouse) {

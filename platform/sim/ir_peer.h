@@ -5,6 +5,8 @@
 // change, break change and character the host sends, from which the emitted light is rebuilt.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -62,6 +64,17 @@ class IrPeer final : public Peer {
   // True while the scripted remote shines at `ns`.
   bool LightAt(int64_t ns) const;
 
+  // The light of the next button press, as PlayRemote takes it.
+  using PressSource = std::function<std::vector<int64_t>()>;
+  // Milliseconds on a wall clock: the time of the person who holds the remote.
+  using WallClockMs = std::function<int64_t()>;
+  // A remote in a person's hand: when the receiver is read after nobody read it for `quietMs`
+  // of wall-clock time (a recording begins), the next press of `next` starts `delayUs` later on
+  // the peer's clock, replacing what still plays. An empty `next` puts the remote down; an
+  // empty `wall` reads the machine's steady clock.
+  void PressWhenRead(PressSource next, int64_t quietMs = 300, int64_t delayUs = 20'000,
+                     WallClockMs wall = {});
+
   // The transmitter events captured so far, in time order of their calls.
   const std::vector<TxEvent>& Captured() const { return captured_; }
   // Forgets the captured events.
@@ -77,6 +90,11 @@ class IrPeer final : public Peer {
   ReceiverWiring wiring_ = ReceiverWiring::AlwaysPowered;
   std::vector<LightMark> remote_;
   std::vector<TxEvent> captured_;
+  PressSource pressSource_;
+  WallClockMs wall_;
+  int64_t quietMs_ = 0;
+  int64_t pressDelayUs_ = 0;
+  std::optional<int64_t> lastReadMs_;
 };
 
 // The light of a transmitter keyed on DTR (it makes its own carrier): one mark per interval

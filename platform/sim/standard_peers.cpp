@@ -49,6 +49,7 @@ void RegisterStandardPeers() {
   if (peers.ir) return;
   if (const char* clock = std::getenv("QVX_SIM_CLOCK"); clock && std::string(clock) == "virtual") {
     peers.virtualClock = std::make_unique<VirtualClock>();
+    peers.virtualClock->SetLineReadCostNs(kStandardLineReadNs);
     SetActiveClock(peers.virtualClock.get());
   }
   Clock& clock = ActiveClock();
@@ -59,6 +60,8 @@ void RegisterStandardPeers() {
     std::atexit(WriteCapture);
   }
 }
+
+std::shared_ptr<IrPeer> StandardIrPeer() { return Peers().ir; }
 
 std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path) {
   std::vector<TxEvent> events;

@@ -2,19 +2,29 @@
 
 // The simulated devices a program offers for COMn=sim:NAME, so that it runs without hardware.
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "platform/sim/ir_peer.h"
 
 namespace platform::sim {
 
+// What one read of the modem lines costs on the virtual clock of QVX_SIM_CLOCK=virtual: with the
+// delivered PROCDELAY of 10 us a sample then lasts the 55 us the decoders expect.
+inline constexpr int64_t kStandardLineReadNs = 45'000;
+
 // Registers "sim:ir" (infrared receiver and transmitter) and "sim:cm11" (X10 interface) on the
-// process's clock. Two environment variables serve tests of whole programs:
+// process's clock. Two environment variables serve tests of whole programs and the
+// demonstration:
 //   QVX_SIM_CLOCK=virtual  runs the process on a virtual clock, so timed work costs no time;
 //   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends.
 // Calling it again does nothing.
 void RegisterStandardPeers();
+
+// The "ir" peer of RegisterStandardPeers; null before it ran.
+std::shared_ptr<IrPeer> StandardIrPeer();
 
 // The transmitter events of a capture file, in order; empty when it cannot be read.
 std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path);

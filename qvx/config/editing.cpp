@@ -119,7 +119,8 @@ bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view devi
     return false;
   }
   if (!prompter.AskYesNo("Do you want to delete the command " + std::string(command) +
-                         " from the current device?"))
+                         " from the current device?",
+                         kMessageTitle))
     return false;
 
   auto remaining = DeleteCommandLine(store);
@@ -141,7 +142,8 @@ bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view devic
   if (lower == "application" || lower == "ir dimmer" || lower == "winamp" || lower == "monitoring")
     return refuse(kReadOnly);
   if (!prompter.AskYesNo("Do you want to delete the device " + std::string(device) +
-                         " from the current configuration file?"))
+                         " from the current configuration file?",
+                         kMessageTitle))
     return false;
 
   const std::string_view text = store.text;
@@ -154,6 +156,81 @@ bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view devic
   const std::size_t lf = FindBack(text, '\n', next - 1);
   if (lf < start) return false;
   return CommitOrReport(store, prompter, DeleteText(text, start, lf));
+}
+
+namespace {
+
+bool IsSoundFile(std::string_view path) {
+  const std::string lower = ToLower(path);
+  return lower.ends_with("wav") || lower.ends_with("mp3");
+}
+
+// A path the entry line can hold: no separator of the file's structure in it (a "[" would end
+// the section, a "," the command line); a sound file also keeps to the command-name rules.
+bool UsablePath(std::string path) {
+  if (path.find_first_of("[],\r\n") != std::string::npos) return false;
+  return !IsSoundFile(path) || IsValidName(path);
+}
+
+// The [Application] section as the 1-based positions after its header and of the next "[".
+std::optional<std::pair<std::size_t, std::size_t>> ApplicationSection(std::string_view text) {
+  const std::size_t header = FindInText("[Application]", text, 1);
+  if (header == 0) return std::nullopt;
+  const std::size_t next = FindInText("[", text, header);
+  if (next == 0) return std::nullopt;
+  return std::make_pair(header, next - 1);
+}
+
+bool InSection(std::string_view text, std::pair<std::size_t, std::size_t> section,
+               std::string_view needle) {
+  const std::size_t hit = FindInText(needle, text, section.first);
+  return hit != 0 && hit - needle.size() < section.second;
+}
+
+}  // namespace
+
+bool AddApplication(ConfigStore& store, Prompter& prompter) {
+  std::string path;
+  std::optional<std::pair<std::size_t, std::size_t>> section;
+  while (true) {
+    const auto chosen = prompter.AskOpenFile(kSelectFileTitle, kApplicationFilter);
+    if (!chosen || chosen->empty()) return false;
+    path = *chosen;
+    if (!UsablePath(path)) {
+      prompter.ShowMessage(kInvalidFileName, MessageIcon::Exclamation, kApplicationBoxTitle);
+      continue;
+    }
+    section = ApplicationSection(store.text);
+    if (!section) return false;
+    if (InSection(store.text, *section, path)) {
+      prompter.ShowMessage(kCommandLineExists, MessageIcon::Exclamation, kApplicationBoxTitle);
+      continue;
+    }
+    break;
+  }
+
+  std::string name;
+  while (true) {
+    const auto answer = prompter.AskText(kApplicationBoxTitle, kEnterCommandName, "");
+    if (!answer || TrimBlanks(*answer).empty()) {
+      prompter.ShowStatus(kNoNewCommand);
+      return false;
+    }
+    name = *answer;
+    if (!IsValidName(name)) continue;
+    if (InSection(store.text, *section, name)) {
+      prompter.ShowStatus(kCommandNameExists);
+      continue;
+    }
+    break;
+  }
+
+  if (!IsSoundFile(path) && prompter.AskYesNo(kDisplayOn, kApplicationBoxTitle))
+    path.insert(0, "@");
+  const std::string line = path + "," + name + "\r\n";
+  return CommitOrReport(
+      store, prompter,
+      InsertText(store.text, line, LastLineInsertPosition(store.text, section->second)));
 }
 
 bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice) {

@@ -54,4 +54,26 @@ bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view sel
 // Whether the device definition dialog may open to edit the selected device.
 bool BeginEditDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice);
 
+// The texts of Add application; its message boxes have a title of their own.
+inline constexpr std::string_view kApplicationBoxTitle = "Application Start/Stop";
+inline constexpr std::string_view kSelectFileTitle = "Select file to run";
+inline constexpr std::string_view kApplicationFilter =
+    "Executable Files (*.exe;*.com)|*.exe;*.com|Batch Files (*.bat;*.cmd)|*.bat;*.cmd|"
+    "Sound Files (*.wav;*.mp3)|*.wav;*.mp3";
+inline constexpr std::string_view kInvalidFileName =
+    "The name of the file contains invalid characters!";
+inline constexpr std::string_view kCommandLineExists =
+    "This command line exist in the configuration file.";
+inline constexpr std::string_view kEnterCommandName = "Enter the command name";
+inline constexpr std::string_view kNoNewCommand = "No new command defined";
+inline constexpr std::string_view kCommandNameExists =
+    "This command name exist in the configuration file.";
+inline constexpr std::string_view kDisplayOn = "Display ON?";
+
+// Add application: asks for a program, batch or sound file and a command name until both are
+// usable and new, asks whether a program's window is shown ("@"), and adds the entry as the last
+// line of [Application]. Returns true when the entry was added and saved; false when the user
+// cancelled, the section is missing or the file could not be saved.
+bool AddApplication(ConfigStore& store, Prompter& prompter);
+
 }  // namespace qvx

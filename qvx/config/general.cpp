@@ -212,6 +212,22 @@ bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view 
   return true;
 }
 
+std::optional<bool> GeneralFlag(const GeneralParams& params, std::string_view key) {
+  for (const auto& [name, field] : KeyTable()) {
+    if (!EqualsIgnoreCase(name, key)) continue;
+    if (const auto* flag = std::get_if<bool GeneralParams::*>(&field)) return params.**flag;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<bool> ToggleGeneralFlag(ConfigStore& store, std::string_view key) {
+  const auto current = GeneralFlag(store.general, key);
+  if (!current) return std::nullopt;
+  if (!SetGeneralParam(store, key, *current ? "0" : "1")) return std::nullopt;
+  return !*current;
+}
+
 bool CommitConfigText(ConfigStore& store, std::string newText) {
   if (!SaveConfigFile(newText, store.path, store.lastError)) return false;
   store.text = std::move(newText);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,5 +60,12 @@ LoadResult LoadGatewayConfig(ConfigStore& store);
 // GeneralParams follows. Returns false (file and text unchanged) when the key is empty, the
 // key or its line end is missing, or the save fails.
 bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value);
+
+// The value of a flag key (BEEPON, IRINENA, X10ENA, MONITOR, ...); nullopt for another key.
+std::optional<bool> GeneralFlag(const GeneralParams& params, std::string_view key);
+
+// Switches a flag key over and writes it as "1" or "0", saving the file. Returns the new value,
+// or nullopt (nothing changed) when the key is no flag or the file could not be saved.
+std::optional<bool> ToggleGeneralFlag(ConfigStore& store, std::string_view key);
 
 }  // namespace qvx

@@ -19,13 +19,19 @@ class Prompter {
   virtual ~Prompter() = default;
   // One-line text on the main window's status line.
   virtual void ShowStatus(std::string_view text) = 0;
-  // A message box with an OK button; title "QVX" unless another is given.
+  // A message box with an OK button under the given title.
   virtual void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) = 0;
-  // A question with Yes and No buttons, titled "QVX"; true for Yes.
-  virtual bool AskYesNo(std::string_view question) = 0;
+  // A question with Yes and No buttons under the given title; true for Yes.
+  virtual bool AskYesNo(std::string_view question, std::string_view title) = 0;
+  // A message box with OK and Cancel buttons; true for OK.
+  virtual bool AskOkCancel(std::string_view text, std::string_view title) = 0;
   // An input box; the typed text, or nothing when the user cancelled.
   virtual std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                              std::string_view initial) = 0;
+  // An open-file dialog; filter is written "Name (*.a;*.b)|*.a;*.b|Other|*.c". The chosen
+  // path, or nothing when the user cancelled.
+  virtual std::optional<std::string> AskOpenFile(std::string_view title,
+                                                 std::string_view filter) = 0;
 };
 
 }  // namespace qvx

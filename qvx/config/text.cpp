@@ -81,6 +81,13 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(begin, end - begin + 1);
 }
 
+std::string_view TrimWhitespace(std::string_view text) {
+  constexpr std::string_view kWhitespace = " \t\r\n";
+  const std::size_t begin = text.find_first_not_of(kWhitespace);
+  if (begin == std::string_view::npos) return {};
+  return text.substr(begin, text.find_last_not_of(kWhitespace) - begin + 1);
+}
+
 long LeadingDigits(std::string_view text, long limit) {
   long value = 0;
   for (const char c : text) {

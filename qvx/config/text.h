@@ -37,6 +37,9 @@ std::string DeleteText(std::string_view text, std::size_t first, std::size_t las
 // The text without leading and trailing blanks (spaces; tabs are not blanks).
 std::string_view TrimBlanks(std::string_view text);
 
+// The text without leading and trailing white space: spaces, tabs, CR and LF.
+std::string_view TrimWhitespace(std::string_view text);
+
 // The decimal digits at the start of a text, up to the first other character, as a number; 0
 // when the text starts with no digit. The value stops at `limit` (at least 9), so a long run
 // of digits never overflows and callers range-check the result.

@@ -32,8 +32,12 @@ class StreamPrompter final : public Prompter {
   void ShowMessage(std::string_view text, MessageIcon, std::string_view) override {
     err_ << text << '\n';
   }
-  bool AskYesNo(std::string_view) override { return false; }
+  bool AskYesNo(std::string_view, std::string_view) override { return false; }
+  bool AskOkCancel(std::string_view, std::string_view) override { return false; }
   std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
     return std::nullopt;
   }
 

@@ -115,10 +115,10 @@ std::optional<int> X10CodeValue(int index) {
   return value;
 }
 
-void LoadX10Section(X10NameTable& names, std::string_view configText) {
-  names = BlankX10NameTable();
+std::vector<X10Entry> ReadX10Entries(std::string_view configText) {
+  std::vector<X10Entry> entries;
   const std::size_t section = FindInText("[X10]", configText, 1);
-  if (section == 0) return;
+  if (section == 0) return entries;
   constexpr std::string_view kEntry = "/X10/*";
   // Positions are 1-based; each search result is the position just after its match.
   for (std::size_t address = FindInText(kEntry, configText, section); address != 0;
@@ -134,8 +134,15 @@ void LoadX10Section(X10NameTable& names, std::string_view configText) {
     const int unit = UnitNumber(addressText.substr(1)) - 1;
     // An address such as q1 or a17 has no field; it must not land outside the table.
     if (house < 0 || house >= kX10Houses || unit < 0 || unit >= kX10Units) continue;
-    names[static_cast<size_t>(house)][static_cast<size_t>(unit)] = NameField(name);
+    entries.push_back({house, unit, std::string(name)});
   }
+  return entries;
+}
+
+void LoadX10Section(X10NameTable& names, std::string_view configText) {
+  names = BlankX10NameTable();
+  for (const X10Entry& entry : ReadX10Entries(configText))
+    names[static_cast<size_t>(entry.house)][static_cast<size_t>(entry.unit)] = NameField(entry.name);
 }
 
 std::optional<std::pair<int, int>> FindX10Module(const X10NameTable& names, std::string_view module) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/serial.h"
@@ -77,6 +78,18 @@ struct X10Request {
 std::string X10CodeBits(int index);
 // The pattern of X10CodeBits as a number 0..15; nullopt for an index outside 1..16.
 std::optional<int> X10CodeValue(int index);
+
+// One "/X10/*" entry of the [X10] section: house and unit 0..15 and the trimmed name.
+struct X10Entry {
+  int house;
+  int unit;
+  std::string name;
+  bool operator==(const X10Entry&) const = default;
+};
+
+// The entries of the [X10] section in file order, from the header on (the search is not bounded
+// by the next section); entries whose address lies outside a..p or 1..16 are skipped.
+std::vector<X10Entry> ReadX10Entries(std::string_view configText);
 
 // Fills `names` from the [X10] section of the configuration text: every "/X10/*" entry from
 // the header on stores its name (after the comma, trimmed, first 20 characters) at its house

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "qvx/config/general.h"
+#include "qvx/config/text.h"
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/runanalysis.h"
 
@@ -38,12 +39,6 @@ std::optional<std::vector<uint8_t>> RecordForCalibration(const IrInterface& ifac
 bool Calibratable(int receiverType) {
   return receiverType == kReceiverDcdStd || receiverType == kReceiverIRMouse ||
          receiverType == kReceiverFirm;
-}
-
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 // The number at the start of an answer (sign, digits, decimals); nullopt when there is none.
@@ -123,8 +118,8 @@ std::optional<int> EnterProcDelay(ConfigStore& store, Prompter& prompter) {
   for (;;) {
     const auto answer = prompter.AskText(kProcDelayTitle, kProcDelayPrompt,
                                          std::to_string(store.general.procDelay));
-    if (!answer || Trim(*answer).empty()) return std::nullopt;
-    const auto value = LeadingDecimal(Trim(*answer));
+    if (!answer || TrimWhitespace(*answer).empty()) return std::nullopt;
+    const auto value = LeadingDecimal(TrimWhitespace(*answer));
     if (!value || *value < 0 || *value > 100) {
       prompter.ShowMessage(kProcDelayRange, MessageIcon::NoIcon, kMessageTitle);
       continue;

@@ -9,16 +9,9 @@ namespace qvx::ircode {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 // A whole 16-bit number, blanks around it allowed; a stored "+5" or "5x" is refused.
 std::optional<int> Parse16(std::string_view text) {
-  text = Trim(text);
+  text = TrimWhitespace(text);
   if (text.empty()) return std::nullopt;
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -44,9 +37,9 @@ std::optional<DeviceParams> DeviceParamsFromTexts(std::string_view gproto, std::
   params.gproto = *proto;
   params.sendplsUs = *slot;
   params.repeatSlots = *rep;
-  params.bitg = std::string(Trim(bitg));
-  params.bit0 = std::string(Trim(bit0));
-  params.bit1 = std::string(Trim(bit1));
+  params.bitg = std::string(TrimWhitespace(bitg));
+  params.bit0 = std::string(TrimWhitespace(bit0));
+  params.bit1 = std::string(TrimWhitespace(bit1));
   params.grepeatSlots = *grep;
   return params;
 }

@@ -24,7 +24,7 @@ std::optional<std::vector<uint8_t>> RecordWithPulsio(bool dcdOnIsActive, int pau
 }
 
 std::optional<std::array<uint8_t, 6>> ReadIRManCode(PortHandle handle, platform::Clock& clock) {
-  SetPortMode(9600, 8, handle);
+  SetByteReceiverPortMode(handle);
   ReadPort(handle);
   std::string collected;
   for (int pass = 0; pass < kIrManReadPasses; ++pass) {
@@ -53,6 +53,10 @@ platform::Status LentPort::Close() {
 
 bool SetCarrierPortMode(PortHandle handle) {
   return SetPortMode(kCarrierBaudRate, kCarrierDataBits, handle);
+}
+
+bool SetByteReceiverPortMode(PortHandle handle) {
+  return SetPortMode(kByteReceiverBaudRate, kByteReceiverDataBits, handle);
 }
 
 RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs, platform::Clock& clock) {

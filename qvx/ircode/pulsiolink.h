@@ -25,6 +25,14 @@ inline constexpr uint8_t kCarrierDataBits = 6;
 // Sets the port to the software carrier's line format with SetPortMode; false as SetPortMode.
 bool SetCarrierPortMode(PortHandle handle);
 
+// The line format of the receivers that send bytes (the IRMan and the FirM box), which the
+// detection of a receiver sets as well.
+inline constexpr uint32_t kByteReceiverBaudRate = 9600;
+inline constexpr uint8_t kByteReceiverDataBits = 8;
+
+// Sets the port to the byte receivers' line format with SetPortMode; false as SetPortMode.
+bool SetByteReceiverPortMode(PortHandle handle);
+
 // A port opened for one piece of work and lent to the library (SetHandle) while it is open:
 // at the end it is taken back (SetHandle(0)) and closed. For the gateways' transmissions and
 // qvxctl's verbs; the main program's own port is IrInterface's.

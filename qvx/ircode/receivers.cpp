@@ -164,7 +164,7 @@ void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter,
     case kReceiverFirm:
       SetRtsLine(false, handle);
       SetDtrLine(false, handle);
-      SetPortMode(9600, 8, handle);
+      SetByteReceiverPortMode(handle);
       break;
     default:
       break;
@@ -254,7 +254,7 @@ void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter) {
 
 bool InitIRMan(IrInterface& iface, Prompter& prompter, platform::Clock& clock) {
   if (iface.irManReady) return true;
-  SetPortMode(9600, 8, iface.handle);
+  SetByteReceiverPortMode(iface.handle);
   if (IrManAnswers(iface.handle, clock)) {
     prompter.ShowMessage(kIrManReady, MessageIcon::Information, kMessageTitle);
     iface.irManReady = true;
@@ -267,7 +267,7 @@ bool InitIRMan(IrInterface& iface, Prompter& prompter, platform::Clock& clock) {
 std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
                                 platform::Clock& clock) {
   const PortHandle handle = iface.handle;
-  SetPortMode(9600, 8, handle);
+  SetByteReceiverPortMode(handle);
 
   // An IRMouse loops RTS back to DSR and, powered from RTS and DTR, keeps DCD off in the dark.
   SetRtsLine(true, handle);

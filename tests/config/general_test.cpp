@@ -287,3 +287,22 @@ TEST(SetGeneralParam, NeedsTheGeneralSection) {
 
 }  // namespace
 }  // namespace qvx
+
+namespace qvx {
+namespace {
+
+TEST(ToggleGeneralFlag, SwitchesAFlagKeyAndRefusesOtherKeys) {
+  test::TempDir dir;
+  ConfigStore store;
+  ASSERT_TRUE(LoadText(store, dir, test::ReadFile(test::DeliveredConfig())).ok);
+  EXPECT_EQ(ToggleGeneralFlag(store, "WINAMPENA"), std::optional<bool>(false));
+  EXPECT_FALSE(store.general.winampEna);
+  EXPECT_NE(test::ReadFile(store.path).find("WINAMPENA= 0\r\n"), std::string::npos);
+  EXPECT_EQ(ToggleGeneralFlag(store, "winampena"), std::optional<bool>(true));
+  EXPECT_EQ(ToggleGeneralFlag(store, "COMPORT"), std::nullopt);
+  EXPECT_EQ(ToggleGeneralFlag(store, "NOSUCHKEY"), std::nullopt);
+  EXPECT_EQ(GeneralFlag(store.general, "X10ENA"), std::optional<bool>(true));
+}
+
+}  // namespace
+}  // namespace qvx

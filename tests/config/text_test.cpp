@@ -132,6 +132,8 @@ TEST(EditPrimitives, InsertAndDeleteUseOneBasedInclusivePositions) {
   EXPECT_EQ(DeleteText("abcdef", 6, 6), "abcde");
   EXPECT_EQ(DeleteText("abcdef", 4, 3), "abcdef");
   EXPECT_EQ(TrimBlanks("  a b \t "), "a b \t");
+  EXPECT_EQ(TrimWhitespace(" \t\r\na b\r\n\t "), "a b");
+  EXPECT_EQ(TrimWhitespace("\r\n"), "");
   EXPECT_EQ(FindBack("a\nb\nc", '\n', 5), 4u);
   EXPECT_EQ(FindBack("a\nb\nc", '\n', 3), 2u);
   EXPECT_EQ(FindBack("abc", '\n', 3), 0u);

@@ -131,6 +131,30 @@ TEST_F(SimPort, StatusReadsCostTheConfiguredTime) {
   EXPECT_EQ(clock_.NowNs(), 220'000);
 }
 
+TEST_F(SimPort, ARemoteInHandPressesWhenReadingStartsAfterAQuietTime) {
+  int64_t wallMs = 0;
+  int presses = 0;
+  peer_->PressWhenRead([&presses] { return std::vector<int64_t>{1000 * ++presses}; }, 300, 50,
+                       [&wallMs] { return wallMs; });
+  uint32_t status = 0;
+  ASSERT_TRUE(port_->GetModemStatus(status));  // the first read: a press 50 us later
+  EXPECT_EQ(presses, 1);
+  EXPECT_TRUE(peer_->LightAt(clock_.NowNs() + 100'000));
+  wallMs += 299;
+  ASSERT_TRUE(port_->GetModemStatus(status));  // still the same recording
+  EXPECT_EQ(presses, 1);
+  wallMs += 300;
+  clock_.AdvanceNs(500'000);  // the first press is still playing on this clock
+  ASSERT_TRUE(port_->GetModemStatus(status));
+  EXPECT_EQ(presses, 2);
+  EXPECT_FALSE(peer_->LightAt(clock_.NowNs()));
+  EXPECT_TRUE(peer_->LightAt(clock_.NowNs() + 1'999'000));  // the new press lasts 2 ms
+  peer_->PressWhenRead({});
+  wallMs += 1000;
+  ASSERT_TRUE(port_->GetModemStatus(status));
+  EXPECT_EQ(presses, 2);
+}
+
 TEST_F(SimPort, RemoteDrivesDcdInEitherPolarityAndKeepsTheOtherLines) {
   peer_->SetInputLines(kStatusCts | kStatusRing);
   peer_->PlayRemote({500, 500, 1000}, 100);  // light 100-600 us and 1100-2100 us

@@ -56,21 +56,40 @@ void ScriptedPrompter::ShowMessage(std::string_view text, MessageIcon, std::stri
   messages.push_back(std::string(title) + ": " + std::string(text));
 }
 
-bool ScriptedPrompter::AskYesNo(std::string_view question) {
-  questions.emplace_back(question);
-  if (yesNoAnswers.empty()) return false;
-  const bool answer = yesNoAnswers.front();
-  yesNoAnswers.pop_front();
+namespace {
+
+template <typename T, typename Default>
+T Next(std::deque<T>& answers, Default fallback) {
+  if (answers.empty()) return fallback;
+  T answer = std::move(answers.front());
+  answers.pop_front();
   return answer;
+}
+
+}  // namespace
+
+bool ScriptedPrompter::AskYesNo(std::string_view question, std::string_view title) {
+  questions.emplace_back(question);
+  questionTitles.emplace_back(title);
+  return Next(yesNoAnswers, false);
+}
+
+bool ScriptedPrompter::AskOkCancel(std::string_view text, std::string_view title) {
+  questions.emplace_back(text);
+  questionTitles.emplace_back(title);
+  return Next(okCancelAnswers, false);
+}
+
+std::optional<std::string> ScriptedPrompter::AskOpenFile(std::string_view title,
+                                                         std::string_view filter) {
+  fileDialogs.push_back(std::string(title) + ": " + std::string(filter));
+  return Next(fileAnswers, std::nullopt);
 }
 
 std::optional<std::string> ScriptedPrompter::AskText(std::string_view title,
                                                      std::string_view prompt, std::string_view) {
   inputPrompts.push_back(std::string(title) + ": " + std::string(prompt));
-  if (textAnswers.empty()) return std::nullopt;
-  auto answer = textAnswers.front();
-  textAnswers.pop_front();
-  return answer;
+  return Next(textAnswers, std::nullopt);
 }
 
 }  // namespace qvx::test

@@ -45,16 +45,22 @@ class ScriptedPrompter : public Prompter {
  public:
   std::vector<std::string> statuses;
   std::vector<std::string> messages;
-  std::vector<std::string> questions;
+  std::vector<std::string> questions;       // Yes/No and OK/Cancel questions, text only
+  std::vector<std::string> questionTitles;  // their titles, in the same order
   std::vector<std::string> inputPrompts;
+  std::vector<std::string> fileDialogs;     // "title: filter" of each open-file dialog
   std::deque<bool> yesNoAnswers;                     // answered in order; No when exhausted
+  std::deque<bool> okCancelAnswers;                  // answered in order; Cancel when exhausted
   std::deque<std::optional<std::string>> textAnswers;  // answered in order; Cancel when exhausted
+  std::deque<std::optional<std::string>> fileAnswers;  // answered in order; Cancel when exhausted
 
   void ShowStatus(std::string_view text) override;
   void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override;
-  bool AskYesNo(std::string_view question) override;
+  bool AskYesNo(std::string_view question, std::string_view title) override;
+  bool AskOkCancel(std::string_view text, std::string_view title) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
+  std::optional<std::string> AskOpenFile(std::string_view title, std::string_view filter) override;
 };
 
 }  // namespace qvx::test

@@ -1,0 +1,1006 @@
+#include "qvx/ui/frm_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QUrl>
+
+#include "platform/sound.h"
+#include "pulsio/pulsio.h"
+#include "qvx/config/editing.h"
+#include "qvx/config/general.h"
+#include "qvx/config/text.h"
+#include "qvx/devices/x10.h"
+#include "qvx/ircode/calibration.h"
+#include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/port/serialport.h"
+#include "qvx/ircode/pulsetext.h"
+#include "qvx/ircode/pulsiolink.h"
+#include "qvx/ui/frm_wait_to_start.h"
+#include "qvx/ui/frm_x10_config.h"
+#include "qvx/ui/model/messages.h"
+#include "qvx/ui/model/monitoring.h"
+#include "qvx/ui/qt_prompter.h"
+#include "qvx/ui/qt_text.h"
+#include "qvx/ui/signal_view.h"
+
+namespace qvx::ui {
+namespace {
+
+using ircode::Colour;
+
+// Status texts go to the window's status line, everything else to the dialogs.
+class WindowPrompter final : public Prompter {
+ public:
+  WindowPrompter(std::function<void(std::string_view)> status, Prompter& dialogs)
+      : status_(std::move(status)), dialogs_(dialogs) {}
+  void ShowStatus(std::string_view text) override { status_(text); }
+  void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override {
+    dialogs_.ShowMessage(text, icon, title);
+  }
+  bool AskYesNo(std::string_view question, std::string_view title) override {
+    return dialogs_.AskYesNo(question, title);
+  }
+  bool AskOkCancel(std::string_view text, std::string_view title) override {
+    return dialogs_.AskOkCancel(text, title);
+  }
+  std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
+                                     std::string_view initial) override {
+    return dialogs_.AskText(title, prompt, initial);
+  }
+  std::optional<std::string> AskOpenFile(std::string_view title, std::string_view filter) override {
+    return dialogs_.AskOpenFile(title, filter);
+  }
+
+ private:
+  std::function<void(std::string_view)> status_;
+  Prompter& dialogs_;
+};
+
+constexpr std::string_view kDeviceMenus[] = {"FileNewMenu", "EditMenu", "ProtoDeleteMenu",
+                                             "CalibrationMenu", "MenuProcDelay"};
+constexpr std::string_view kInformationLabels[] = {"GProt", "BitNr", "Rpt", "GType", "AddrVal",
+                                                   "CmdVal", "ToggleVal", "IRCommand"};
+
+QColor QtColour(BgrColour colour) {
+  const Rgb rgb = RgbOf(colour);
+  return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+// A list's background: a colour of its own or the system's button face.
+void SetListBackground(QWidget* widget, ListColour colour) {
+  QPalette palette = QApplication::palette(widget);
+  const QColor shown = colour ? QtColour(*colour) : palette.color(QPalette::Button);
+  palette.setColor(QPalette::Button, shown);
+  palette.setColor(QPalette::Base, shown);
+  widget->setPalette(palette);
+}
+
+void SetTextColour(QWidget* widget, std::optional<QColor> colour) {
+  QPalette palette = QApplication::palette(widget);
+  if (colour) {
+    palette.setColor(QPalette::WindowText, *colour);
+    palette.setColor(QPalette::Text, *colour);
+  }
+  widget->setPalette(palette);
+}
+
+BgrColour TraceColour(Colour colour) { return colour == Colour::Green ? kGreen : kRed; }
+
+std::string Trimmed(const QString& text) { return std::string(TrimBlanks(FromQt(text))); }
+
+}  // namespace
+
+frmMain::frmMain(Options options)
+    : options_(std::move(options)), services_(platform::SystemServices()),
+      executor_(store_, Variant::MainProgram, services_) {
+  setObjectName(QStringLiteral("frmMain"));
+  if (!options_.dialogs) ownDialogs_ = std::make_unique<QtPrompter>(this, [this](std::string_view t) {
+    SetStatus(t);
+  });
+  prompter_ = std::make_unique<WindowPrompter>([this](std::string_view text) { SetStatus(text); },
+                                               options_.dialogs ? *options_.dialogs : *ownDialogs_);
+  BuildControls();
+  BuildMenus();
+  BuildTimers();
+  Wire();
+}
+
+frmMain::~frmMain() { ClosePorts(); }
+
+// ---- construction -------------------------------------------------------------------------
+
+void frmMain::BuildControls() {
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+  const auto make = [&](std::string_view name) -> QWidget* {
+    if (name == "Protocol" || name == "SendCmd" || name == "ComList" || name == "Zone")
+      return new QComboBox(central);
+    if (name == "RecCmd" || name == "ExecCmd" || name == "CodeStr" || name == "SendPulse")
+      return new QLineEdit(central);
+    if (name.ends_with("Button") || name == "GExt" || name == "Gshr" || name == "GReset")
+      return new QPushButton(central);
+    if (name.ends_with("CheckBox") || name == "BeepCheckbox") return new QCheckBox(central);
+    if (name == "DIMScroll" || name == "HScroll1") return new QScrollBar(Qt::Horizontal, central);
+    if (name == "Signal") return new SignalView(central);
+    if (name == "Frame1") return new QGroupBox(central);
+    return new QLabel(central);
+  };
+  for (const Placement& place : ControlPlacements()) {
+    QWidget* widget = make(place.name);
+    widget->setObjectName(ToQt(place.name));
+    widget->setGeometry(Pixels(place.left), Pixels(place.top), Pixels(place.width),
+                        Pixels(place.height));
+    if (!place.caption.empty()) {
+      if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(ToQt(place.caption));
+      if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(ToQt(place.caption));
+    }
+    controls_.emplace(std::string(place.name), widget);
+  }
+  // The frame sits behind the information labels it groups.
+  controls_.at("Frame1")->lower();
+
+  protocol_ = qobject_cast<QComboBox*>(controls_.at("Protocol"));
+  sendCmd_ = qobject_cast<QComboBox*>(controls_.at("SendCmd"));
+  comList_ = qobject_cast<QComboBox*>(controls_.at("ComList"));
+  zone_ = qobject_cast<QComboBox*>(controls_.at("Zone"));
+  recCmd_ = qobject_cast<QLineEdit*>(controls_.at("RecCmd"));
+  execCmd_ = qobject_cast<QLineEdit*>(controls_.at("ExecCmd"));
+  codeStr_ = qobject_cast<QLineEdit*>(controls_.at("CodeStr"));
+  sendPulse_ = qobject_cast<QLineEdit*>(controls_.at("SendPulse"));
+  frame1_ = qobject_cast<QGroupBox*>(controls_.at("Frame1"));
+  txd_ = qobject_cast<QCheckBox*>(controls_.at("TxDCheckBox"));
+  irda_ = qobject_cast<QCheckBox*>(controls_.at("IrDACheckBox"));
+  beep_ = qobject_cast<QCheckBox*>(controls_.at("BeepCheckbox"));
+  dimScroll_ = qobject_cast<QScrollBar*>(controls_.at("DIMScroll"));
+  hScroll_ = qobject_cast<QScrollBar*>(controls_.at("HScroll1"));
+  signal_ = static_cast<SignalView*>(controls_.at("Signal"));
+
+  statusBar_ = new QLabel(central);
+  statusBar_->setObjectName(QStringLiteral("StatusBar"));
+  statusBar_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+  recCmd_->setReadOnly(true);
+  execCmd_->setReadOnly(true);
+  recCmd_->hide();
+  execCmd_->hide();
+  sendPulse_->setToolTip(ToQt(kTipPulseLength));
+  txd_->setToolTip(ToQt(kTipTxd));
+  zone_->setToolTip(ToQt(kTipZone));
+  Label("ZoneNr")->setToolTip(ToQt(kTipZoneNr));
+  dimScroll_->setRange(0, 100);
+  dimScroll_->setValue(50);
+  Label("DimVal")->setText(QStringLiteral("50%"));
+  SetDimVisible(false);
+  Label("ToggleVal")->hide();
+  for (std::string_view name : {"Zone", "ZoneNr", "FirmAnswer"}) controls_.at(std::string(name))->hide();
+  ApplyLayout(true);
+}
+
+void frmMain::BuildMenus() {
+  std::map<std::string_view, QMenu*> menus;
+  for (const Menu& menu : Menus()) {
+    auto* qmenu = new QMenu(ToQt(menu.caption), this);
+    qmenu->setObjectName(ToQt(menu.name));
+    // The tray menu is only ever a pop-up.
+    if (menu.name != kTrayMenu) menuBar()->addMenu(qmenu);
+    menus.emplace(menu.name, qmenu);
+  }
+  for (const MenuEntry& entry : MenuEntries()) {
+    QAction* action = menus.at(entry.menu)->addAction(ToQt(entry.caption));
+    action->setObjectName(ToQt(entry.name));
+    const bool monitorEntry = entry.name.starts_with("Monitoring") ||
+                              entry.name == "mnuStartMonitor" || entry.name == "mnuStopMonitor";
+    action->setCheckable(!entry.checkKey.empty() || entry.receiverType >= 0 || monitorEntry);
+    actions_.emplace(std::string(entry.name), action);
+  }
+  interfaceMenu_ = menus.at("InterfaceMenu");
+  trayMenu_ = menus.at(kTrayMenu);
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    tray_ = new QSystemTrayIcon(this);
+    tray_->setObjectName(QStringLiteral("TrayIcon"));
+  }
+}
+
+void frmMain::BuildTimers() {
+  const auto make = [this](const char* name, int intervalMs) {
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(intervalMs);
+    return timer;
+  };
+  secondTimer_ = make("SecondTimer", 200);
+  btMonTimer_ = make("BTMonTimer", 100);
+  btAutoTimer_ = make("BTAutoTimer", 2000);
+  // The system asks for 1 ms; a watch blocks for its sampling window anyway, so a short
+  // interval that does not wake the program a thousand times a second serves as well.
+  irMonTimer_ = make("IRMonTimer", 10);
+  secondTimer_->start();
+  btMonTimer_->start();
+}
+
+// Every signal of the window is connected here.
+void frmMain::Wire() {
+  const auto button = [this](std::string_view name) {
+    return qobject_cast<QPushButton*>(controls_.at(std::string(name)));
+  };
+  const auto onTrigger = [this](std::string_view name, auto handler) {
+    connect(Action(name), &QAction::triggered, this, handler);
+  };
+
+  connect(protocol_, &QComboBox::activated, this, [this](int index) { DeviceChosen(index); });
+  connect(sendCmd_, &QComboBox::activated, this, [this](int index) { CommandChosen(index); });
+  connect(comList_, &QComboBox::activated, this, [this](int index) { ComPortChosen(index); });
+  connect(button("SendButton"), &QPushButton::clicked, this, [this] { SendPressed(); });
+  connect(button("RecButton"), &QPushButton::clicked, this, [this] { RecordPressed(); });
+  connect(button("SaveCmdButton"), &QPushButton::clicked, this, [this] { SavePressed(); });
+  connect(button("DeleteCmdButton"), &QPushButton::clicked, this, [this] { DeleteCommandPressed(); });
+  connect(button("MinButton"), &QPushButton::clicked, this, [this] { MinButtonPressed(); });
+  connect(button("GExt"), &QPushButton::clicked, this, [this] { ZoomSignal(2.0); });
+  connect(button("Gshr"), &QPushButton::clicked, this, [this] { ZoomSignal(0.5); });
+  connect(button("GReset"), &QPushButton::clicked, this, [this] { ResetSignalView(); });
+  connect(hScroll_, &QScrollBar::valueChanged, this, [this](int value) {
+    plotScroll_ = value;
+    signal_->Redraw(QtColour(kCyan), plotScroll_, plotZoom_);
+  });
+  connect(dimScroll_, &QScrollBar::valueChanged, this,
+          [this](int value) { Label("DimVal")->setText(QString::number(value) + "%"); });
+  connect(txd_, &QCheckBox::clicked, this, [this](bool ticked) {
+    ircode::SetTxdOutput(iface_, store_, ticked);
+    ShowInterface();
+  });
+  connect(irda_, &QCheckBox::clicked, this, [this](bool ticked) {
+    ircode::SetIrdaOutput(iface_, ticked, *prompter_);
+    ShowInterface();
+  });
+  connect(beep_, &QCheckBox::clicked, this,
+          [this](bool ticked) { SetGeneralParam(store_, "BEEPON", ticked ? "1" : "0"); });
+
+  onTrigger("FileNewMenu", [this] { NewDevicePressed(); });
+  onTrigger("EditMenu", [this] { EditDevicePressed(); });
+  onTrigger("ProtoDeleteMenu", [this] { DeleteDevicePressed(); });
+  onTrigger("AddApplicationMenu", [this] { AddApplicationPressed(); });
+  onTrigger("CalibrationMenu", [this] { CalibratePressed(); });
+  onTrigger("MenuProcDelay", [this] { ProcDelayPressed(); });
+  onTrigger("FileExit", [this] { Exit(); });
+  onTrigger("AutoDetectMenu", [this] { AutoDetectPressed(); });
+  onTrigger("X10ConfMenu", [this] { X10ConfigPressed(); });
+  onTrigger("AddPluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
+  onTrigger("RemovePluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
+  onTrigger("MonitoringStartMenu", [this] {
+    SetMonitoringChecks(startChecked_, stopChecked_);
+    StartMonitoring();
+  });
+  onTrigger("MonitoringStopMenu", [this] {
+    SetMonitoringChecks(startChecked_, stopChecked_);
+    StopMonitoring();
+  });
+  onTrigger("RestartMonMenu", [this] {
+    StopMonitoring();
+    StartMonitoring();
+  });
+  onTrigger("HelpContentMenu", [this] { OpenUrl((options_.programDir / "qvx.html").string()); });
+  onTrigger("WebPageMenu", [this] { OpenUrl(std::string(kProjectPage)); });
+  onTrigger("UpdateMenu", [this] {
+    prompter_->ShowMessage(ircode::kNotYetImplemented, MessageIcon::NoIcon, kMessageTitle);
+  });
+  onTrigger("AboutMenu", [this] {
+    prompter_->ShowMessage(std::string(kAboutTitle) + store_.version + "\r\n" + std::string(kAuthors),
+                           MessageIcon::Information, kMessageTitle);
+  });
+  onTrigger("mnuRestore", [this] {
+    showNormal();
+    activateWindow();
+  });
+  // The tray's entries check Start or Stop by the state monitoring is in afterwards.
+  const auto trayMonitor = [this](auto action) {
+    return [this, action] {
+      action();
+      Action("mnuStartMonitor")->setChecked(monitoring_);
+      Action("mnuStopMonitor")->setChecked(!monitoring_);
+      UpdateTrayIcon();
+    };
+  };
+  onTrigger("mnuStartMonitor", trayMonitor([this] { StartMonitoring(); }));
+  onTrigger("mnuStopMonitor", trayMonitor([this] { StopMonitoring(); }));
+  onTrigger("mnuRestartMonitor", trayMonitor([this] {
+    StopMonitoring();
+    StartMonitoring();
+  }));
+  onTrigger("mnuExit", [this] { close(); });
+  for (const MenuEntry& entry : MenuEntries()) {
+    // A menu's check mark shows state: a click must not turn it over by itself.
+    if (!entry.checkKey.empty() && !entry.toggles)
+      onTrigger(entry.name, [this, &entry] {
+        Action(entry.name)->setChecked(GeneralFlag(store_.general, entry.checkKey).value_or(false));
+      });
+    if (entry.receiverType >= 0)
+      onTrigger(entry.name, [this, type = entry.receiverType] { ReceiverChosen(type); });
+    if (entry.toggles) onTrigger(entry.name, [this, &entry] { FlagToggled(entry); });
+  }
+
+  connect(secondTimer_, &QTimer::timeout, this, [this] { SecondTimerTick(); });
+  if (tray_) connect(tray_, &QSystemTrayIcon::activated, this, &frmMain::TrayActivated);
+}
+
+QAction* frmMain::Action(std::string_view name) const { return actions_.find(name)->second; }
+
+QLabel* frmMain::Label(std::string_view name) const {
+  return qobject_cast<QLabel*>(controls_.find(name)->second);
+}
+
+// ---- start-up and exit --------------------------------------------------------------------
+
+void frmMain::SplashText(std::string_view text) {
+  if (auto* splash = static_cast<frmWaitToStart*>(splash_.get())) splash->SetStatus(text);
+  if (options_.splashShown) options_.splashShown(text);
+}
+
+bool frmMain::Start() {
+  auto splash = std::make_unique<frmWaitToStart>();
+  splash->show();
+  splash_ = std::move(splash);
+  SplashText(kSplashLoading);
+  if (options_.splashWaitMs > 0) {
+    QEventLoop wait;
+    QTimer::singleShot(options_.splashWaitMs, &wait, &QEventLoop::quit);
+    wait.exec();
+  }
+
+  store_.codeValidated = false;
+  store_.path = options_.configPath;
+  const LoadResult loaded = LoadGeneral(store_);
+  if (!loaded.ok) {
+    splash_.reset();
+    prompter_->ShowMessage(std::string(kConfigurationError) + "(" + loaded.reason + ")\r\n" +
+                               std::string(kSupportLine),
+                           MessageIcon::Critical, kMessageTitle);
+    close();
+    return false;
+  }
+  started_ = true;
+  const GeneralParams& general = store_.general;
+  setWindowTitle(ToQt(std::string(kMainCaption) + store_.version));
+  if (general.irInEna || general.irOutEna) SplashText(kSplashInterface);
+  ShowStoredInterface(iface_.controls, general.receiverType, general.outputMode);
+  ShowInterface();
+  beep_->setChecked(general.beepOn);
+  if (general.btMode == 0) btAutoTimer_->start(); else btAutoTimer_->stop();
+  if (general.irInEna) SplashText(kSplashInfraredIn);
+  if (general.irOutEna) SplashText(kSplashInfraredOut);
+  if (general.x10Ena) SplashText(kSplashX10);
+  for (const MenuEntry& entry : MenuEntries())
+    if (const auto flag = GeneralFlag(general, entry.checkKey)) Action(entry.name)->setChecked(*flag);
+  const bool firm = general.receiverType == ircode::kReceiverFirm;
+  zone_->clear();
+  if (firm) for (int zone = 1; zone <= 8; ++zone) zone_->addItem(QString::number(zone));
+  zone_->setVisible(firm);
+  fullLayout_ = true;
+
+  if (const std::string status = ircode::ListAvailableCOM(iface_, store_); !status.empty())
+    SetStatus(status);
+  ShowInterface();
+  beep_->setChecked(general.beepOn);
+  if (general.beepOn) {
+    for (const int hz : {5000, 2000, 5000}) platform::Beep(services_.clock, static_cast<uint32_t>(hz), 50);
+  }
+  LoadProtocolList();
+  Label("ProcDelayparameter")->setText(QString::number(general.procDelay));
+  hScroll_->setValue(0);
+  const bool monitorAtStart = general.monitor;
+  if (monitorAtStart) StartMonitoring(); else StopMonitoring();
+  SetStatus(kStarted);
+  UpdateTrayIcon();
+  splash_.reset();
+  if (monitorAtStart) showMinimized(); else show();
+  return true;
+}
+
+void frmMain::Exit() {
+  ircode::CloseIrPort(iface_);
+  iface_.handle = platform::kPortClosed;
+  devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  if (started_) CommitConfigText(store_, store_.text);
+  close();
+}
+
+void frmMain::ClosePorts() {
+  ircode::CloseIrPort(iface_);
+  iface_.handle = platform::kPortClosed;
+  devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  if (tray_) tray_->hide();
+  ClosePorts();
+  if (started_) CommitConfigText(store_, store_.text);
+  event->accept();
+  QCoreApplication::quit();
+}
+
+void frmMain::OpenUrl(const std::string& url) {
+  if (options_.openUrl) {
+    options_.openUrl(url);
+  } else if (url.starts_with("http")) {
+    QDesktopServices::openUrl(QUrl(ToQt(url)));
+  } else {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(url)));
+  }
+}
+
+// ---- status line, layout, tray ------------------------------------------------------------
+
+void frmMain::SetStatus(std::string_view text) { statusBar_->setText(ToQt(text)); }
+
+std::string frmMain::StatusText() const { return FromQt(statusBar_->text()); }
+
+void frmMain::ApplyLayout(bool fullLayout) {
+  const LayoutGeometry geometry = GeometryOf(fullLayout);
+  statusBar_->setGeometry(Pixels(60), Pixels(geometry.statusTop), Pixels(geometry.statusWidth),
+                          Pixels(285));
+  qobject_cast<QPushButton*>(controls_.at("MinButton"))->setText(fullLayout ? "<<" : ">>");
+  setFixedSize(Pixels(geometry.windowWidth), Pixels(geometry.windowHeight));
+  // The compact layout shows the window down to its status line only.
+  if (fullLayout) {
+    centralWidget()->clearMask();
+  } else {
+    centralWidget()->setMask(QRegion(0, 0, width(), statusBar_->geometry().bottom() + 2));
+  }
+}
+
+void frmMain::ShowInterface() {
+  const ircode::InterfaceControls& c = iface_.controls;
+  comList_->clear();
+  for (const std::string& entry : c.comList) comList_->addItem(ToQt(entry));
+  comList_->setCurrentIndex(c.comSelected);
+  SetTextColour(comList_, c.comListText == Colour::Red     ? std::optional<QColor>(Qt::red)
+                          : c.comListText == Colour::Green ? std::optional<QColor>(Qt::darkGreen)
+                                                           : std::nullopt);
+  Label("ReceiverType")->setText(ToQt(c.receiverCaption));
+  for (const MenuEntry& entry : MenuEntries())
+    if (entry.receiverType >= 0) Action(entry.name)->setChecked(entry.receiverType == c.tickedReceiverMenu);
+  txd_->setChecked(c.txdChecked);
+  txd_->setEnabled(c.txdEnabled);
+  irda_->setChecked(c.irdaChecked);
+  irda_->setEnabled(c.irdaEnabled);
+  for (std::string_view name : {"Zone", "ZoneNr", "FirmAnswer"})
+    controls_.at(std::string(name))->setVisible(c.firmControlsVisible);
+}
+
+void frmMain::UpdateTrayIcon() {
+  const QIcon icon(ToQt((options_.programDir / TrayIconFile(monitoring_, phoneConnected_)).string()));
+  setWindowIcon(icon);
+  if (tray_ && isMinimized()) {
+    tray_->setIcon(icon);
+    tray_->setToolTip(windowTitle().left(63));
+  }
+}
+
+void frmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !tray_) return;
+  if (isMinimized()) {
+    hide();
+    tray_->setContextMenu(nullptr);
+    tray_->show();
+    Action("mnuStopMonitor")->setChecked(!monitoring_);
+    Action("mnuStartMonitor")->setChecked(monitoring_);
+    UpdateTrayIcon();
+  } else {
+    tray_->hide();
+  }
+}
+
+void frmMain::TrayActivated(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::Context) trayMenu_->popup(QCursor::pos());
+}
+
+void frmMain::SecondTimerTick() { ++secondTicks_; }
+
+// ---- devices and commands -----------------------------------------------------------------
+
+void frmMain::LoadProtocolList() {
+  protocol_->clear();
+  for (const std::string& device : FillListFromText(BuildDeviceList(store_, Variant::MainProgram)))
+    protocol_->addItem(ToQt(device));
+  protocol_->setCurrentIndex(0);
+  DeviceChosen(0);
+}
+
+void frmMain::DeviceChosen(int index) {
+  if (index < 0) return;
+  const std::string device = FromQt(protocol_->itemText(index));
+  SetStatus("");
+  ClearSignal();
+  SetGeneralParam(store_, "PROTOCOL", " " + std::to_string(index));
+  const CommandList list = LoadCommandList(store_, device);
+  SelectionFacts facts;
+  facts.device = device;
+  facts.fullLayout = fullLayout_;
+  facts.irOutEnabled = store_.general.irOutEna;
+  facts.receiverType = store_.general.receiverType;
+  facts.x10Com = store_.general.x10Com;
+  facts.listAllowsSend = list.sendEnabled;
+  facts.version = store_.version;
+  const DeviceSelection selection = SelectDevice(facts);
+  ApplyChanges(selection.first, list);
+  if (selection.loadParams && !LoadDeviceParams(device)) return;
+  if (selection.afterwards) ApplyChanges(*selection.afterwards, list);
+}
+
+void frmMain::ApplyChanges(const ControlChanges& c, const CommandList& list) {
+  const auto enable = [this](std::string_view name, std::optional<bool> on) {
+    if (on) controls_.at(std::string(name))->setEnabled(*on);
+  };
+  enable("SendButton", c.sendEnabled);
+  enable("RecButton", c.recordEnabled);
+  enable("SaveCmdButton", c.saveEnabled);
+  enable("DeleteCmdButton", c.deleteCommandEnabled);
+  if (c.deviceListColour) {
+    deviceColour_ = *c.deviceListColour;
+    SetListBackground(protocol_, deviceColour_);
+  }
+  if (c.commandListColour) SetListBackground(sendCmd_, *c.commandListColour);
+  if (c.caption) setWindowTitle(ToQt(*c.caption));
+  if (c.fullLayout) {
+    fullLayout_ = *c.fullLayout;
+    ApplyLayout(fullLayout_);
+  }
+  if (c.deviceMenusVisible)
+    for (std::string_view name : kDeviceMenus) Action(name)->setVisible(*c.deviceMenusVisible);
+  if (c.interfaceMenuVisible) interfaceMenu_->menuAction()->setVisible(*c.interfaceMenuVisible);
+  if (c.addApplicationVisible) Action("AddApplicationMenu")->setVisible(*c.addApplicationVisible);
+  if (c.zoneVisible) zone_->setVisible(*c.zoneVisible);
+  if (c.dimVisible) SetDimVisible(*c.dimVisible);
+  if (c.rts) ircode::SetRtsLine(*c.rts, iface_.handle);
+  if (c.closeX10Port) devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  if (c.initIrMan) ircode::InitIRMan(iface_, *prompter_, services_.clock);
+  if (c.loadX10Names) devices::LoadX10Section(executor_.x10.names, store_.text);
+  if (c.refillZone) {
+    zone_->clear();
+    for (int zone = 1; zone <= 8; ++zone) zone_->addItem(QString::number(zone));
+    zone_->setCurrentIndex(0);
+    zone_->setToolTip(ToQt(kTipZone));
+  }
+  if (c.clearCommandLabel) Label("IRCommand")->clear();
+  if (c.clearRecordedFields) {
+    codeStr_->clear();
+    sendPulse_->clear();
+    SetCodeBackground(Colour::Default);
+    ClearInformation();
+  }
+  if (c.clearPulseLengths) {
+    Label("plen0")->clear();
+    Label("plen1")->clear();
+  }
+  if (c.commandListToolTip) sendCmd_->setToolTip(ToQt(*c.commandListToolTip));
+  if (c.toolTipByColour) {
+    const auto tip = DeviceListToolTip(
+        deviceColour_, GetDeviceDescription(store_, FromQt(protocol_->currentText()), false));
+    if (tip) protocol_->setToolTip(ToQt(*tip));
+  }
+  if (c.commandList) {
+    switch (*c.commandList) {
+      case CommandFill::X10Commands: FillCommandList(FillListFromText(kX10Commands)); break;
+      case CommandFill::Stored: FillCommandList(list.entries); break;
+      case CommandFill::PhoneEvents: FillCommandList(FillListFromText(kBluetoothEvents)); break;
+    }
+  }
+}
+
+bool frmMain::LoadDeviceParams(const std::string& device) {
+  const auto texts = FindDeviceParams(store_.text, device, ParamScope::AcceptBeyondSection);
+  if (!texts) return false;
+  const auto params = ircode::DeviceParamsFromTexts(texts->gproto, texts->sendpls, texts->repeat,
+                                                    texts->bitg, texts->bit0, texts->bit1,
+                                                    texts->grepeat);
+  if (!params) return false;
+  executor_.send.params = *params;
+  sendPulse_->setText(ToQt(" " + std::to_string(params->sendplsUs)));
+  return true;
+}
+
+void frmMain::FillCommandList(const std::vector<std::string>& entries) {
+  sendCmd_->clear();
+  for (const std::string& entry : entries) sendCmd_->addItem(ToQt(entry));
+  if (sendCmd_->count() == 0) return;
+  sendCmd_->setCurrentIndex(0);
+  CommandChosen(0);
+}
+
+void frmMain::CommandChosen(int index) {
+  if (index < 0) return;
+  store_.currentCommand = FromQt(sendCmd_->itemText(index));
+  store_.currentDevice = FromQt(protocol_->currentText());
+  const std::string& device = store_.currentDevice;
+  if (GetDeviceKind(device) == DeviceKind::X10) SetDimVisible(DimVisibleFor(store_.currentCommand));
+  if (const auto stored = FindCommandCode(store_.text, device, store_.currentCommand)) {
+    if (const auto code = CodeFieldText(device, *stored)) {
+      codeStr_->setText(ToQt(*code));
+      // A stored code is not the learned one whose validation the colour showed.
+      SetCodeBackground(Colour::Default);
+      if (GetDeviceKind(device) == DeviceKind::Infrared)
+        Label("BitNr")->setText(QString::number(code->size() - 1));
+    }
+  }
+  if (const auto tip = CodeFieldToolTip(device)) codeStr_->setToolTip(ToQt(*tip));
+}
+
+// Selects a device and then a command of it by name (first entry equal ignoring case), as a
+// choice in the lists does.
+void frmMain::SelectStored(const ircode::StoredCommand& stored) {
+  for (int i = 0; i < protocol_->count(); ++i) {
+    if (!EqualsIgnoreCase(FromQt(protocol_->itemText(i)), stored.device)) continue;
+    protocol_->setCurrentIndex(i);
+    DeviceChosen(i);
+    break;
+  }
+  for (int i = 0; i < sendCmd_->count(); ++i) {
+    if (!EqualsIgnoreCase(FromQt(sendCmd_->itemText(i)), stored.command)) continue;
+    sendCmd_->setCurrentIndex(i);
+    CommandChosen(i);
+    break;
+  }
+}
+
+// Fills the command list of the selected device again and selects `select` (or the first).
+void frmMain::ReloadCommands(std::string_view select) {
+  FillCommandList(LoadCommandList(store_, FromQt(protocol_->currentText())).entries);
+  for (int i = 0; i < sendCmd_->count(); ++i) {
+    if (!EqualsIgnoreCase(FromQt(sendCmd_->itemText(i)), select)) continue;
+    sendCmd_->setCurrentIndex(i);
+    CommandChosen(i);
+    break;
+  }
+}
+
+// ---- Send ---------------------------------------------------------------------------------
+
+void frmMain::SendPressed() {
+  auto* send = controls_.at("SendButton");
+  irMonTimer_->stop();
+  ircode::SetDtrLine(false, iface_.handle);
+  const std::string device = store_.currentDevice;
+  const bool withCode = !SendsWithoutCode(device);
+  const auto finish = [&] {
+    if (store_.general.receiverType == ircode::kReceiverIRMan) ircode::SetDtrLine(true, iface_.handle);
+    send->setEnabled(true);
+    if (monitoring_) irMonTimer_->start();
+  };
+  if (withCode) {
+    if (NoCommandSelected(store_.currentCommand)) {
+      SetStatus(kNoCommandSelected);
+      return finish();
+    }
+    for (std::string_view name : kInformationLabels) SetTextColour(Label(name), std::nullopt);
+    Label("plen0")->clear();
+    Label("plen1")->clear();
+    ClearSignal();
+    if (const auto refusal = CodeRefusal(codeBackground_ == Colour::Red, FromQt(codeStr_->text()))) {
+      SetStatus(*refusal);
+      return finish();
+    }
+    send->setEnabled(false);
+  }
+
+  executor_.irPort = iface_.handle;
+  executor_.display.reset();
+  monitor::WindowFields& fields = executor_.window;
+  fields.source = monitor::CodeSource::Window;
+  fields.codeStr = FromQt(codeStr_->text());
+  fields.sendPulse = FromQt(sendPulse_->text());
+  fields.recorded = {FromQt(Label("BitNr")->text()), FromQt(Label("Rpt")->text()),
+                     FromQt(Label("GType")->text()), learn_.codingType};
+  fields.x10Function = sendCmd_->currentIndex();
+  fields.dimAmount = dimScroll_->value();
+  SetStatus(monitor::ExecuteCommand(executor_));
+  if (executor_.display) {
+    Label("GProt")->setText(ToQt(executor_.display->gProt));
+    Label("Rpt")->setText(ToQt(executor_.display->rpt));
+    if (executor_.display->gType) Label("GType")->setText(ToQt(*executor_.display->gType));
+  }
+
+  if (withCode) {
+    if (fullLayout_) {
+      const std::string code(TrimBlanks(fields.codeStr));
+      const ircode::SignalView sent = ircode::RebuildSentSignal(
+          code, executor_.send.params, static_cast<int>(ircode::LeadingNumber(fields.sendPulse)),
+          executor_.send.rc5Toggle);
+      DrawSignal(sent.samples, kGreen);
+    }
+    Label("IRCommand")->setText(ToQt(device + "&" + store_.currentCommand));
+    Label("BitNr")->setText(QString::number(static_cast<int>(Trimmed(codeStr_->text()).size()) - 1));
+  }
+  finish();
+}
+
+// ---- Record, Save, Delete -----------------------------------------------------------------
+
+void frmMain::RecordPressed() {
+  auto* record = controls_.at("RecButton");
+  record->setEnabled(false);
+  ircode::LearnEnv env;
+  env.beepOn = store_.general.beepOn;
+  env.beep = [this](int hz, int ms) {
+    platform::Beep(services_.clock, static_cast<uint32_t>(hz), static_cast<uint32_t>(ms));
+  };
+  env.findCode = [this](const std::string& bits) -> std::optional<ircode::StoredCommand> {
+    if (!FindCodeInConfig(store_, bits, 0)) return std::nullopt;
+    return ircode::StoredCommand{store_.currentDevice, store_.currentCommand};
+  };
+  const ircode::LearnResult result = ircode::RecordCommand(
+      learn_, store_.general.receiverType, monitoring_ || irMonTimer_->isActive(),
+      ircode::PulsioRecordSource(iface_.handle, store_.general.procDelay, services_.clock), env);
+  store_.codeValidated = learn_.validated;
+  if (result.fieldsCleared) {
+    // The stored command is selected first, so that what the recording shows stays.
+    if (result.selectStored && result.stored) SelectStored(*result.stored);
+    ApplyLearnResult(result);
+  } else {
+    SetStatus(result.Status());
+  }
+  record->setEnabled(true);
+}
+
+void frmMain::ApplyLearnResult(const ircode::LearnResult& r) {
+  const auto set = [this](std::string_view name, const std::string& text) {
+    Label(name)->setText(ToQt(text));
+  };
+  codeStr_->setText(ToQt(r.codeStr));
+  set("BitNr", r.bitNr);
+  set("AddrVal", r.addrVal);
+  set("CmdVal", r.cmdVal);
+  set("ToggleVal", r.toggleVal);
+  set("Rpt", r.rpt);
+  set("IRCommand", r.irCommand);
+  set("plen1", r.plen1);
+  set("plen0", r.plen0);
+  Label("ToggleVal")->setVisible(r.toggleVisible);
+  SetTextColour(Label("BitNr"), r.bitNrColour == Colour::Red ? std::optional<QColor>(Qt::red) : std::nullopt);
+  if (r.gProt) set("GProt", *r.gProt);
+  if (r.gProtColour)
+    SetTextColour(Label("GProt"), *r.gProtColour == Colour::Green ? QColor(0, 0x80, 0) : QColor(Qt::red));
+  if (r.frame1) frame1_->setTitle(ToQt(*r.frame1));
+  if (r.sendPulse) sendPulse_->setText(ToQt(*r.sendPulse));
+  if (r.gType) set("GType", *r.gType);
+  SetCodeBackground(r.codeStrBack);
+  SetStatus(r.Status());
+  if (r.plot) {
+    plotZoom_ = 1.0;
+    plotScroll_ = r.plot->scrollPosition;
+    const QSignalBlocker block(hScroll_);
+    hScroll_->setRange(r.plot->scrollMin, r.plot->scrollMax);
+    hScroll_->setValue(r.plot->scrollValue);
+    DrawSignal(r.plot->samples, TraceColour(r.plot->trace));
+  }
+}
+
+void frmMain::SavePressed() {
+  const auto name = SaveCommand(store_, *prompter_, FromQt(codeStr_->text()));
+  if (!name) return;
+  learn_.validated = false;
+  SetCodeBackground(Colour::Default);
+  ReloadCommands(*name);
+  Label("IRCommand")->setText(ToQt(store_.currentDevice + "&" + *name));
+}
+
+void frmMain::DeleteCommandPressed() {
+  if (DeleteCommand(store_, *prompter_, FromQt(protocol_->currentText()),
+                    FromQt(sendCmd_->currentText())))
+    ReloadCommands("");
+}
+
+void frmMain::DeleteDevicePressed() {
+  if (DeleteDevice(store_, *prompter_, FromQt(protocol_->currentText()))) LoadProtocolList();
+}
+
+void frmMain::NewDevicePressed() {
+  BeginNewDevice(store_, *prompter_, FromQt(protocol_->currentText()));
+}
+
+void frmMain::EditDevicePressed() {
+  BeginEditDevice(store_, *prompter_, FromQt(protocol_->currentText()));
+}
+
+void frmMain::AddApplicationPressed() {
+  if (AddApplication(store_, *prompter_)) DeviceChosen(protocol_->currentIndex());
+}
+
+// ---- receiver, calibration, plug-ins ------------------------------------------------------
+
+void frmMain::CalibratePressed() {
+  const ircode::CalibrationResult result = ircode::Calibrate(
+      iface_, store_,
+      [this](std::string_view title, std::string_view text) { return prompter_->AskOkCancel(text, title); },
+      [this](int hz, int ms) {
+        platform::Beep(services_.clock, static_cast<uint32_t>(hz), static_cast<uint32_t>(ms));
+      });
+  if (!result.started) return;
+  SetStatus(result.status);
+  if (result.sendPulse) sendPulse_->setText(ToQt(*result.sendPulse));
+  if (result.procDelayShown) Label("ProcDelayparameter")->setText(ToQt(*result.procDelayShown));
+  if (result.irCommandCleared) Label("IRCommand")->clear();
+}
+
+void frmMain::ProcDelayPressed() {
+  if (const auto value = ircode::EnterProcDelay(store_, *prompter_))
+    Label("ProcDelayparameter")->setText(QString::number(*value));
+}
+
+void frmMain::ReceiverChosen(int receiverType) {
+  ircode::ChooseReceiverType(iface_, store_, receiverType, *prompter_, services_.clock);
+  ShowInterface();
+}
+
+void frmMain::AutoDetectPressed() {
+  SetStatus(ircode::AutoDetectInterface(iface_, store_, *prompter_, services_.clock));
+  ShowInterface();
+}
+
+void frmMain::ComPortChosen(int index) {
+  if (index < 0) return;
+  ircode::ChangeComPort(iface_, store_, FromQt(comList_->itemText(index)), *prompter_,
+                       services_.clock);
+  ShowInterface();
+}
+
+void frmMain::FlagToggled(const MenuEntry& entry) {
+  std::optional<bool> on;
+  if (entry.checkKey == "IRINENA") {
+    on = ircode::ToggleInfraredIn(store_);
+    if (*on) interfaceMenu_->menuAction()->setVisible(true);
+  } else if (entry.checkKey == "IROUTENA") {
+    on = ircode::ToggleInfraredOut(store_);
+  } else {
+    on = ToggleGeneralFlag(store_, entry.checkKey);
+  }
+  Action(entry.name)->setChecked(on.value_or(GeneralFlag(store_.general, entry.checkKey).value_or(false)));
+  LoadProtocolList();
+}
+
+void frmMain::X10ConfigPressed() {
+  frmX10Config dialog(this, store_, executor_.x10, iface_.controls.comList, iface_.handle,
+                      *prompter_);
+  const bool saved = dialog.exec() == QDialog::Accepted;
+  if (!saved) {
+    SetStatus(kX10Cancelled);
+    return;
+  }
+  Action("X10ConfMenu")->setChecked(store_.general.x10Ena);
+  LoadProtocolList();
+  SetStatus(kX10Saved);
+}
+
+void frmMain::MinButtonPressed() {
+  const auto change =
+      SwitchLayout(FromQt(protocol_->currentText()), monitoring_, fullLayout_, store_.version);
+  if (!change) return;
+  fullLayout_ = change->fullLayout;
+  ApplyLayout(fullLayout_);
+  setWindowTitle(ToQt(change->caption));
+  interfaceMenu_->menuAction()->setVisible(change->interfaceMenuVisible);
+}
+
+// ---- monitoring ---------------------------------------------------------------------------
+
+void frmMain::SetMonitoringChecks(bool start, bool stop) {
+  startChecked_ = start;
+  stopChecked_ = stop;
+  Action("MonitoringStartMenu")->setChecked(start);
+  Action("MonitoringStopMenu")->setChecked(stop);
+}
+
+void frmMain::StartMonitoring() {
+  if (startChecked_) return;
+  SetStatus("");
+  const GeneralParams& general = store_.general;
+  if (!general.btEna && !general.irInEna) {
+    SetStatus(kNoInputToMonitor);
+    return;
+  }
+  if (general.irInEna)
+    if (const std::string message = PrepareMonitoringReceiver(general.receiverType, iface_.handle);
+        !message.empty())
+      SetStatus(message);
+  SetMonitoringChecks(true, false);
+  if (!isMinimized() && fullLayout_) {
+    if (const auto change = SwitchLayout(FromQt(protocol_->currentText()), false, true, store_.version)) {
+      fullLayout_ = change->fullLayout;
+      ApplyLayout(fullLayout_);
+      interfaceMenu_->menuAction()->setVisible(change->interfaceMenuVisible);
+    }
+  }
+  setWindowTitle(ToQt(std::string(kMonitorCaption) + store_.version));
+  ShowMonitoringFields(true);
+  monitoring_ = true;
+  if (general.x10Ena) devices::LoadX10Section(executor_.x10.names, store_.text);
+  SetGeneralParam(store_, "MONITOR", "1");
+  UpdateTrayIcon();
+  if (general.irInEna) irMonTimer_->start();
+  if (general.btEna) btAutoTimer_->start();
+  if (StatusText().empty()) SetStatus(kMonitoringStarted);
+}
+
+void frmMain::StopMonitoring() {
+  if (stopChecked_) return;
+  irMonTimer_->stop();
+  btMonTimer_->stop();
+  monitoring_ = false;
+  SetMonitoringChecks(false, true);
+  ShowMonitoringFields(false);
+  SetGeneralParam(store_, "MONITOR", "0");
+  btAutoTimer_->stop();
+  // The device selection clears the status line, so the message follows it.
+  if (!isMinimized()) DeviceChosen(protocol_->currentIndex());
+  SetStatus(kMonitoringStopped);
+  UpdateTrayIcon();
+}
+
+void frmMain::ShowMonitoringFields(bool monitoring) {
+  Label("Label111")->setText(monitoring ? "IN" : "Dev.");
+  Label("Label112")->setText(monitoring ? "OUT" : "Cmd.");
+  recCmd_->setVisible(monitoring);
+  execCmd_->setVisible(monitoring);
+  for (QWidget* widget : {static_cast<QWidget*>(sendCmd_), static_cast<QWidget*>(protocol_),
+                          controls_.at("SendButton")})
+    widget->setVisible(!monitoring);
+  zone_->setVisible(!monitoring && store_.general.receiverType == ircode::kReceiverFirm);
+}
+
+// ---- fields and the signal view -----------------------------------------------------------
+
+void frmMain::ClearSignal() { signal_->Clear(); }
+
+void frmMain::DrawSignal(std::string samples, BgrColour colour) {
+  signal_->Draw(std::move(samples), QtColour(colour), plotScroll_, plotZoom_);
+}
+
+void frmMain::ZoomSignal(double factor) {
+  // A shown signal of at least 60 bytes (480 samples) and a slot length are needed.
+  if (Trimmed(sendPulse_->text()).empty() || signal_->Samples().size() < 60 * 8) return;
+  plotZoom_ *= factor;
+  signal_->Redraw(QtColour(kCyan), plotScroll_, plotZoom_);
+}
+
+void frmMain::ResetSignalView() {
+  plotZoom_ = 1.0;
+  plotScroll_ = 15;
+  const QSignalBlocker block(hScroll_);
+  hScroll_->setValue(15);
+  signal_->Redraw(QtColour(kCyan), plotScroll_, plotZoom_);
+}
+
+void frmMain::SetCodeBackground(Colour colour) {
+  codeBackground_ = colour;
+  QPalette palette = QApplication::palette(codeStr_);
+  switch (colour) {
+    case Colour::Red: palette.setColor(QPalette::Base, QtColour(kRed)); break;
+    case Colour::Green: palette.setColor(QPalette::Base, QtColour(kGreen)); break;
+    case Colour::ButtonFace: palette.setColor(QPalette::Base, palette.color(QPalette::Button)); break;
+    case Colour::Default: break;
+  }
+  codeStr_->setPalette(palette);
+}
+
+void frmMain::SetDimVisible(bool visible) {
+  for (std::string_view name : {"DIMScroll", "DIMLabel", "DimVal"})
+    controls_.at(std::string(name))->setVisible(visible);
+}
+
+void frmMain::ClearInformation() {
+  for (std::string_view name : kInformationLabels) Label(name)->clear();
+}
+
+}  // namespace qvx::ui

@@ -1,0 +1,38 @@
+// qvx: the desktop program. Assembles the main window over the core and starts it.
+
+#include <QApplication>
+#include <cstring>
+#include <iostream>
+#include <optional>
+
+#include "platform/paths.h"
+#include "platform/sim/standard_peers.h"
+#include "qvx/config/file.h"
+#include "qvx/ui/model/demo_remote.h"
+#include "qvx/ui/frm_main.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  std::optional<std::filesystem::path> config;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--config") == 0 && i + 1 < argc) {
+      config = argv[++i];
+    } else {
+      std::cerr << "usage: qvx [--config PATH]\n";
+      return 2;
+    }
+  }
+
+  // Ports mapped to sim:NAME reach the simulated devices; the simulated receiver's remote
+  // presses a key of the delivered devices whenever a recording starts.
+  platform::sim::RegisterStandardPeers();
+  qvx::ui::frmMain::Options options;
+  options.configPath = qvx::ConfigFilePath(config);
+  options.programDir = platform::ProgramDirectory();
+  qvx::ui::frmMain window(options);
+  if (const auto peer = platform::sim::StandardIrPeer())
+    qvx::ui::AttachDemoRemote(*peer, [&window] { return window.Store().text; });
+  if (!window.Start()) return 1;
+  return QApplication::exec();
+}

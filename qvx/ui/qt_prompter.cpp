@@ -1,0 +1,81 @@
+#include "qvx/ui/qt_prompter.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "qvx/ui/model/presentation.h"
+#include "qvx/ui/qt_text.h"
+
+namespace qvx::ui {
+namespace {
+
+// Message texts break their lines with CR LF; a Qt label wants LF alone.
+QString BoxText(std::string_view text) {
+  QString shown = ToQt(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return shown;
+}
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::NoIcon: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, std::string_view text,
+                                std::string_view title, QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, ToQt(title), BoxText(text), buttons, parent);
+  box.setObjectName(QStringLiteral("MessageBox"));
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+QtPrompter::QtPrompter(QWidget* parent, std::function<void(std::string_view)> showStatus)
+    : parent_(parent), showStatus_(std::move(showStatus)) {}
+
+void QtPrompter::ShowStatus(std::string_view text) { showStatus_(text); }
+
+void QtPrompter::ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) {
+  Ask(parent_, BoxIcon(icon), text, title, QMessageBox::Ok);
+}
+
+bool QtPrompter::AskYesNo(std::string_view question, std::string_view title) {
+  return Ask(parent_, QMessageBox::Question, question, title,
+             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtPrompter::AskOkCancel(std::string_view text, std::string_view title) {
+  return Ask(parent_, QMessageBox::NoIcon, text, title, QMessageBox::Ok | QMessageBox::Cancel) ==
+         QMessageBox::Ok;
+}
+
+std::optional<std::string> QtPrompter::AskText(std::string_view title, std::string_view prompt,
+                                               std::string_view initial) {
+  QInputDialog dialog(parent_);
+  dialog.setObjectName(QStringLiteral("InputBox"));
+  dialog.setWindowTitle(ToQt(title));
+  dialog.setLabelText(BoxText(prompt));
+  dialog.setTextValue(ToQt(initial));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return FromQt(dialog.textValue());
+}
+
+std::optional<std::string> QtPrompter::AskOpenFile(std::string_view title,
+                                                   std::string_view filter) {
+  QFileDialog dialog(parent_, ToQt(title), QString(), ToQt(QtFileFilter(filter)));
+  dialog.setObjectName(QStringLiteral("FileDialog"));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  // A path goes to the launcher as the file system spells it.
+  return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+}
+
+}  // namespace qvx::ui
