@@ -55,12 +55,39 @@ void RegisterStandardPeers() {
   Clock& clock = ActiveClock();
   peers.ir = InstallIrPeer("ir", clock);
   peers.cm11 = InstallCm11Peer("cm11", clock);
+  if (const char* presses = std::getenv("QVX_SIM_PRESSES"); presses && *presses) {
+    const std::vector<LightMark> light = ReadPressScript(presses);
+    if (!light.empty()) peers.ir->PlayMarks(light, light.front().startNs / 1000);
+  }
   if (const char* capture = std::getenv("QVX_SIM_CAPTURE"); capture && *capture) {
     peers.captureFile = capture;
     std::atexit(WriteCapture);
   }
 }
 
+std::vector<LightMark> ReadPressScript(const std::filesystem::path& path) {
+  std::vector<LightMark> marks;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    int64_t atMs = 0;
+    if (!(fields >> atMs)) {
+      if (line.find_first_not_of(" \t\r") == std::string::npos || line.front() == '#') continue;
+      return {};
+    }
+    int64_t atNs = atMs * 1'000'000;
+    if (!marks.empty() && atNs < marks.back().endNs) return {};
+    int64_t durationUs = 0;
+    for (bool light = true; fields >> durationUs; light = !light) {
+      if (durationUs < 0) return {};
+      if (light && durationUs > 0) marks.push_back({atNs, atNs + durationUs * 1000});
+      atNs += durationUs * 1000;
+    }
+    if (!fields.eof()) return {};
+  }
+  return marks;
+}
 std::shared_ptr<IrPeer> StandardIrPeer() { return Peers().ir; }
 
 std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path) {

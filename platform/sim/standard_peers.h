@@ -19,10 +19,17 @@ inline constexpr int64_t kStandardLineReadNs = 45'000;
 // process's clock. Two environment variables serve tests of whole programs and the
 // demonstration:
 //   QVX_SIM_CLOCK=virtual  runs the process on a virtual clock, so timed work costs no time;
-//   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends.
+//   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends;
+//   QVX_SIM_PRESSES=FILE   plays the key presses of FILE on the "ir" receiver (see
+//                          ReadPressScript), timed from the moment the peers are registered.
 // Calling it again does nothing.
 void RegisterStandardPeers();
 
+// The light of a press script: one press a line, "AT_MS D1 D2 D3 ...", starting AT_MS
+// milliseconds after time 0 with light for D1 microseconds, darkness for D2, light for D3, and
+// so on; empty lines and lines beginning with "#" are skipped. Presses come in time order and do
+// not overlap. Empty when the file cannot be read or a line is malformed.
+std::vector<LightMark> ReadPressScript(const std::filesystem::path& path);
 // The "ir" peer of RegisterStandardPeers; null before it ran.
 std::shared_ptr<IrPeer> StandardIrPeer();
 

@@ -226,10 +226,15 @@ std::string GetDeviceDescription(const ConfigStore& store, std::string_view devi
   return line ? std::string(*line) : std::string();
 }
 
-bool FindCodeInConfig(ConfigStore& store, std::string_view bits, int protocol) {
-  if (bits.empty()) return false;
+std::string StoredCodeBits(std::string_view bits, int protocol) {
   std::string code(bits);
   if (protocol == 2 && code.size() >= 3) code[2] = '0';
+  return code;
+}
+
+bool FindCodeInConfig(ConfigStore& store, std::string_view bits, int protocol) {
+  if (bits.empty()) return false;
+  const std::string code = StoredCodeBits(bits, protocol);
   const std::string_view text = store.text;
   const std::size_t afterComma = FindInText("G" + code + ",", text, 1);
   if (afterComma <= 10) return false;
@@ -253,6 +258,18 @@ void SplitOutputCommand(ConfigStore& store, std::string_view text) {
   const std::size_t split = second == std::string_view::npos ? first : second;
   store.currentDevice = std::string(text.substr(0, split));
   store.currentCommand = std::string(text.substr(split + 1));
+}
+
+std::vector<std::string> SectionNamesAfterGeneral(std::string_view text) {
+  std::vector<std::string> names;
+  const std::size_t general = FindInText("[General]", text, 1);
+  if (general == 0) return names;
+  for (std::size_t pos = FindInText("[", text, general); pos != 0; pos = FindInText("[", text, pos)) {
+    auto name = HeaderNameAt(text, pos);
+    if (!name) break;
+    names.push_back(std::move(*name));
+  }
+  return names;
 }
 
 std::optional<std::string> DeleteCommandLine(const ConfigStore& store) {

@@ -89,6 +89,9 @@ std::optional<DeviceParamText> FindDeviceParams(std::string_view text, std::stri
 std::string GetDeviceDescription(const ConfigStore& store, std::string_view device,
                                  bool fromImportText);
 
+// The bits a received code is stored with: for protocol 2 (RC5) the toggle bit, the third, is 0.
+std::string StoredCodeBits(std::string_view bits, int protocol);
+
 // Names a received code: finds the command line "G" + bits + "," and sets the current device and
 // command to its section and name. protocol is the current protocol number (2 = RC5, whose toggle
 // bit, the third, is looked up as 0). Returns false when there is no such command.
@@ -97,6 +100,10 @@ bool FindCodeInConfig(ConfigStore& store, std::string_view bits, int protocol);
 // Splits "device&command" (or "X10&module&function") into the current device and command;
 // changes nothing when the text has no "&".
 void SplitOutputCommand(ConfigStore& store, std::string_view text);
+
+// The names of the section headers after [General], in file order (each the rest of its header
+// line without the last character); the list ends at a header line without CR.
+std::vector<std::string> SectionNamesAfterGeneral(std::string_view text);
 
 // The configuration text without the current command's line in the current device's block;
 // nothing when the device or the command line (before the next section) is missing.

@@ -8,17 +8,6 @@
 namespace qvx {
 namespace {
 
-void ReportSaveFailure(const ConfigStore& store, Prompter& prompter) {
-  prompter.ShowMessage(std::string(kSaveFailed) + store.lastError,
-                       MessageIcon::Critical, kMessageTitle);
-}
-
-bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
-  if (CommitConfigText(store, std::move(newText))) return true;
-  ReportSaveFailure(store, prompter);
-  return false;
-}
-
 // Whether the section of device already holds a command of this name (any case).
 bool CommandNameInUse(std::string_view text, std::string_view device, std::string_view name) {
   for (const auto& command : ListDeviceCommands(text, device))
@@ -26,17 +15,21 @@ bool CommandNameInUse(std::string_view text, std::string_view device, std::strin
   return false;
 }
 
-// Where a new last line of the section that ends at the "[" at bracket goes: in front of the
-// CR LF of the blank line before the header, or right before the header when a hand-edited file
-// has no blank line there.
+}  // namespace
+
+bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
+  if (CommitConfigText(store, std::move(newText))) return true;
+  prompter.ShowMessage(std::string(kSaveFailed) + store.lastError, MessageIcon::Critical,
+                       kMessageTitle);
+  return false;
+}
+
 std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket) {
   const std::string_view before = text.substr(0, bracket - 1);
   if (before.ends_with("\r\n\r\n")) return bracket - 2;
   if (before.ends_with("\n") || before.empty()) return bracket;
   return FindBack(text, '\n', bracket) + 1;
 }
-
-}  // namespace
 
 std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
                                        std::string_view codeField) {

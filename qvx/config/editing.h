@@ -36,6 +36,15 @@ inline constexpr std::string_view kUseRecorded =
 inline constexpr std::string_view kRecordedNotEditable =
     "Recorded is a virtual device and cannot be edited!";
 
+// Saves newText as the configuration; when the file cannot be written, tells the user why in a
+// message box and returns false (nothing is lost).
+bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText);
+
+// Where a new last line of the section that ends at the "[" at position bracket (1-based) is
+// inserted: in front of the CR LF of the blank line before that header, or, in a hand-edited
+// file without the blank line, at the start of the header's line.
+std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket);
+
 // Saves a learned code as a new command of the current device, asking for its name. Returns the
 // new command's name, or nothing when the action was refused, cancelled or could not be saved.
 std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,

@@ -10,6 +10,7 @@
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
+#include "qvx/ctl/stream_prompter.h"
 #include "qvx/config/store.h"
 #include "qvx/devices/beep.h"
 #include "qvx/ircode/deviceparams.h"
@@ -23,27 +24,6 @@ namespace qvx {
 namespace {
 
 using Args = std::span<const std::string>;
-
-// Message boxes of the receiver set-up, written as lines to standard error.
-class StreamPrompter final : public Prompter {
- public:
-  explicit StreamPrompter(std::ostream& err) : err_(err) {}
-  void ShowStatus(std::string_view text) override { err_ << text << '\n'; }
-  void ShowMessage(std::string_view text, MessageIcon, std::string_view) override {
-    err_ << text << '\n';
-  }
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  bool AskOkCancel(std::string_view, std::string_view) override { return false; }
-  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
-
- private:
-  std::ostream& err_;
-};
 
 std::optional<ircode::DeviceParams> DeviceParamsOf(const ConfigStore& store, std::string_view device) {
   const auto texts = FindDeviceParams(store.text, device, ParamScope::WithinSection);
@@ -83,15 +63,17 @@ int CannotOpen(const ConfigStore& store, std::ostream& err) {
 
 }  // namespace
 
-void PrintDecode(const ircode::LearnResult& result, std::ostream& out) {
-  if (result.codingType) {
-    switch (*result.codingType) {
-      case ircode::kGapCoded: out << "protocol=NEC\n"; break;
-      case ircode::kPulseCoded: out << "protocol=SONY\n"; break;
-      case ircode::kBiPhase: out << "protocol=RC5\n"; break;
-      default: out << "protocol=UNK\n"; break;
-    }
+std::string_view ProtocolName(int codingType) {
+  switch (codingType) {
+    case ircode::kGapCoded: return "NEC";
+    case ircode::kPulseCoded: return "SONY";
+    case ircode::kBiPhase: return "RC5";
+    default: return "UNK";
   }
+}
+
+void PrintDecode(const ircode::LearnResult& result, std::ostream& out) {
+  if (result.codingType) out << "protocol=" << ProtocolName(*result.codingType) << '\n';
   if (result.unitSamples) out << "unit=" << *result.unitSamples << '\n';
   if (!result.codeStr.empty()) out << "code=" << result.codeStr << '\n';
   if (!result.bitNr.empty()) out << "bits=" << result.bitNr << '\n';
@@ -176,26 +158,32 @@ int LearnVerb(ConfigStore& store, const platform::Services& services,
   return DecodeStatus(result, out);
 }
 
-int DecodeVerb(ConfigStore& store, const platform::Services& services,
-               Args args, std::ostream& out, std::ostream& err) {
-  std::ifstream in(args[0], std::ios::binary);
+std::optional<std::vector<uint8_t>> ReadRecordingFile(const std::string& path, std::ostream& err) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
-    err << "qvxctl: cannot read " << args[0] << '\n';
-    return 1;
+    err << "qvxctl: cannot read " << path << '\n';
+    return std::nullopt;
   }
   std::vector<uint8_t> bytes;
   char chunk[256];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
     bytes.insert(bytes.end(), chunk, chunk + in.gcount());
     if (bytes.size() > static_cast<size_t>(ircode::kRecordBytes)) {
-      err << "qvxctl: " << args[0] << " holds more than " << ircode::kRecordBytes
+      err << "qvxctl: " << path << " holds more than " << ircode::kRecordBytes
           << " bytes; a recording has at most " << ircode::kRecordBytes << '\n';
-      return 1;
+      return std::nullopt;
     }
   }
+  return bytes;
+}
+
+int DecodeVerb(ConfigStore& store, const platform::Services& services, Args args,
+               std::ostream& out, std::ostream& err) {
+  const auto bytes = ReadRecordingFile(args[0], err);
+  if (!bytes) return 1;
   ircode::LearnContext context;
   return DecodeStatus(
-      ircode::LearnFromRecording(context, bytes, LearnEnvFor(store, services.clock)), out);
+      ircode::LearnFromRecording(context, *bytes, LearnEnvFor(store, services.clock)), out);
 }
 
 }  // namespace qvx

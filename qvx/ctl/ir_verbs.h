@@ -3,9 +3,13 @@
 // The infrared verbs of qvxctl: encode and send a stored command, learn from the configured
 // port, decode a recording kept in a file.
 
+#include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/services.h"
 #include "qvx/ircode/learning.h"
@@ -34,6 +38,13 @@ int LearnVerb(ConfigStore& store, const platform::Services& services,
 int DecodeVerb(ConfigStore& store, const platform::Services& services,
                std::span<const std::string> args, std::ostream& out,
                std::ostream& err);
+
+// The bytes of a recording file of at most 600 bytes; nothing, with the reason written to err,
+// when it cannot be read or is longer.
+std::optional<std::vector<uint8_t>> ReadRecordingFile(const std::string& path, std::ostream& err);
+
+// The protocol name of a coding type: NEC, SONY, RC5, or UNK.
+std::string_view ProtocolName(int codingType);
 
 // Prints a learning result as key=value lines: protocol, unit, code, bits, rpt, gtype, toggle,
 // address, command, pulse, message, each only when the recording got that far.

@@ -15,6 +15,7 @@
 #include "qvx/config/text.h"
 #include "qvx/ctl/exec_verb.h"
 #include "qvx/ctl/ir_verbs.h"
+#include "qvx/ctl/monitor_verbs.h"
 
 namespace qvx {
 namespace {
@@ -24,7 +25,8 @@ using Args = std::span<const std::string>;
 struct Verb {
   std::string name;
   std::string usage;
-  std::size_t argCount;
+  std::size_t minArgs;
+  std::size_t maxArgs;
   std::function<int(ConfigStore&, const platform::Services&, Args, std::ostream&, std::ostream&)>
       run;
 };
@@ -93,18 +95,31 @@ int Set(ConfigStore& store, const platform::Services&, Args args,
   return 0;
 }
 
+int Decode(ConfigStore& store, const platform::Services& services, Args args, std::ostream& out,
+           std::ostream& err) {
+  if (args.size() == 1) return DecodeVerb(store, services, args, out, err);
+  if (args[0] != "--window") {
+    err << "usage: qvxctl decode [--window] FILE\n";
+    return 2;
+  }
+  return DecodeWindowVerb(store, args[1], out, err);
+}
+
 const std::vector<Verb>& VerbTable() {
   static const std::vector<Verb> verbs = {
-      {"devices", "devices                 the device list, one per line", 0, Devices},
-      {"commands", "commands DEVICE         the commands of a device", 1, Commands},
-      {"code", "code DEVICE COMMAND     the stored code of a command", 2, Code},
-      {"params", "params DEVICE           the seven protocol parameters of a device", 1, Params},
-      {"set", "set KEY VALUE           change a general key and save", 2, Set},
-      {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, ExecVerb},
-      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, EncodeVerb},
-      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, SendVerb},
-      {"learn", "learn                   record one press and print its decode", 0, LearnVerb},
-      {"decode", "decode FILE             decode a recording of at most 600 bytes", 1, DecodeVerb},
+      {"devices", "devices                 the device list, one per line", 0, 0, Devices},
+      {"commands", "commands DEVICE         the commands of a device", 1, 1, Commands},
+      {"code", "code DEVICE COMMAND     the stored code of a command", 2, 2, Code},
+      {"params", "params DEVICE           the seven protocol parameters of a device", 1, 1, Params},
+      {"set", "set KEY VALUE           change a general key and save", 2, 2, Set},
+      {"exec", "exec OUTPUT             run an output command such as X10&Lamp&On", 1, 1, ExecVerb},
+      {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, 2, EncodeVerb},
+      {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, 2, SendVerb},
+      {"learn", "learn                   record one press and print its decode", 0, 0, LearnVerb},
+      {"decode", "decode [--window] FILE  decode a recording (or a watch window) of at most 600 bytes",
+       1, 2, Decode},
+      {"monitor", "monitor [--once]        run monitoring until stopped (or the first command)", 0, 1,
+       MonitorVerb},
   };
   return verbs;
 }
@@ -145,7 +160,7 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
     PrintUsage(err);
     return 2;
   }
-  if (rest.size() - 1 != verb->argCount) {
+  if (rest.size() - 1 < verb->minArgs || rest.size() - 1 > verb->maxArgs) {
     err << "usage: qvxctl " << verb->usage << '\n';
     return 2;
   }

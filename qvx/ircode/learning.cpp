@@ -20,12 +20,6 @@ void Beep(const LearnEnv& env, int freqHz, int durationMs) {
   if (env.beepOn && env.beep) env.beep(freqHz, durationMs);
 }
 
-// The code as it is stored: for RC5 the toggle bit (the third) is 0.
-std::string StoredForm(std::string code, int codingType) {
-  if (codingType == kBiPhase && code.size() >= 3) code[2] = '0';
-  return code;
-}
-
 void ShowStored(LearnResult& result, const StoredCommand& stored, const LearnEnv& env) {
   result.irCommand = stored.device + "&" + stored.command;
   result.codeStrBack = Colour::ButtonFace;
@@ -33,12 +27,23 @@ void ShowStored(LearnResult& result, const StoredCommand& stored, const LearnEnv
   Beep(env, 5000, 50);
 }
 
+// The stored command of a learned code: the code itself, else the code the literal analysis
+// read from the same recording, which earlier versions stored.
+std::optional<StoredCommand> FindStored(const std::string& storedForm, const LearnResult& result,
+                                        const LearnEnv& env) {
+  if (!env.findCode) return std::nullopt;
+  if (std::optional<StoredCommand> stored = env.findCode(storedForm)) return stored;
+  const std::string literal = result.literalCode.empty() ? "" : result.literalCode.substr(1);
+  if (literal.empty() || literal == storedForm) return std::nullopt;
+  return env.findCode(literal);
+}
+
 // The validation rule: a repeated frame validates at once, a single frame needs a second
 // identical recording; a code that is already stored is shown by its name.
 void Validate(LearnContext& context, LearnResult& result, const std::string& code, Rule rule,
               const LearnEnv& env) {
   const std::string storedForm = StoredForm(code, context.codingType);
-  result.stored = env.findCode ? env.findCode(storedForm) : std::nullopt;
+  result.stored = FindStored(storedForm, result, env);
   if (result.stored) {
     ShowStored(result, *result.stored, env);
     if (rule == Rule::Single) {
@@ -193,7 +198,9 @@ bool TrimBuffer(std::vector<uint8_t>& buffer) {
 
 void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_t>& buffer,
             const LearnEnv& env) {
-  const SampleDecode decode = DecodeSampleText(SamplesToText(buffer), env.mend);
+  const std::string sampleText = SamplesToText(buffer);
+  const SampleDecode decode = env.decode ? env.decode(sampleText)
+                                        : DecodeSampleText(sampleText, SampleSpan::Recording);
   if (decode.stop == DecodeStop::AnalyseFailed) {
     result.messages.emplace_back(kInvalidSignal);
     return;
@@ -227,6 +234,10 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
     return;
   }
   if (decode.codingType == kGapCoded) result.gType = decode.frames.gapSyncType;
+  const std::string literal = decode.literalFrames.frame1;
+  if (literal.size() > kShortestCodeBits) {
+    result.literalCode = "G" + StoredForm(literal, decode.literalCodingType);
+  }
   const Rule rule = decode.frames.frame2 == decode.frames.frame1 ? Rule::Repeated : Rule::Single;
   AcceptCode(context, result, decode.frames.frame1, rule, env);
   context.codeStrBack = result.codeStrBack;

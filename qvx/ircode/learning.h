@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "qvx/ircode/irtypes.h"
+#include "qvx/ircode/sampledecode.h"
 
 namespace qvx::ircode {
 
@@ -75,7 +76,8 @@ struct LearnEnv {
   CodeLookup findCode;  // the configuration's code search
   Beeper beep;          // called only when beepOn
   bool beepOn = false;  // BEEPON
-  bool mend = true;     // let the second analysis decide where the first gives no usable code
+  // Decodes a sample text; empty means DecodeSampleText (the benchmark measures others here).
+  std::function<SampleDecode(std::string_view sampleText)> decode;
 };
 
 // How the signal plot is drawn after a recording.
@@ -110,7 +112,10 @@ struct LearnResult {
   std::optional<int> codingType;         // set once the analysis found a coding type
   std::optional<int> unitSamples;        // set once the analysis found a unit
   bool decoded = false;                  // a code was decoded (IRMan included)
-  bool mended = false;                   // the second analysis decided
+  bool mended = false;                   // the canonical code differs from the literal one
+  // "G" and the code the literal analysis alone read (RC5 toggle bit 0), where it read one of
+  // more than 6 bits: configurations written by earlier versions may hold it.
+  std::string literalCode;
 
   // The message left on the status line (empty when there is none).
   std::string Status() const { return messages.empty() ? std::string() : messages.back(); }

@@ -2,7 +2,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "qvx/ircode/canonicaldecode.h"
+#include "qvx/ircode/irtypes.h"
 #include "qvx/ircode/runanalysis.h"
 
 namespace qvx::ircode {
@@ -23,13 +26,30 @@ struct SampleDecode {
   int slotUs = 0;        // the unit in microseconds, the slot length for sending it again
   SymbolText symbols;    // symbols and measured run lengths (empty when AnalyseFailed)
   std::string decoded;   // frames separated by "G"
-  Frames frames;
-  bool mended = false;   // the second analysis decided (the histogram one gave no usable code)
+  Frames frames;         // the frames the code is read from
+  bool canonical = false;  // the canonical reading gave the code, frames, type and unit
+  bool mended = false;     // and its code differs from the literal analysis's frame 1
+  // What the literal analysis alone read, for codes stored by earlier versions.
+  int literalCodingType = kUnknownCoding;
+  Frames literalFrames;
 };
 
-// Decodes a sample text with the histogram analysis. With mend set, a recording for which that
-// analysis yields no code, an empty one or a bit count not valid for its coding type is decoded
-// again by the second analysis, whose result is taken only when its bit count is valid.
-SampleDecode DecodeSampleText(std::string_view sampleText, bool mend);
+// The literal analysis alone: histograms, symbol text, DecodeSymbols and frames.
+SampleDecode LiteralDecodeSampleText(std::string_view sampleText);
+
+// Decodes a recording (learning) or a watch window (monitoring). Where the canonical reading finds a whole frame, its code is the
+// decoded one (the literal analysis yields the same code wherever it reads the frame right),
+// with the fitted unit; frame 2 repeats frame 1 when at least two frames read on their own give
+// the code, and the gap sync type is "2" when a NEC repeat code follows. Elsewhere the literal
+// analysis's result stands.
+SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span);
+
+// The code a stored command holds for bits of a coding type: RC5's toggle bit is stored as 0.
+std::string StoredForm(std::string bits, int codingType);
+
+// The codes a watch window names, as stored, in the order to look them up: the canonical code,
+// then the literal analysis's where it differs (each the longer of two frames, frame 2 when
+// equal); codes shorter than 7 bits are left out.
+std::vector<std::string> WatchedCodes(const SampleDecode& decode);
 
 }  // namespace qvx::ircode

@@ -28,10 +28,12 @@
 #include "qvx/ircode/port/serialport.h"
 #include "qvx/ircode/pulsetext.h"
 #include "qvx/ircode/pulsiolink.h"
+#include "qvx/monitor/eventeditor.h"
+#include "qvx/monitor/texts.h"
+#include "qvx/ui/frm_monitor.h"
 #include "qvx/ui/frm_wait_to_start.h"
 #include "qvx/ui/frm_x10_config.h"
 #include "qvx/ui/model/messages.h"
-#include "qvx/ui/model/monitoring.h"
 #include "qvx/ui/qt_prompter.h"
 #include "qvx/ui/qt_text.h"
 #include "qvx/ui/signal_view.h"
@@ -112,6 +114,7 @@ frmMain::frmMain(Options options)
   });
   prompter_ = std::make_unique<WindowPrompter>([this](std::string_view text) { SetStatus(text); },
                                                options_.dialogs ? *options_.dialogs : *ownDialogs_);
+  monitor_ = std::make_unique<monitor::Monitoring>(executor_, *prompter_);
   BuildControls();
   BuildMenus();
   BuildTimers();
@@ -224,9 +227,7 @@ void frmMain::BuildTimers() {
   secondTimer_ = make("SecondTimer", 200);
   btMonTimer_ = make("BTMonTimer", 100);
   btAutoTimer_ = make("BTAutoTimer", 2000);
-  // The system asks for 1 ms; a watch blocks for its sampling window anyway, so a short
-  // interval that does not wake the program a thousand times a second serves as well.
-  irMonTimer_ = make("IRMonTimer", 10);
+  irMonTimer_ = make("IRMonTimer", monitor::kIrMonTimerIntervalMs);
   secondTimer_->start();
   btMonTimer_->start();
 }
@@ -279,18 +280,15 @@ void frmMain::Wire() {
   onTrigger("X10ConfMenu", [this] { X10ConfigPressed(); });
   onTrigger("AddPluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
   onTrigger("RemovePluginMenu", [this] { SetStatus(ircode::kNotYetImplemented); });
-  onTrigger("MonitoringStartMenu", [this] {
-    SetMonitoringChecks(startChecked_, stopChecked_);
-    StartMonitoring();
-  });
-  onTrigger("MonitoringStopMenu", [this] {
-    SetMonitoringChecks(startChecked_, stopChecked_);
-    StopMonitoring();
-  });
+  // Restart runs Stop and Start in turn, so that the device selection of Stop comes between.
+  using monitor::Monitoring;
+  onTrigger("MonitoringStartMenu", [this] { RunMonitoring(&Monitoring::Start); });
+  onTrigger("MonitoringStopMenu", [this] { RunMonitoring(&Monitoring::Stop); });
   onTrigger("RestartMonMenu", [this] {
-    StopMonitoring();
-    StartMonitoring();
+    RunMonitoring(&Monitoring::Stop);
+    RunMonitoring(&Monitoring::Start);
   });
+  onTrigger("MonitorConfigureMenu", [this] { OpenEventEditor(); });
   onTrigger("HelpContentMenu", [this] { OpenUrl((options_.programDir / "qvx.html").string()); });
   onTrigger("WebPageMenu", [this] { OpenUrl(std::string(kProjectPage)); });
   onTrigger("UpdateMenu", [this] {
@@ -304,21 +302,12 @@ void frmMain::Wire() {
     showNormal();
     activateWindow();
   });
-  // The tray's entries check Start or Stop by the state monitoring is in afterwards.
-  const auto trayMonitor = [this](auto action) {
-    return [this, action] {
-      action();
-      Action("mnuStartMonitor")->setChecked(monitoring_);
-      Action("mnuStopMonitor")->setChecked(!monitoring_);
-      UpdateTrayIcon();
-    };
-  };
-  onTrigger("mnuStartMonitor", trayMonitor([this] { StartMonitoring(); }));
-  onTrigger("mnuStopMonitor", trayMonitor([this] { StopMonitoring(); }));
-  onTrigger("mnuRestartMonitor", trayMonitor([this] {
-    StopMonitoring();
-    StartMonitoring();
-  }));
+  onTrigger("mnuStartMonitor", [this] { RunMonitoring(&Monitoring::TrayStart, true); });
+  onTrigger("mnuStopMonitor", [this] { RunMonitoring(&Monitoring::TrayStop, true); });
+  onTrigger("mnuRestartMonitor", [this] {
+    RunMonitoring(&Monitoring::Stop);
+    RunMonitoring(&Monitoring::Start);
+  });
   onTrigger("mnuExit", [this] { close(); });
   for (const MenuEntry& entry : MenuEntries()) {
     // A menu's check mark shows state: a click must not turn it over by itself.
@@ -332,6 +321,7 @@ void frmMain::Wire() {
   }
 
   connect(secondTimer_, &QTimer::timeout, this, [this] { SecondTimerTick(); });
+  connect(irMonTimer_, &QTimer::timeout, this, [this] { IRMonTimerTick(); });
   if (tray_) connect(tray_, &QSystemTrayIcon::activated, this, &frmMain::TrayActivated);
 }
 
@@ -400,7 +390,7 @@ bool frmMain::Start() {
   Label("ProcDelayparameter")->setText(QString::number(general.procDelay));
   hScroll_->setValue(0);
   const bool monitorAtStart = general.monitor;
-  if (monitorAtStart) StartMonitoring(); else StopMonitoring();
+  RunMonitoring(monitorAtStart ? &monitor::Monitoring::Start : &monitor::Monitoring::Stop);
   SetStatus(kStarted);
   UpdateTrayIcon();
   splash_.reset();
@@ -480,7 +470,8 @@ void frmMain::ShowInterface() {
 }
 
 void frmMain::UpdateTrayIcon() {
-  const QIcon icon(ToQt((options_.programDir / TrayIconFile(monitoring_, phoneConnected_)).string()));
+  monitor_->UpdateTrayIcon();
+  const QIcon icon(ToQt((options_.programDir / monitor_->Controls().icon).string()));
   setWindowIcon(icon);
   if (tray_ && isMinimized()) {
     tray_->setIcon(icon);
@@ -495,8 +486,8 @@ void frmMain::changeEvent(QEvent* event) {
     hide();
     tray_->setContextMenu(nullptr);
     tray_->show();
-    Action("mnuStopMonitor")->setChecked(!monitoring_);
-    Action("mnuStartMonitor")->setChecked(monitoring_);
+    Action("mnuStopMonitor")->setChecked(!Monitoring());
+    Action("mnuStartMonitor")->setChecked(Monitoring());
     UpdateTrayIcon();
   } else {
     tray_->hide();
@@ -677,7 +668,7 @@ void frmMain::SendPressed() {
   const auto finish = [&] {
     if (store_.general.receiverType == ircode::kReceiverIRMan) ircode::SetDtrLine(true, iface_.handle);
     send->setEnabled(true);
-    if (monitoring_) irMonTimer_->start();
+    if (Monitoring()) irMonTimer_->start();
   };
   if (withCode) {
     if (NoCommandSelected(store_.currentCommand)) {
@@ -741,7 +732,7 @@ void frmMain::RecordPressed() {
     return ircode::StoredCommand{store_.currentDevice, store_.currentCommand};
   };
   const ircode::LearnResult result = ircode::RecordCommand(
-      learn_, store_.general.receiverType, monitoring_ || irMonTimer_->isActive(),
+      learn_, store_.general.receiverType, Monitoring() || irMonTimer_->isActive(),
       ircode::PulsioRecordSource(iface_.handle, store_.general.procDelay, services_.clock), env);
   store_.codeValidated = learn_.validated;
   if (result.fieldsCleared) {
@@ -885,7 +876,7 @@ void frmMain::X10ConfigPressed() {
 
 void frmMain::MinButtonPressed() {
   const auto change =
-      SwitchLayout(FromQt(protocol_->currentText()), monitoring_, fullLayout_, store_.version);
+      SwitchLayout(FromQt(protocol_->currentText()), Monitoring(), fullLayout_, store_.version);
   if (!change) return;
   fullLayout_ = change->fullLayout;
   ApplyLayout(fullLayout_);
@@ -895,68 +886,78 @@ void frmMain::MinButtonPressed() {
 
 // ---- monitoring ---------------------------------------------------------------------------
 
-void frmMain::SetMonitoringChecks(bool start, bool stop) {
-  startChecked_ = start;
-  stopChecked_ = stop;
-  Action("MonitoringStartMenu")->setChecked(start);
-  Action("MonitoringStopMenu")->setChecked(stop);
-}
-
-void frmMain::StartMonitoring() {
-  if (startChecked_) return;
-  SetStatus("");
-  const GeneralParams& general = store_.general;
-  if (!general.btEna && !general.irInEna) {
-    SetStatus(kNoInputToMonitor);
-    return;
+void frmMain::RunMonitoring(MonitorAction action, bool fromTray) {
+  executor_.irPort = iface_.handle;
+  const monitor::WindowRequests requests = (*monitor_.*action)();
+  if (requests.refreshSelection && !isMinimized()) {
+    // The device selection clears the status line, so the stop message is shown after it.
+    DeviceChosen(protocol_->currentIndex());
+    SetStatus(monitor::texts::kMonitoringStopped);
   }
-  if (general.irInEna)
-    if (const std::string message = PrepareMonitoringReceiver(general.receiverType, iface_.handle);
-        !message.empty())
-      SetStatus(message);
-  SetMonitoringChecks(true, false);
-  if (!isMinimized() && fullLayout_) {
+  if (requests.shrink && !isMinimized() && fullLayout_) {
     if (const auto change = SwitchLayout(FromQt(protocol_->currentText()), false, true, store_.version)) {
       fullLayout_ = change->fullLayout;
       ApplyLayout(fullLayout_);
       interfaceMenu_->menuAction()->setVisible(change->interfaceMenuVisible);
     }
   }
-  setWindowTitle(ToQt(std::string(kMonitorCaption) + store_.version));
-  ShowMonitoringFields(true);
-  monitoring_ = true;
-  if (general.x10Ena) devices::LoadX10Section(executor_.x10.names, store_.text);
-  SetGeneralParam(store_, "MONITOR", "1");
-  UpdateTrayIcon();
-  if (general.irInEna) irMonTimer_->start();
-  if (general.btEna) btAutoTimer_->start();
-  if (StatusText().empty()) SetStatus(kMonitoringStarted);
+  ShowMonitorControls();
+  if (fromTray) {
+    Action("mnuStartMonitor")->setChecked(monitor_->Controls().trayStartChecked);
+    Action("mnuStopMonitor")->setChecked(monitor_->Controls().trayStopChecked);
+  }
 }
 
-void frmMain::StopMonitoring() {
-  if (stopChecked_) return;
-  irMonTimer_->stop();
-  btMonTimer_->stop();
-  monitoring_ = false;
-  SetMonitoringChecks(false, true);
-  ShowMonitoringFields(false);
-  SetGeneralParam(store_, "MONITOR", "0");
-  btAutoTimer_->stop();
-  // The device selection clears the status line, so the message follows it.
-  if (!isMinimized()) DeviceChosen(protocol_->currentIndex());
-  SetStatus(kMonitoringStopped);
-  UpdateTrayIcon();
-}
-
-void frmMain::ShowMonitoringFields(bool monitoring) {
-  Label("Label111")->setText(monitoring ? "IN" : "Dev.");
-  Label("Label112")->setText(monitoring ? "OUT" : "Cmd.");
-  recCmd_->setVisible(monitoring);
-  execCmd_->setVisible(monitoring);
+// Mirrors what monitoring shows: menus, caption, the display swap, the timers and the icon.
+void frmMain::ShowMonitorControls() {
+  const monitor::MonitorControls& c = monitor_->Controls();
+  Action("MonitoringStartMenu")->setChecked(c.startMenuChecked);
+  Action("MonitoringStopMenu")->setChecked(c.stopMenuChecked);
+  if (Monitoring()) setWindowTitle(ToQt(c.caption));
+  Label("Label111")->setText(ToQt(c.label111));
+  Label("Label112")->setText(ToQt(c.label112));
+  recCmd_->setVisible(c.monitorFieldsShown);
+  execCmd_->setVisible(c.monitorFieldsShown);
   for (QWidget* widget : {static_cast<QWidget*>(sendCmd_), static_cast<QWidget*>(protocol_),
                           controls_.at("SendButton")})
-    widget->setVisible(!monitoring);
-  zone_->setVisible(!monitoring && store_.general.receiverType == ircode::kReceiverFirm);
+    widget->setVisible(!c.monitorFieldsShown);
+  zone_->setVisible(!c.monitorFieldsShown && c.zoneShown);
+  if (c.irMonTimer != irMonTimer_->isActive()) {
+    if (c.irMonTimer) irMonTimer_->start(); else irMonTimer_->stop();
+  }
+  // Start enables the phone's reconnection only while the phone is on; Stop ends both phone
+  // timers.
+  if (c.btAutoTimer && !btAutoTimer_->isActive()) btAutoTimer_->start();
+  if (c.stopMenuChecked) {
+    btAutoTimer_->stop();
+    btMonTimer_->stop();
+  }
+  UpdateTrayIcon();
+}
+
+void frmMain::IRMonTimerTick() {
+  executor_.irPort = iface_.handle;
+  if (!monitor_->Tick()) return;
+  const monitor::MonitorControls& c = monitor_->Controls();
+  recCmd_->setText(ToQt(c.recCmd));
+  execCmd_->setText(ToQt(c.execCmd));
+  Label("plen1")->setText(ToQt(c.plen1));
+  Label("plen0")->setText(ToQt(c.plen0));
+}
+
+void frmMain::OpenEventEditor() {
+  if (!monitor::MayOpenEventEditor(store_, *prompter_)) return;
+  // The main window is unavailable while the editor is open; the editor itself stays usable.
+  centralWidget()->setEnabled(false);
+  menuBar()->setEnabled(false);
+  auto* editor = new frmMonitor(this, store_, *prompter_);
+  editor->setAttribute(Qt::WA_DeleteOnClose);
+  connect(editor, &QObject::destroyed, this, [this] {
+    centralWidget()->setEnabled(true);
+    menuBar()->setEnabled(true);
+    SetStatus("");
+  });
+  editor->show();
 }
 
 // ---- fields and the signal view -----------------------------------------------------------

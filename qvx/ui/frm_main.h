@@ -21,6 +21,7 @@
 #include "qvx/ircode/learning.h"
 #include "qvx/ircode/receivers.h"
 #include "qvx/monitor/executor.h"
+#include "qvx/monitor/monitoring.h"
 #include "qvx/ui/model/presentation.h"
 
 class QAction;
@@ -65,11 +66,15 @@ class frmMain final : public QMainWindow {
 
   // Timer handlers, called by the timers and directly by tests.
   void SecondTimerTick();
+  // IRMonTimer: one monitoring tick; it blocks while it samples and after a received command.
+  void IRMonTimerTick();
 
   // A click on the tray icon: the right button opens the tray menu, the left does nothing.
   void TrayActivated(QSystemTrayIcon::ActivationReason reason);
 
   ConfigStore& Store() { return store_; }
+  // Monitoring of the window; the phone link connects itself here (SetPhoneLink).
+  monitor::Monitoring& Monitor() { return *monitor_; }
   const ircode::IrInterface& Interface() const { return iface_; }
   int SecondTicks() const { return secondTicks_; }
 
@@ -118,10 +123,11 @@ class frmMain final : public QMainWindow {
   void X10ConfigPressed();
   void MinButtonPressed();
 
-  void SetMonitoringChecks(bool start, bool stop);
-  void StartMonitoring();
-  void StopMonitoring();
-  void ShowMonitoringFields(bool monitoring);
+  using MonitorAction = monitor::WindowRequests (monitor::Monitoring::*)();
+  void RunMonitoring(MonitorAction action, bool fromTray = false);
+  void ShowMonitorControls();
+  bool Monitoring() const { return monitor_->MonitoringOn(); }
+  void OpenEventEditor();
 
   void ClearSignal();
   void DrawSignal(std::string samples, BgrColour colour);
@@ -144,12 +150,9 @@ class frmMain final : public QMainWindow {
   ircode::LearnContext learn_;
   std::unique_ptr<Prompter> ownDialogs_;
   std::unique_ptr<Prompter> prompter_;
+  std::unique_ptr<monitor::Monitoring> monitor_;
   bool started_ = false;
   bool fullLayout_ = true;
-  bool monitoring_ = false;
-  bool startChecked_ = false;  // the check marks of the Monitoring menu's Start and Stop
-  bool stopChecked_ = false;
-  bool phoneConnected_ = false;
   int secondTicks_ = 0;
   ListColour deviceColour_;
   ircode::Colour codeBackground_ = ircode::Colour::Default;

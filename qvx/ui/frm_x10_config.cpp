@@ -10,6 +10,7 @@
 #include "qvx/config/text.h"
 #include "qvx/devices/x10_config.h"
 #include "qvx/ui/model/presentation.h"
+#include "qvx/ui/place.h"
 #include "qvx/ui/qt_text.h"
 
 namespace qvx::ui {
@@ -18,19 +19,6 @@ namespace {
 constexpr int kWidthTwips = 4500;
 constexpr int kFullHeightTwips = 3750;
 constexpr int kDisabledHeightTwips = 1800;
-
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
-  widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
-  return widget;
-}
-
-QLabel* Caption(QWidget* parent, const char* text, int left, int top) {
-  auto* label = new QLabel(QString::fromLatin1(text), parent);
-  label->setGeometry(Pixels(left), Pixels(top), Pixels(1000), Pixels(240));
-  return label;
-}
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // qvx: the desktop program. Assembles the main window over the core and starts it.
 
 #include <QApplication>
+#include <QTimer>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -31,8 +32,20 @@ int main(int argc, char** argv) {
   options.configPath = qvx::ConfigFilePath(config);
   options.programDir = platform::ProgramDirectory();
   qvx::ui::frmMain window(options);
-  if (const auto peer = platform::sim::StandardIrPeer())
+  // While monitoring runs, the remote presses a key of the event table every few seconds.
+  QTimer monitoredPresses;
+  std::size_t pressed = 0;
+  bool rc5Toggle = false;
+  if (const auto peer = platform::sim::StandardIrPeer()) {
     qvx::ui::AttachDemoRemote(*peer, [&window] { return window.Store().text; });
+    QObject::connect(&monitoredPresses, &QTimer::timeout, [&, peer] {
+      if (!window.Monitor().MonitoringOn()) return;
+      const auto& keys = qvx::ui::MonitoredDemoKeys();
+      peer->PlayRemote(qvx::ui::DemoPress(window.Store().text, keys[pressed++ % keys.size()], rc5Toggle),
+                       10'000);
+    });
+    monitoredPresses.start(4000);
+  }
   if (!window.Start()) return 1;
   return QApplication::exec();
 }

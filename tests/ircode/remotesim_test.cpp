@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "qvx/ircode/robustdecode.h"
+#include "qvx/ircode/canonicaldecode.h"
 #include "qvx/ircode/runanalysis.h"
 
 namespace qvx::ircode::sim {
@@ -10,7 +10,7 @@ namespace {
 
 std::vector<int> RunLengths(const std::vector<uint8_t>& bytes) {
   std::vector<int> lengths;
-  for (const SampleRun& run : ExtractRuns(SamplesToText(bytes))) lengths.push_back(run.samples);
+  for (const SampleRun& run : ExtractRuns(SamplesToText(bytes)).runs) lengths.push_back(run.samples);
   return lengths;
 }
 
@@ -52,7 +52,7 @@ TEST(RemoteSim, SamplesEvery55UsMostSignificantBitFirst) {
   ReceiverModel exact;
   exact.stretchMinUs = exact.stretchMaxUs = 0;
   std::mt19937 rng(1);
-  const std::vector<uint8_t> bytes = RecordLight({{550, 1650, 550}}, exact, rng, 10);
+  const std::vector<uint8_t> bytes = RecordLight({{550, 1650, 550}, {}}, exact, rng, 10);
   ASSERT_EQ(bytes.size(), 10u);
   EXPECT_EQ(bytes[0], 0xFF);
   const std::vector<int> runs = RunLengths(bytes);
@@ -68,7 +68,7 @@ TEST(RemoteSim, ReceiverStretchLengthensMarksAndShortensGaps) {
   stretching.frameStartExtraUs = 550;
   std::mt19937 rng(2);
   const std::vector<int> runs =
-      RunLengths(RecordLight({{550, 1650, 550, 20000, 550, 550}}, stretching, rng, 500));
+      RunLengths(RecordLight({{550, 1650, 550, 20000, 550, 550}, {}}, stretching, rng, 500));
   ASSERT_EQ(runs.size(), 5u);
   EXPECT_NEAR(runs[0], 22, 1);  // first mark: stretch and settling
   EXPECT_NEAR(runs[1], 18, 1);

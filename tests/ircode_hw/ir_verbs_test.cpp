@@ -178,11 +178,11 @@ TEST_F(IrVerbs, LearnPrintsTheDecodeOfOnePress) {
   };
   const Case cases[] = {
       {"SONY", sim::SonyPress(sim::SonyBits(1, 1, 5), 4),
-       "protocol=SONY\nunit=10\ncode=G100000010000\nbits=12\nrpt=Y\ngtype=2\naddress=1\n"
-       "command=1\npulse=550\nmessage=A valid SONY type command has been received.\n"},
+       "protocol=SONY\nunit=11\ncode=G100000010000\nbits=12\nrpt=Y\ngtype=2\naddress=1\n"
+       "command=1\npulse=605\nmessage=A valid SONY type command has been received.\n"},
       {"RC5", sim::Rc5Press(sim::Rc5Bits(true, 5, 12), 2),
-       "protocol=RC5\nunit=15\ncode=G11000101001100\nbits=14\nrpt=Y\ngtype=0\ntoggle=1\n"
-       "address=5\ncommand=12\npulse=825\nmessage=A valid RC5 type command has been received.\n"},
+       "protocol=RC5\nunit=16\ncode=G11000101001100\nbits=14\nrpt=Y\ngtype=0\ntoggle=1\n"
+       "address=5\ncommand=12\npulse=880\nmessage=A valid RC5 type command has been received.\n"},
       {"NEC", sim::NecPress(sim::NecBits(0x04, 0x08), 2),
        "protocol=NEC\nunit=10\ncode=G00100000110111110001000011101111\nbits=32\nrpt=N\ngtype=2\n"
        "pulse=550\nmessage=A valid NEC type command has been received.\n"},
@@ -235,8 +235,8 @@ TEST_F(IrVerbs, DecodeReadsWhatIRRecordDelivers) {
   const CtlRun run = Ctl({"decode", WriteRecording(bytes).string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
-            "protocol=SONY\nunit=10\ncode=G101010011000000\nbits=15\nrpt=Y\ngtype=2\naddress=3\n"
-            "command=21\npulse=550\nmessage=A valid 15 bits SONY type command has been received.\n");
+            "protocol=SONY\nunit=11\ncode=G101010011000000\nbits=15\nrpt=Y\ngtype=2\naddress=3\n"
+            "command=21\npulse=605\nmessage=A valid 15 bits SONY type command has been received.\n");
 }
 
 TEST_F(IrVerbs, DecodeOfRecordingsThatGiveNoCode) {

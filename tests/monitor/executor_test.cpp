@@ -24,12 +24,7 @@ using platform::sim::LightMark;
 constexpr const char* kPower = "G00100000110111110001000011101111";
 
 std::string Config(const std::map<std::string, std::string>& values) {
-  std::string text = "[General]\n";
-  for (const auto& key : GeneralKeys()) {
-    const auto found = values.find(key);
-    text += key + "= " + (found == values.end() ? "0" : found->second) + "\n";
-  }
-  return test::Crlf(text +
+  return test::Crlf(test::GeneralSection(values, "0") +
                     "\n[TV]\n# NEC\nGPROTO= 0\nSENDPLS= 560\nREPEAT= 0\n"
                     "BITG= 111111111111111100000000\nBIT0= 10\nBIT1= 1000\nGREPEAT= 1\n" +
                     kPower + ",Power\n"

@@ -57,6 +57,23 @@ void ChildProcess::Stop() {
   pid_ = 0;
 }
 
+std::optional<int> ChildProcess::Wait(int timeoutMs) {
+  if (pid_ == 0) return std::nullopt;
+  int status = 0;
+  if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeoutMs))
+    return std::nullopt;
+  pid_ = 0;
+  return status;
+}
+
+std::optional<int> ChildProcess::Terminate(int timeoutMs) {
+  if (pid_ == 0) return std::nullopt;
+  kill(pid_, SIGTERM);
+  const auto status = Wait(timeoutMs);
+  if (!status) Stop();
+  return status;
+}
+
 bool ProcessAlive(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string line;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ class ChildProcess {
   bool Running();
   // SIGTERM, then SIGKILL after a second; waits for the end.
   void Stop();
+  // Waits up to timeoutMs for the program to end by itself; its wait status, or nothing.
+  std::optional<int> Wait(int timeoutMs);
+  // SIGTERM, then waits up to timeoutMs; the wait status, or nothing when it had to be killed.
+  std::optional<int> Terminate(int timeoutMs);
 
  private:
   pid_t pid_ = 0;

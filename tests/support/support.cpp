@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "qvx/config/general.h"
+
 namespace qvx::test {
 
 TempDir::TempDir() {
@@ -42,6 +44,16 @@ std::string Crlf(const std::string& text) {
     result += c;
   }
   return result;
+}
+
+std::string GeneralSection(const std::map<std::string, std::string>& values,
+                           const std::string& otherwise) {
+  std::string text = "[General]\n";
+  for (const auto& key : GeneralKeys()) {
+    const auto found = values.find(key);
+    text += key + "= " + (found == values.end() ? otherwise : found->second) + "\n";
+  }
+  return text;
 }
 
 std::filesystem::path SourceDir() { return QVX_SOURCE_DIR; }

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ void WriteFile(const std::filesystem::path& path, const std::string& data);
 
 // Turns LF line ends into CR LF, so test texts can be written readably.
 std::string Crlf(const std::string& text);
+
+// The "[General]" header and every general key in order, one a line ending in LF, each with its
+// value from `values` or `otherwise`.
+std::string GeneralSection(const std::map<std::string, std::string>& values,
+                           const std::string& otherwise);
 
 // The project's source tree.
 std::filesystem::path SourceDir();

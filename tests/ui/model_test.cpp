@@ -107,14 +107,11 @@ TEST(QtFileFilter, TurnsTheSystemsFilterIntoQtsAndOffersEveryFile) {
   EXPECT_EQ(QtFileFilter(""), "All Files (*)");
 }
 
-TEST(Presentation, ColoursIconsAndSizes) {
+TEST(Presentation, ColoursAndSizes) {
   EXPECT_EQ(RgbOf(kMagenta), (Rgb{255, 0, 255}));
   EXPECT_EQ(RgbOf(kYellow), (Rgb{255, 255, 0}));
   EXPECT_EQ(RgbOf(kCyan), (Rgb{0, 255, 255}));
   EXPECT_EQ(RgbOf(kRed), (Rgb{255, 0, 0}));
-  EXPECT_EQ(TrayIconFile(false, true), "qvxnomon.ico");
-  EXPECT_EQ(TrayIconFile(true, false), "qvxmon.ico");
-  EXPECT_EQ(TrayIconFile(true, true), "qvxbtmon.ico");
   EXPECT_EQ(Pixels(GeometryOf(false).windowWidth), 236);
   EXPECT_EQ(Pixels(GeometryOf(true).windowHeight), 338);
 }

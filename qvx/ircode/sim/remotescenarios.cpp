@@ -206,4 +206,126 @@ bool LearnedRight(const Press& press, const LearnResult& result) {
   return true;
 }
 
+const std::vector<RemoteFamily>& AllFamilies() {
+  static const std::vector<RemoteFamily> all = {RemoteFamily::Nec, RemoteFamily::Sony12,
+                                                RemoteFamily::Sony15, RemoteFamily::Sony20,
+                                                RemoteFamily::Rc5};
+  return all;
+}
+
+std::string_view FamilyName(RemoteFamily family) {
+  switch (family) {
+    case RemoteFamily::Nec: return "NEC";
+    case RemoteFamily::Sony12: return "SONY 12";
+    case RemoteFamily::Sony15: return "SONY 15";
+    case RemoteFamily::Sony20: return "SONY 20";
+    case RemoteFamily::Rc5: return "RC5";
+  }
+  return "";
+}
+
+const std::vector<RealRemote>& RealRemotes() {
+  static const std::vector<RealRemote> all = {
+      {"NEC TV", RemoteFamily::Nec, 1.0, false},
+      {"NEC, extended address", RemoteFamily::Nec, 1.0, true},
+      {"NEC, slow resonator", RemoteFamily::Nec, 1.04, false},
+      {"NEC, fast resonator, extended", RemoteFamily::Nec, 0.97, true},
+      {"SONY 12 TV", RemoteFamily::Sony12, 1.0, false},
+      {"SONY 12, slow", RemoteFamily::Sony12, 1.03, false},
+      {"SONY 12, fast", RemoteFamily::Sony12, 0.97, false},
+      {"SONY 15 VCR", RemoteFamily::Sony15, 1.0, false},
+      {"SONY 15, slow", RemoteFamily::Sony15, 1.03, false},
+      {"SONY 15, fast", RemoteFamily::Sony15, 0.97, false},
+      {"SONY 20 player", RemoteFamily::Sony20, 1.0, false},
+      {"SONY 20, slow", RemoteFamily::Sony20, 1.03, false},
+      {"SONY 20, fast", RemoteFamily::Sony20, 0.97, false},
+      {"RC5 TV", RemoteFamily::Rc5, 1.0, false},
+      {"RC5, slow", RemoteFamily::Rc5, 1.02, false},
+      {"RC5, fast", RemoteFamily::Rc5, 0.98, false},
+  };
+  return all;
+}
+
+ReceiverModel RealReceiver(double jitterPercent, std::mt19937& rng) {
+  ReceiverModel receiver;
+  receiver.stretchMinUs = 40;
+  receiver.stretchMaxUs = 75;
+  receiver.jitterPercent = jitterPercent;
+  receiver.sampleUs = std::uniform_real_distribution<double>(45, 65)(rng);
+  return receiver;
+}
+
+RealPress MakeRealPress(RemoteFamily family, bool held, double jitterPercent, std::mt19937& rng) {
+  std::vector<const RealRemote*> remotes;
+  for (const RealRemote& remote : RealRemotes()) {
+    if (remote.family == family) remotes.push_back(&remote);
+  }
+  RealPress press;
+  press.remote = remotes[static_cast<size_t>(Random(rng, 0, static_cast<int>(remotes.size()) - 1))];
+  press.held = held;
+  const double scale = press.remote->timeScale;
+  const auto byte = [&rng]() { return static_cast<uint8_t>(Random(rng, 0, 255)); };
+  switch (family) {
+    case RemoteFamily::Nec: {
+      const std::string bits = press.remote->extendedAddress
+                                   ? NecExtendedBits(static_cast<uint16_t>(Random(rng, 0, 65535)), byte())
+                                   : NecBits(byte(), byte());
+      press.light = sim::NecPress(bits, held ? 9 : Random(rng, 0, 1), scale);
+      press.code = "G" + bits;
+      press.rpt = "N";
+      break;
+    }
+    case RemoteFamily::Sony12:
+    case RemoteFamily::Sony15:
+    case RemoteFamily::Sony20: {
+      const auto command = static_cast<uint8_t>(Random(rng, 0, 127));
+      const std::string bits =
+          family == RemoteFamily::Sony20
+              ? Sony20Bits(command, static_cast<uint8_t>(Random(rng, 0, 31)), byte())
+              : SonyBits(command, family == RemoteFamily::Sony12 ? byte() & 0x1F : byte(),
+                         family == RemoteFamily::Sony12 ? 5 : 8);
+      press.light = SonyPress(bits, held ? 22 : 3, scale);
+      press.code = "G" + bits;
+      press.rpt = "Y";
+      break;
+    }
+    case RemoteFamily::Rc5: {
+      const std::string bits =
+          Rc5Bits(Random(rng, 0, 1) == 1, byte() & 0x1F, static_cast<uint8_t>(Random(rng, 0, 127)));
+      press.light = Rc5Press(bits, held ? 9 : 1, scale);
+      press.code = Cleared(bits);
+      press.rpt = held ? "Y" : "N";
+      break;
+    }
+  }
+  press.receiver = RealReceiver(jitterPercent, rng);
+  press.marks = Receive(press.light, press.receiver, rng);
+  return press;
+}
+
+std::vector<uint8_t> RecordPress(const RealPress& press, std::mt19937& rng) {
+  const double phaseUs = press.receiver.sampleUs * std::uniform_real_distribution<double>(0, 1)(rng);
+  return SampleMarks(press.marks, press.marks.front().first + phaseUs, press.receiver.sampleUs,
+                     kRecordBytes);
+}
+
+double PressLengthUs(const RealPress& press) { return press.marks.back().second; }
+
+WatchWindow WatchPress(const RealPress& press, double fromUs) {
+  constexpr int kWatchBytes = 500;
+  WatchWindow window;
+  window.bytes = SampleMarks(press.marks, fromUs, press.receiver.sampleUs, kWatchBytes);
+  // The darkness after a frame that tells its end (NEC's longest inner gap is 4.5 ms), and for
+  // RC5, whose frames have no header, the darkness before one that tells its start.
+  const double pauseUs = press.remote->family == RemoteFamily::Nec ? 8000 : 4000;
+  const double leadUs = press.remote->family == RemoteFamily::Rc5 ? 4000 : 0;
+  const double untilUs = fromUs + kWatchBytes * 8 * press.receiver.sampleUs;
+  for (const auto& [first, last] : press.light.frames) {
+    if (press.marks[first].first - leadUs >= fromUs && press.marks[last].second + pauseUs <= untilUs) {
+      window.wholeFrame = true;
+    }
+  }
+  return window;
+}
+
 }  // namespace qvx::ircode::sim

@@ -53,4 +53,60 @@ Press MakePress(Scenario scenario, std::mt19937& rng, ReceiverModel receiver);
 // True when learning got the press right: code, Rpt, GType, message, address and command.
 bool LearnedRight(const Press& press, const LearnResult& result);
 
+// Families of remotes on the market, several remotes each.
+enum class RemoteFamily { Nec, Sony12, Sony15, Sony20, Rc5 };
+
+// Every family, in declaration order.
+const std::vector<RemoteFamily>& AllFamilies();
+
+// Short name of a family for tables.
+std::string_view FamilyName(RemoteFamily family);
+
+// One remote with the public timings of its family.
+struct RealRemote {
+  std::string_view name;
+  RemoteFamily family;
+  double timeScale;      // its resonator runs this much fast (below 1) or slow
+  bool extendedAddress;  // NEC: a 16-bit address instead of an address and its complement
+};
+
+// The remotes of every family.
+const std::vector<RealRemote>& RealRemotes();
+
+// A receiver as the figures assume it: marks 40 to 75 us longer and gaps as much shorter, a
+// sample period of 45 to 65 us (PROCDELAY calibrated up to 20 % off), and up to jitterPercent
+// of jitter on every duration.
+ReceiverModel RealReceiver(double jitterPercent, std::mt19937& rng);
+
+// One press of a random key of a random remote of a family, seen by a random receiver.
+struct RealPress {
+  const RealRemote* remote = nullptr;
+  bool held = false;
+  std::string code;  // what learning should show in CodeStr: "G" and the bits, RC5 toggle 0
+  std::string rpt;   // and in Rpt
+  Light light;
+  ReceiverModel receiver;
+  ReceivedMarks marks;  // the receiver's output
+};
+
+// A tap (NEC frame and at most one repeat code, three SONY frames, one RC5 frame) or a key held
+// for a second.
+RealPress MakeRealPress(RemoteFamily family, bool held, double jitterPercent, std::mt19937& rng);
+
+// The 600 bytes IRRecord takes of the press, from its first light on.
+std::vector<uint8_t> RecordPress(const RealPress& press, std::mt19937& rng);
+
+// Microseconds from the press's first light to its last.
+double PressLengthUs(const RealPress& press);
+
+// A watch window of 500 bytes as IRMonitor takes it, starting fromUs after the first light.
+struct WatchWindow {
+  std::vector<uint8_t> bytes;
+  // It holds a whole frame and the pause that ends it; for RC5, whose frames have no header,
+  // the pause before it as well.
+  bool wholeFrame = false;
+};
+
+WatchWindow WatchPress(const RealPress& press, double fromUs);
+
 }  // namespace qvx::ircode::sim

@@ -27,6 +27,11 @@ void Add(Light& light, bool mark, double us) {
   }
 }
 
+// Marks so far; the next mark added after a gap is counted from 0 by it.
+size_t MarksSoFar(const Light& light) { return (light.durationsUs.size() + 1) / 2; }
+// The mark that the last entry is or follows, counted from 0.
+size_t LastMark(const Light& light) { return MarksSoFar(light) - 1; }
+
 double Length(const Light& light) {
   double total = 0;
   for (const double us : light.durationsUs) total += us;
@@ -73,65 +78,75 @@ std::string SonyBits(uint8_t command, uint8_t address, int addressBits) {
   return LsbFirst(command, 7) + LsbFirst(address, addressBits);
 }
 
+std::string Sony20Bits(uint8_t command, uint8_t address, uint8_t extension) {
+  return LsbFirst(command, 7) + LsbFirst(address, 5) + LsbFirst(extension, 8);
+}
+
 std::string Rc5Bits(bool toggle, uint8_t address, uint8_t command) {
   // The second start bit carries the inverted seventh command bit (extended RC5).
   return std::string("1") + (command & 0x40 ? '0' : '1') + (toggle ? '1' : '0') +
          MsbFirst(address, 5) + MsbFirst(command & 0x3F, 6);
 }
 
-Light NecPress(std::string_view bits, int repeatCodes) {
+Light NecPress(std::string_view bits, int repeatCodes, double timeScale) {
+  const double unit = kNecUnitUs * timeScale;
   Light light;
-  Add(light, true, 16 * kNecUnitUs);
-  Add(light, false, 8 * kNecUnitUs);
+  Add(light, true, 16 * unit);
+  Add(light, false, 8 * unit);
   for (const char bit : bits) {
-    Add(light, true, kNecUnitUs);
-    Add(light, false, bit == '1' ? 3 * kNecUnitUs : kNecUnitUs);
+    Add(light, true, unit);
+    Add(light, false, bit == '1' ? 3 * unit : unit);
   }
-  Add(light, true, kNecUnitUs);
+  Add(light, true, unit);
+  light.frames.emplace_back(0, LastMark(light));
   for (int i = 1; i <= repeatCodes; ++i) {
-    PadTo(light, i * kNecPeriodUs);
-    Add(light, true, 16 * kNecUnitUs);
-    Add(light, false, 4 * kNecUnitUs);
-    Add(light, true, kNecUnitUs);
+    PadTo(light, i * kNecPeriodUs * timeScale);
+    Add(light, true, 16 * unit);
+    Add(light, false, 4 * unit);
+    Add(light, true, unit);
   }
   return light;
 }
 
-Light SonyPress(std::string_view bits, int frames) {
+Light SonyPress(std::string_view bits, int frames, double timeScale) {
+  const double unit = kSonyUnitUs * timeScale;
   Light light;
   for (int frame = 0; frame < frames; ++frame) {
-    PadTo(light, frame * kSonyPeriodUs);
-    Add(light, true, 4 * kSonyUnitUs);
+    PadTo(light, frame * kSonyPeriodUs * timeScale);
+    const size_t first = MarksSoFar(light);
+    Add(light, true, 4 * unit);
     for (const char bit : bits) {
-      Add(light, false, kSonyUnitUs);
-      Add(light, true, bit == '1' ? 2 * kSonyUnitUs : kSonyUnitUs);
+      Add(light, false, unit);
+      Add(light, true, bit == '1' ? 2 * unit : unit);
     }
+    light.frames.emplace_back(first, LastMark(light));
   }
   return light;
 }
 
-Light Rc5Press(std::string_view bits, int frames) {
+Light Rc5Press(std::string_view bits, int frames, double timeScale) {
+  const double half = kRc5HalfUs * timeScale;
   Light light;
   for (int frame = 0; frame < frames; ++frame) {
     // The first half of the first start bit is dark: the frame's light starts half a bit late.
-    PadTo(light, frame * kRc5PeriodUs);
+    PadTo(light, frame * kRc5PeriodUs * timeScale);
+    const size_t first = MarksSoFar(light);
     for (const char bit : bits) {
-      Add(light, bit != '1', kRc5HalfUs);
-      Add(light, bit == '1', kRc5HalfUs);
+      Add(light, bit != '1', half);
+      Add(light, bit == '1', half);
     }
+    light.frames.emplace_back(first, LastMark(light));
   }
   return light;
 }
 
-std::vector<uint8_t> RecordLight(const Light& light, const ReceiverModel& receiver,
-                                 std::mt19937& rng, int lenBytes) {
+ReceivedMarks Receive(const Light& light, const ReceiverModel& receiver, std::mt19937& rng) {
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   const double stretchUs =
       receiver.stretchMinUs + (receiver.stretchMaxUs - receiver.stretchMinUs) * unit(rng);
   const double jitter = receiver.jitterPercent / 100.0;
 
-  // Edges of the receiver output: the time each mark starts and ends.
-  std::vector<std::pair<double, double>> marks;
+  ReceivedMarks marks;
   double time = 0;
   double darkSince = -kLongDarkUs;
   for (size_t i = 0; i < light.durationsUs.size(); ++i) {
@@ -149,18 +164,29 @@ std::vector<uint8_t> RecordLight(const Light& light, const ReceiverModel& receiv
   for (size_t i = 1; i < marks.size(); ++i) {
     marks[i].first = std::max(marks[i].first, marks[i - 1].second);
   }
+  return marks;
+}
 
+std::vector<uint8_t> SampleMarks(const ReceivedMarks& marks, double fromUs, double sampleUs,
+                                 int lenBytes) {
   std::vector<uint8_t> bytes(static_cast<size_t>(lenBytes), 0);
-  const double phaseUs = receiver.sampleUs * (1.0 - unit(rng));  // first read after the mark
   size_t mark = 0;
   for (size_t k = 0; k < bytes.size() * 8; ++k) {
-    const double t = phaseUs + static_cast<double>(k) * receiver.sampleUs;
+    const double t = fromUs + static_cast<double>(k) * sampleUs;
     while (mark < marks.size() && marks[mark].second <= t) ++mark;
     if (mark < marks.size() && marks[mark].first <= t) {
       bytes[k / 8] |= static_cast<uint8_t>(0x80u >> (k % 8));
     }
   }
   return bytes;
+}
+
+std::vector<uint8_t> RecordLight(const Light& light, const ReceiverModel& receiver,
+                                 std::mt19937& rng, int lenBytes) {
+  const ReceivedMarks marks = Receive(light, receiver, rng);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double phaseUs = receiver.sampleUs * (1.0 - unit(rng));  // first read after the mark
+  return SampleMarks(marks, phaseUs, receiver.sampleUs, lenBytes);
 }
 
 }  // namespace qvx::ircode::sim

@@ -4,6 +4,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qvx::ircode::sim {
@@ -12,6 +13,9 @@ namespace qvx::ircode::sim {
 // on; darkness follows the last entry.
 struct Light {
   std::vector<double> durationsUs;
+  // The first and last mark (counted from 0) of each whole frame that carries the code; NEC
+  // repeat codes are not among them.
+  std::vector<std::pair<size_t, size_t>> frames;
 };
 
 // The light of a pulse text played with the given slot length (leading darkness dropped).
@@ -21,13 +25,15 @@ Light PulseTextToLight(std::string_view pulseText, int slotUs);
 std::string NecBits(uint8_t address, uint8_t command);           // address, ~address, cmd, ~cmd
 std::string NecExtendedBits(uint16_t address, uint8_t command);  // 16-bit address, cmd, ~cmd
 std::string SonyBits(uint8_t command, uint8_t address, int addressBits);  // 5 or 8 address bits
+std::string Sony20Bits(uint8_t command, uint8_t address, uint8_t extension);  // 7, 5, 8 bits
 std::string Rc5Bits(bool toggle, uint8_t address, uint8_t command);  // command 0 to 127
 
 // A press of a remote with public timings: one NEC frame and its repeat codes (every 108 ms),
-// SONY frames every 45 ms, RC5 frames every 113.8 ms.
-Light NecPress(std::string_view bits, int repeatCodes);
-Light SonyPress(std::string_view bits, int frames);
-Light Rc5Press(std::string_view bits, int frames);
+// SONY frames every 45 ms, RC5 frames every 113.8 ms. timeScale stretches every duration, as
+// the resonator of a real remote runs a few percent fast or slow.
+Light NecPress(std::string_view bits, int repeatCodes, double timeScale = 1);
+Light SonyPress(std::string_view bits, int frames, double timeScale = 1);
+Light Rc5Press(std::string_view bits, int frames, double timeScale = 1);
 
 // How a receiver and the sampling loop turn light into samples.
 struct ReceiverModel {
@@ -38,8 +44,17 @@ struct ReceiverModel {
   double sampleUs = 55;           // time of one sample
 };
 
-// Samples the light through the receiver as the recording does after seeing the first mark:
-// lenBytes bytes, 8 samples a byte from bit 7 down, a set bit while the receiver is active.
+// The receiver's output for light: its marks as [start, end) in microseconds from the start of
+// the light, one for each mark of the light.
+using ReceivedMarks = std::vector<std::pair<double, double>>;
+ReceivedMarks Receive(const Light& light, const ReceiverModel& receiver, std::mt19937& rng);
+
+// Samples the receiver's output every sampleUs from fromUs on: lenBytes bytes, 8 samples a byte
+// from bit 7 down, a set bit while the receiver is active.
+std::vector<uint8_t> SampleMarks(const ReceivedMarks& marks, double fromUs, double sampleUs,
+                                 int lenBytes);
+
+// Samples the light through the receiver as the recording does after seeing the first mark.
 std::vector<uint8_t> RecordLight(const Light& light, const ReceiverModel& receiver,
                                  std::mt19937& rng, int lenBytes = 600);
 

@@ -18,6 +18,16 @@ const std::vector<DemoKey>& DemoKeys() {
   return keys;
 }
 
+const std::vector<DemoKey>& MonitoredDemoKeys() {
+  static const std::vector<DemoKey> keys = {
+      {"TV", "Power", "00100000110111110001000011101111"},
+      {"TV", "Vol+", "00100000110111110100000010111111"},
+      {"VCR", "Play", "010110011010"},
+      {"Amp", "Standby", "11010000001100"},
+  };
+  return keys;
+}
+
 std::vector<int64_t> DemoPress(std::string_view configText, const DemoKey& key, bool& rc5Toggle) {
   const auto texts = FindDeviceParams(configText, key.device, ParamScope::WithinSection);
   if (!texts) return {};

@@ -26,6 +26,10 @@ struct DemoKey {
 // stored amplifier key.
 const std::vector<DemoKey>& DemoKeys();
 
+// Keys whose commands the delivered event table maps to outputs, pressed in turn while
+// monitoring runs: TV Power, TV Vol+, VCR Play and Amp Standby.
+const std::vector<DemoKey>& MonitoredDemoKeys();
+
 // The light of one press of a key as durations in microseconds, a mark first; empty when the
 // device or one of its parameters is missing. rc5Toggle is the remote's toggle state.
 std::vector<int64_t> DemoPress(std::string_view configText, const DemoKey& key, bool& rc5Toggle);

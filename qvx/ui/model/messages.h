@@ -26,18 +26,6 @@ inline constexpr std::string_view kNothingToSend = "Nothing to be send!";
 inline constexpr std::string_view kX10Saved = "X10 configuration saved OK.";
 inline constexpr std::string_view kX10Cancelled = "X10 configuration cancelled.";
 
-inline constexpr std::string_view kNoInputToMonitor = "There is no input plugin available to monitor!";
-inline constexpr std::string_view kMonitoringStarted = "Monitoring started OK.";
-inline constexpr std::string_view kMonitoringStopped = "Monitoring is stopped.";
-inline constexpr std::string_view kReceiverInvalid = "Rec Interface invalid. Cannot start monitoring";
-inline constexpr std::string_view kIrManNotMonitored =
-    "IR Man interface is not yet supported for monitoring!";
-inline constexpr std::string_view kCreativeNotMonitored =
-    "Creative Infra interface is not yet supported for monitoring!";
-inline constexpr std::string_view kFirmNotMonitored =
-    "FirM interface is not yet supported for monitoring!";
-inline constexpr std::string_view kNoRecordInterface = "No Record interface selected!";
-
 inline constexpr std::string_view kTipNoDevice = "No device available";
 inline constexpr std::string_view kTipRecorded =
     "Virtual device used to create IR devices or to learn IR commands";

@@ -289,11 +289,6 @@ std::optional<bool> EnableFlag(const GeneralParams& general, std::string_view ke
   return std::nullopt;
 }
 
-std::string_view TrayIconFile(bool monitoring, bool phoneConnected) {
-  if (!monitoring) return "qvxnomon.ico";
-  return phoneConnected ? "qvxbtmon.ico" : "qvxmon.ico";
-}
-
 bool SendsWithoutCode(std::string_view device) {
   const DeviceKind kind = PresentedKind(device);
   // Mouse and keyboard commands carry no code either: checking the code field would refuse

@@ -41,7 +41,6 @@ inline constexpr std::string_view kSendManagerCaption = "ZVX Send Mgr v";
 inline constexpr std::string_view kX10Caption = "X10 Remote v";
 inline constexpr std::string_view kSpecialCaption = "Special Remote v";
 inline constexpr std::string_view kNoDeviceCaption = "ZVX (no device selected)";
-inline constexpr std::string_view kMonitorCaption = "Zarvel Monitor v";
 
 // The tool tip of the device list for its colour; nullopt leaves the tip as it is (cyan).
 std::optional<std::string> DeviceListToolTip(ListColour colour, std::string_view description);
@@ -148,9 +147,6 @@ inline constexpr std::string_view kTrayMenu = "mnuSystray";
 
 // The value of an enable flag by its key (IRINENA, X10ENA, ...); nullopt for another key.
 std::optional<bool> EnableFlag(const GeneralParams& general, std::string_view key);
-
-// The icon file of the window and the tray.
-std::string_view TrayIconFile(bool monitoring, bool phoneConnected);
 
 // Whether the Send button hands a device straight to the executor, without the checks of the
 // code field (the output devices).

@@ -1,14 +1,32 @@
-#include "qvx/ircode/robustdecode.h"
+// The decode of the earlier release, kept unchanged so that the benchmark can measure against
+// it: the histogram analysis's code wherever its bit count is valid for its coding type, else
+// a second analysis (unit and stretch fitted by least squares, protocol told by the longest
+// mark, RC5 read frame by frame), taken only with a valid bit count.
+#include "bench/ircode/earlier_decode.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
+#include "qvx/ircode/canonicaldecode.h"
 #include "qvx/ircode/irtypes.h"
+#include "qvx/ircode/pulsetext.h"
 #include "qvx/ircode/runanalysis.h"
 
-namespace qvx::ircode {
+namespace qvx::ircode::bench {
 
 namespace {
+
+struct UnitFit {
+  double unitSamples = 0;
+  double stretchSamples = 0;
+};
+
+struct RobustDecode {
+  int codingType = 0;
+  double unitSamples = 0;
+  std::string decoded;
+};
 
 constexpr int kShortestRun = 3;       // shorter runs are glitches, not signal
 constexpr int kLongestFitRun = 300;   // longer gaps end the signal
@@ -148,22 +166,6 @@ std::string Rc5Decoded(const std::vector<SampleRun>& runs, const UnitFit& fit) {
   return decoded;
 }
 
-}  // namespace
-
-std::vector<SampleRun> ExtractRuns(std::string_view sampleText) {
-  std::vector<SampleRun> runs;
-  size_t pos = sampleText.find('1');
-  while (pos != std::string_view::npos && pos < sampleText.size()) {
-    const char level = sampleText[pos];
-    size_t end = pos;
-    while (end < sampleText.size() && sampleText[end] == level) ++end;
-    if (end >= sampleText.size()) break;
-    runs.push_back({level == '1', static_cast<int>(end - pos)});
-    pos = end;
-  }
-  return runs;
-}
-
 std::optional<UnitFit> FitUnit(const std::vector<SampleRun>& allRuns) {
   // Receivers settle on the first mark of a frame: it and the gap after it are left out.
   std::vector<SampleRun> runs;
@@ -193,7 +195,7 @@ std::optional<UnitFit> FitUnit(const std::vector<SampleRun>& allRuns) {
 }
 
 std::optional<RobustDecode> RobustDecodeSamples(std::string_view sampleText) {
-  const std::vector<SampleRun> runs = ExtractRuns(sampleText);
+  const std::vector<SampleRun> runs = ExtractRuns(sampleText).runs;
   const std::optional<UnitFit> fit = FitUnit(runs);
   if (!fit) return std::nullopt;
 
@@ -231,4 +233,26 @@ std::optional<RobustDecode> RobustDecodeSamples(std::string_view sampleText) {
   return result;
 }
 
-}  // namespace qvx::ircode
+}  // namespace
+
+SampleDecode EarlierDecodeSampleText(std::string_view sampleText) {
+  SampleDecode result = LiteralDecodeSampleText(sampleText);
+  const bool usable = result.stop == DecodeStop::None &&
+                      BitCountValid(result.codingType, result.frames.frame1.size());
+  if (usable) return result;
+
+  const std::optional<RobustDecode> robust = RobustDecodeSamples(sampleText);
+  if (!robust) return result;
+  SampleDecode mended;
+  mended.codingType = robust->codingType;
+  mended.unitSamples = static_cast<int>(std::lround(robust->unitSamples));
+  mended.slotUs = static_cast<int>(std::lround(robust->unitSamples * kSampleUs));
+  mended.symbols = BuildSymbolText(sampleText, mended.unitSamples, mended.codingType);
+  mended.symbols.symbols.clear();
+  mended.decoded = robust->decoded;
+  mended.frames = SplitFrames(robust->decoded);
+  mended.mended = true;
+  return mended;
+}
+
+}  // namespace qvx::ircode::bench

@@ -1,0 +1,130 @@
+#pragma once
+
+// Monitoring: starting, stopping and restarting it, the tick that turns a received infrared
+// command into a monitored event, and the dispatch of an event through the [Monitoring] section
+// to the command executor. Qt-free: the main window calls these and mirrors MonitorControls;
+// status-line texts go through the Prompter.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "qvx/config/prompter.h"
+#include "qvx/monitor/executor.h"
+#include "qvx/monitor/phonelink.h"
+
+namespace qvx::monitor {
+
+// The pause after a received command, so that the rest of the key press is not taken anew.
+inline constexpr int kAfterCommandPauseMs = 300;
+// The pause between the idle checks of the receiver line when monitoring starts.
+inline constexpr int kIdleCheckPauseMs = 100;
+inline constexpr int kIdleChecks = 3;
+// The firing interval of IRMonTimer (and of a headless monitor's loop). A tick that samples
+// blocks for its 220 ms window and firings that fall due meanwhile coalesce, so the interval
+// matters only between ticks that end at once (a press already shining, a receiver that cannot
+// be watched): 10 ms keeps those from waking the program a thousand times a second.
+inline constexpr int kIrMonTimerIntervalMs = 10;
+
+// What the main window shows of monitoring, as the last call left it.
+struct MonitorControls {
+  bool startMenuChecked = false;    // MonitoringStartMenu
+  bool stopMenuChecked = false;     // MonitoringStopMenu
+  bool trayStartChecked = false;    // mnuStartMonitor
+  bool trayStopChecked = false;     // mnuStopMonitor
+  std::string caption;              // the window caption Start sets; empty before any Start
+  std::string label111 = "Dev.";    // Label111
+  std::string label112 = "Cmd.";    // Label112
+  bool monitorFieldsShown = false;  // RecCmd and ExecCmd shown in place of Protocol and
+                                    // SendCmd; SendCmd, Zone, Protocol and SendButton hidden
+  bool zoneShown = false;           // Zone, while the send controls are shown (FirM receiver)
+  std::string recCmd;               // RecCmd: the received event
+  std::string execCmd;              // ExecCmd: the output commands run for it
+  std::string plen1;                // plen1: mark lengths of the last analysed window
+  std::string plen0;                // plen0: gap lengths of the last analysed window
+  bool irMonTimer = false;          // IRMonTimer enabled
+  bool btAutoTimer = false;         // BTAutoTimer enabled
+  std::string icon{"qvxnomon.ico"}; // window and tray icon file in the program directory
+};
+
+// What the window does after Start or Stop besides mirroring the controls.
+struct WindowRequests {
+  bool refreshSelection = false;  // unless minimised: refresh the device selection as a new
+                                  // choice in Protocol does
+  bool shrink = false;            // unless minimised: shrink the enlarged window
+};
+
+// One command the tick received.
+struct ReceivedCommand {
+  std::string recCmd;   // the event, or "UNKNOWN"
+  std::string execCmd;  // the output commands, each followed by ";", or "none"
+  std::string status;   // the status line after the dispatch
+};
+
+// How a program runs monitoring.
+struct MonitorOptions {
+  // Write MONITOR on Start and Stop, so that the next start of the main program resumes the
+  // state. A headless monitor leaves the key to the main program.
+  bool rememberState = true;
+};
+
+// The icon file for the monitoring state and the phone link.
+std::string_view TrayIconFile(bool monitoring, bool phoneConnected);
+
+class Monitoring final : public EventInput {
+ public:
+  // Works on the executor's configuration, infrared port (executor.irPort, the handle lent to
+  // Pulsio) and services; sleeps on the executor's clock. Without SetPhoneLink there is no
+  // phone.
+  Monitoring(ExecutorContext& executor, Prompter& prompter, MonitorOptions options = {});
+
+  // Connects the phone link; it must outlive this object.
+  void SetPhoneLink(PhoneLink& phone) { phone_ = &phone; }
+
+  // Start (MonitoringStartMenu): nothing while running; refuses when no input is enabled;
+  // otherwise starts the phone link, prepares the receiver, and shows what happened.
+  WindowRequests Start();
+  // Stop (MonitoringStopMenu): nothing while stopped.
+  WindowRequests Stop();
+  // Restart (RestartMonMenu): Stop, then Start.
+  WindowRequests Restart();
+  // The tray entries: as the menus, with their own check marks and the icon.
+  WindowRequests TrayStart();
+  WindowRequests TrayStop();
+  WindowRequests TrayRestart();
+  // Sets the window and tray icon for the monitoring state and the phone link.
+  void UpdateTrayIcon();
+
+  // The IRMonTimer handler: samples one watch window and, when it holds a command, names it,
+  // dispatches it and pauses 300 ms. Returns what was received; nothing when the tick ended
+  // silently.
+  std::optional<ReceivedCommand> Tick();
+
+  // Runs every [Monitoring] line of the event (substring match, file order) through the
+  // executor; returns the output commands, each followed by ";" (empty when none matched).
+  std::string DispatchEvent(std::string_view event);
+
+  std::string ReceiveEvent(std::string_view event) override;
+  void ShowStatus(std::string_view text) override;
+  bool MonitoringOn() const override { return monitoring_; }
+
+  const MonitorControls& Controls() const { return controls_; }
+
+ private:
+  void PrepareReceiver();
+  void CheckIdleLine(bool activeWhenDcdOn);
+  std::string RunOutputCommand(std::string_view output);
+
+  ExecutorContext& executor_;
+  ConfigStore& config_;
+  Prompter& prompter_;
+  platform::Clock& clock_;
+  MonitorOptions options_;
+  NoPhoneLink noPhone_;
+  PhoneLink* phone_ = &noPhone_;
+  MonitorControls controls_;
+  bool monitoring_ = false;
+  std::string status_;  // the status line as monitoring last set it
+};
+
+}  // namespace qvx::monitor

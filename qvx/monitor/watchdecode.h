@@ -1,0 +1,36 @@
+#pragma once
+
+// The decoding half of the monitoring tick: from the watch window that IRMonitor fills to the
+// code that is looked up in the configuration. Shared by the tick and `qvxctl decode --window`.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace qvx::monitor {
+
+// Bytes IRMonitor fills (4000 samples), and the capture buffer the tick hands it.
+inline constexpr std::size_t kWatchBytes = 500;
+inline constexpr std::size_t kCaptureBytes = 600;
+// A capture counts only when a byte from this position on (1-based) is not 0.
+inline constexpr std::size_t kFirstCountedByte = 40;
+// Codes shorter than this are taken for noise.
+inline constexpr std::size_t kShortestCode = 7;
+
+// What the tick makes of one capture buffer.
+struct WatchDecode {
+  bool runsMeasured = false;  // the analysis found a unit; plen1 and plen0 are set
+  std::string plen1;          // mark lengths in samples, each after a "-"
+  std::string plen0;          // gap lengths in samples, each after a "-"
+  int codingType = 0;         // 0 gap-coded, 1 pulse-coded, 2 bi-phase; set with a code
+  std::string code;           // the bits of the longer of the first two frames; empty when the
+                              // tick ends silently
+};
+
+// Decodes a capture buffer (at most 600 bytes; missing bytes count as 0): the position-40
+// check, the sample text, the run analysis and symbol decoding shared with learning, the two
+// frames and the longer-frame rule (frame 2 on a tie), and the 7-bit minimum.
+WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture);
+
+}  // namespace qvx::monitor

@@ -1,0 +1,378 @@
+// Monitoring on a simulated receiver: presses of remotes with public timings are sampled by the
+// real Pulsio code on a virtual clock, decoded, named and dispatched through the event table to
+// the executor.
+#include "qvx/monitor/monitoring.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <random>
+
+#include "platform/sim/ir_peer.h"
+#include "platform/sim/virtual_clock.h"
+#include "pulsio/pulsio.h"
+#include "qvx/config/general.h"
+#include "qvx/ircode/sim/remotesim.h"
+#include "qvx/ircode/port/serialport.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/support.h"
+
+namespace qvx::monitor {
+namespace {
+
+using ircode::sim::Light;
+using platform::sim::DcdPolarity;
+using platform::sim::LightMark;
+using platform::sim::ReceiverWiring;
+
+const std::string kTvPower = ircode::sim::NecBits(0x04, 0x08);
+const std::string kTvVolDown = ircode::sim::NecBits(0x04, 0x09);
+const std::string kVcrPlay = ircode::sim::SonyBits(0x1A, 0x01, 5);
+const std::string kAmpVolUp = ircode::sim::Rc5Bits(false, 0x10, 0x10);
+
+std::string Config(const std::map<std::string, std::string>& values, const std::string& events) {
+  return test::Crlf(test::GeneralSection(values, "0") +
+                    "\n[TV]\n# NEC\nGPROTO= 0\nSENDPLS= 560\nREPEAT= 0\n"
+                    "BITG= 111111111111111100000000\nBIT0= 10\nBIT1= 1000\nGREPEAT= 1\n"
+                    "G" + kTvPower + ",Power\nG" + kTvVolDown + ",Vol-\n"
+                    "\n[VCR]\n# SONY\nGPROTO= 1\nSENDPLS= 600\nREPEAT= 40\nBITG= 1111\n"
+                    "BIT0= 01\nBIT1= 011\nGREPEAT= 40\nG" + kVcrPlay + ",Play\n"
+                    "\n[Amp]\n# RC5\nGPROTO= 2\nSENDPLS= 889\nREPEAT= 150\nBITG= 0\n"
+                    "BIT0= 10\nBIT1= 01\nGREPEAT= 0\nG11010000001100,Standby\n"
+                    "G" + kAmpVolUp + ",Vol+\n"
+                    "\n[X10]\n# modules\n/X10/*a1,Lamp\n"
+                    "\n[Monitoring]\n# events\n" + events + "\n[End]\n");
+}
+
+const char* kEventTable =
+    "TV&Power,Winamp&PLAY\n"
+    "XTV&Power,X10&Lamp&On\n"
+    "TV&Power,Amp&Standby\n"
+    "VCR&Play,resend\n"
+    "Amp&Vol+,Winamp&VOLUP\n";
+
+// The marks of a remote's light as a receiver passes them on (stretched a little).
+std::vector<LightMark> ReceivedLight(const Light& light, std::mt19937& rng) {
+  std::vector<LightMark> marks;
+  double atUs = 0;
+  for (std::size_t i = 0; i < light.durationsUs.size(); ++i) {
+    const double endUs = atUs + light.durationsUs[i];
+    if (i % 2 == 0)
+      marks.push_back({static_cast<int64_t>(atUs * 1000), static_cast<int64_t>(endUs * 1000)});
+    atUs = endUs;
+  }
+  return platform::sim::DistortLight(marks, {40, 80, 2}, rng);
+}
+
+// A phone link that records what monitoring asks of it.
+class RecordingPhone final : public PhoneLink {
+ public:
+  void Start() override { calls.push_back("start"); }
+  void Stop() override { calls.push_back("stop"); }
+  bool Connected() const override { return connected; }
+  void Write(std::string_view command) override { written.emplace_back(command); }
+  std::vector<std::string> calls;
+  std::vector<std::string> written;
+  bool connected = true;
+};
+
+class Monitor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // One sample: a line read of 5 us and PROCDELAY 50 us, as a calibrated machine takes it.
+    clock_.SetCounterReadCostNs(250);
+    clock_.SetLineReadCostNs(5000);
+    ::setenv("QVX_AUDIO_DEVICE", "none", 1);
+    ::unsetenv("DISPLAY");
+    ::setenv("QVX_COM1", "sim:mon-ir", 1);
+    peer_ = platform::sim::InstallWiredIrPeer("mon-ir", clock_, ReceiverWiring::DcdStandard);
+    store_.path = dir_ / "pelgrin.cfg";
+    Load({}, kEventTable);
+  }
+  void TearDown() override {
+    SetHandle(0);
+    ircode::ClosePort(executor_.irPort);
+    platform::UnregisterSimPeer("mon-ir");
+  }
+  void Load(std::map<std::string, std::string> values, const std::string& events) {
+    values.emplace("COMPORT", "1");
+    values.emplace("PROCDELAY", "50");
+    values.emplace("IRINENA", "1");
+    values.emplace("IROUTENA", "1");
+    values.emplace("WINAMPPATH", "none");
+    test::WriteFile(store_.path, Config(values, events));
+    ASSERT_TRUE(LoadGeneral(store_).ok);
+    if (executor_.irPort > 0) return;
+    executor_.irPort = ircode::OpenPort(1);
+    ASSERT_GT(executor_.irPort, 0);
+    ircode::SetPortTimeouts(executor_.irPort);
+    SetHandle(executor_.irPort);
+  }
+  // The remote starts 10 ms from now, so that the next tick's window opens in the dark.
+  void Press(const Light& light) { peer_->PlayMarks(ReceivedLight(light, rng_), 10'000); }
+  std::string FileValue(const std::string& key) {
+    const std::string text = test::ReadFile(store_.path);
+    const std::size_t at = text.find(key + "= ") + key.size() + 2;
+    return text.substr(at, text.find('\r', at) - at);
+  }
+
+  test::TempDir dir_;
+  platform::sim::VirtualClock clock_;
+  platform::ScopedClock scoped_{clock_};
+  std::shared_ptr<platform::sim::IrPeer> peer_;
+  ConfigStore store_;
+  test::FakeServices fakes_;
+  ExecutorContext executor_{store_, Variant::MainProgram,
+                            {clock_, fakes_.input, fakes_.programs, fakes_.media, fakes_.player}};
+  test::ScriptedPrompter prompter_;
+  Monitoring monitoring_{executor_, prompter_};
+  std::mt19937 rng_{7};
+};
+
+TEST_F(Monitor, PressesFoundInTheConfigurationRunTheirEventLines) {
+  struct Case {
+    const char* name;
+    int receiverType;
+    Light light;
+    std::string recCmd, execCmd, status;
+  };
+  const std::string threeLines = "Winamp&PLAY;X10&Lamp&On;Amp&Standby;";
+  const std::string threeStatuses = "Winamp is disabled!;X10 is disabled!;Amp Standby executed.";
+  const Case cases[] = {
+      // Three lines in file order; the second one matches as a substring (XTV&Power).
+      {"NEC", 0, ircode::sim::NecPress(kTvPower, 2), "TV&Power", threeLines, threeStatuses},
+      // An output without "&" runs the received device and command.
+      {"SONY", 0, ircode::sim::SonyPress(kVcrPlay, 3), "VCR&Play", "resend;", "VCR Play executed."},
+      {"RC5 toggle 0", 0, ircode::sim::Rc5Press(kAmpVolUp, 2), "Amp&Vol+", "Winamp&VOLUP;",
+       "Winamp is disabled!"},
+      {"RC5 toggle 1", 0, ircode::sim::Rc5Press(ircode::sim::Rc5Bits(true, 0x10, 0x10), 2),
+       "Amp&Vol+", "Winamp&VOLUP;", "Winamp is disabled!"},
+      {"not stored", 0, ircode::sim::NecPress(ircode::sim::NecBits(0x55, 0x01), 2), "UNKNOWN",
+       "none", "Command received"},
+      {"no event line", 0, ircode::sim::NecPress(kTvVolDown, 1), "TV&Vol-", "none",
+       "Command received"},
+      {"IR Mouse", 1, ircode::sim::SonyPress(kVcrPlay, 3), "VCR&Play", "resend;",
+       "VCR Play executed."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    monitoring_.Stop();
+    store_.general.receiverType = static_cast<std::int16_t>(c.receiverType);
+    peer_->SetWiring(c.receiverType == 1 ? ReceiverWiring::IrMouse : ReceiverWiring::DcdStandard);
+    monitoring_.Start();
+    Press(c.light);
+    const int64_t beforeNs = clock_.NowNs();
+    const auto received = monitoring_.Tick();
+    ASSERT_TRUE(received.has_value());
+    EXPECT_EQ(received->recCmd, c.recCmd);
+    EXPECT_EQ(received->execCmd, c.execCmd);
+    EXPECT_EQ(received->status, c.status);
+    EXPECT_EQ(prompter_.statuses.back(), c.status);
+    EXPECT_EQ(monitoring_.Controls().recCmd, c.recCmd);
+    EXPECT_EQ(monitoring_.Controls().execCmd, c.execCmd);
+    EXPECT_FALSE(monitoring_.Controls().plen1.empty());
+    // The 220 ms window, then the 300 ms pause.
+    EXPECT_GE(clock_.NowNs() - beforeNs, 520'000'000);
+  }
+}
+
+TEST_F(Monitor, TicksWithoutACommandEndSilently) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    bool linesRead = false;
+  };
+  const Case cases[] = {
+      {"idle receiver", [] {}, true},
+      // A window is not opened in the middle of a mark.
+      {"light at the tick", [this] {
+         peer_->PlayMarks(ReceivedLight(ircode::sim::SonyPress(kVcrPlay, 3), rng_), 0);
+       }, true},
+      {"infrared input off", [this] {
+         store_.general.irInEna = false;
+         Press(ircode::sim::SonyPress(kVcrPlay, 3));
+       }},
+      {"port closed", [this] {
+         executor_.irPort = 0;
+         Press(ircode::sim::SonyPress(kVcrPlay, 3));
+       }},
+      {"IR Man receiver", [this] {
+         store_.general.receiverType = 2;
+         Press(ircode::sim::SonyPress(kVcrPlay, 3));
+       }},
+      {"FirM receiver", [this] {
+         store_.general.receiverType = 4;
+         Press(ircode::sim::SonyPress(kVcrPlay, 3));
+       }},
+  };
+  monitoring_.Start();
+  const ircode::PortHandle port = executor_.irPort;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.arrange();
+    prompter_.statuses.clear();
+    const int64_t reads = clock_.LineReads();
+    EXPECT_FALSE(monitoring_.Tick().has_value());
+    EXPECT_EQ(clock_.LineReads() > reads, c.linesRead);
+    EXPECT_TRUE(prompter_.statuses.empty());
+    EXPECT_EQ(monitoring_.Controls().recCmd, "");
+    store_.general.irInEna = true;
+    store_.general.receiverType = 0;
+    executor_.irPort = port;
+    clock_.AdvanceNs(1'000'000'000);
+  }
+}
+
+TEST_F(Monitor, StartPreparesTheReceiverAndReportsItsState) {
+  struct Case {
+    const char* name;
+    int receiverType;
+    ReceiverWiring wiring;
+    DcdPolarity polarity;
+    std::vector<std::string> statuses;
+  };
+  using W = ReceiverWiring;
+  using P = DcdPolarity;
+  const Case cases[] = {
+      {"standard receiver", 0, W::DcdStandard, P::OffWhileLight, {"", "Monitoring started OK."}},
+      {"standard receiver inactive at idle", 0, W::AlwaysPowered, P::OnWhileLight,
+       {"", "Rec Interface invalid. Cannot start monitoring"}},
+      {"IR Mouse", 1, W::IrMouse, P::OnWhileLight, {"", "Monitoring started OK."}},
+      {"IR Mouse active at idle", 1, W::AlwaysPowered, P::OffWhileLight,
+       {"", "Rec Interface invalid. Cannot start monitoring"}},
+      {"IR Man", 2, W::DcdStandard, P::OffWhileLight,
+       {"", "IR Man interface is not yet supported for monitoring!"}},
+      {"Creative", 3, W::DcdStandard, P::OffWhileLight,
+       {"", "Creative Infra interface is not yet supported for monitoring!"}},
+      {"FirM", 4, W::DcdStandard, P::OffWhileLight,
+       {"", "FirM interface is not yet supported for monitoring!"}},
+      {"unknown", 9, W::DcdStandard, P::OffWhileLight, {"", "No Record interface selected!"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    monitoring_.Stop();
+    peer_->SetWiring(c.wiring);
+    peer_->SetPolarity(c.polarity);
+    store_.general.receiverType = static_cast<std::int16_t>(c.receiverType);
+    prompter_.statuses.clear();
+    const WindowRequests requests = monitoring_.Start();
+    EXPECT_EQ(prompter_.statuses, c.statuses);
+    // Every message leaves monitoring formally on.
+    EXPECT_TRUE(requests.shrink);
+    EXPECT_TRUE(monitoring_.MonitoringOn());
+    EXPECT_TRUE(monitoring_.Controls().irMonTimer);
+  }
+  EXPECT_TRUE(peer_->LineOn(platform::OutputLine::Rts));
+}
+
+TEST_F(Monitor, StartAndStopSwitchTheWindowAndRememberTheState) {
+  WindowRequests requests = monitoring_.Start();
+  const MonitorControls& shown = monitoring_.Controls();
+  EXPECT_TRUE(requests.shrink);
+  EXPECT_TRUE(shown.startMenuChecked);
+  EXPECT_FALSE(shown.stopMenuChecked);
+  EXPECT_EQ(shown.caption, "Zarvel Monitor v" + store_.version);
+  EXPECT_EQ(shown.label111, "IN");
+  EXPECT_EQ(shown.label112, "OUT");
+  EXPECT_TRUE(shown.monitorFieldsShown);
+  EXPECT_TRUE(shown.irMonTimer);
+  EXPECT_FALSE(shown.btAutoTimer);
+  EXPECT_EQ(shown.icon, "qvxmon.ico");
+  EXPECT_EQ(FileValue("MONITOR"), "1");
+
+  prompter_.statuses.clear();
+  EXPECT_FALSE(monitoring_.Start().shrink);  // already running
+  EXPECT_TRUE(prompter_.statuses.empty());
+
+  store_.general.receiverType = 4;
+  requests = monitoring_.Stop();
+  EXPECT_TRUE(requests.refreshSelection);
+  EXPECT_FALSE(shown.startMenuChecked);
+  EXPECT_TRUE(shown.stopMenuChecked);
+  EXPECT_EQ(shown.label111, "Dev.");
+  EXPECT_EQ(shown.label112, "Cmd.");
+  EXPECT_FALSE(shown.monitorFieldsShown);
+  EXPECT_TRUE(shown.zoneShown);
+  EXPECT_FALSE(shown.irMonTimer);
+  EXPECT_EQ(shown.icon, "qvxnomon.ico");
+  EXPECT_EQ(prompter_.statuses, std::vector<std::string>{"Monitoring is stopped."});
+  EXPECT_EQ(FileValue("MONITOR"), "0");
+  EXPECT_FALSE(monitoring_.Stop().refreshSelection);  // already stopped
+
+  monitoring_.TrayStart();
+  EXPECT_TRUE(shown.trayStartChecked);
+  EXPECT_FALSE(shown.trayStopChecked);
+  monitoring_.TrayStop();
+  EXPECT_FALSE(shown.trayStartChecked);
+  EXPECT_TRUE(shown.trayStopChecked);
+  requests = monitoring_.TrayRestart();
+  EXPECT_TRUE(monitoring_.MonitoringOn());
+  EXPECT_TRUE(requests.shrink);
+}
+
+TEST_F(Monitor, StartRefusesWithoutAnInput) {
+  Load({{"IRINENA", "0"}}, kEventTable);
+  EXPECT_FALSE(monitoring_.Start().shrink);
+  EXPECT_EQ(prompter_.statuses,
+            (std::vector<std::string>{"", "There is no input plugin available to monitor!"}));
+  EXPECT_FALSE(monitoring_.MonitoringOn());
+  EXPECT_FALSE(monitoring_.Controls().startMenuChecked);
+  EXPECT_EQ(FileValue("MONITOR"), "0");
+}
+
+TEST_F(Monitor, ThePhoneLinkStartsStopsAndShowsTheResults) {
+  Load({{"BTENA", "1"}, {"IRINENA", "0"}}, "BT0&UP,Winamp&PLAY\nBT0&UP,X10&Lamp&On\n");
+  RecordingPhone phone;
+  monitoring_.SetPhoneLink(phone);
+  monitoring_.Start();
+  EXPECT_EQ(phone.calls, std::vector<std::string>{"start"});
+  EXPECT_TRUE(monitoring_.Controls().btAutoTimer);
+  EXPECT_FALSE(monitoring_.Controls().irMonTimer);
+  EXPECT_EQ(monitoring_.Controls().icon, "qvxbtmon.ico");
+
+  EXPECT_EQ(monitoring_.ReceiveEvent("BT0&UP"), "Winamp&PLAY;X10&Lamp&On;");
+  EXPECT_EQ(monitoring_.Controls().recCmd, "BT0&UP");
+  EXPECT_EQ(monitoring_.Controls().execCmd, "Winamp&PLAY;X10&Lamp&On;");
+  EXPECT_EQ(monitoring_.DispatchEvent(""), "");
+  EXPECT_EQ(phone.written, (std::vector<std::string>{
+                               "AT*EAID=1,2,\"Winamp is disabled!\"\r\n",
+                               "AT*EAID=1,2,\"Winamp is disabled!;X10 is disabled!\"\r\n",
+                               "AT*EAID=1,2,\"Zarvel Manager\"\r\n"}));
+  EXPECT_EQ(monitoring_.ReceiveEvent("BT1&UP"), "");
+  EXPECT_EQ(monitoring_.Controls().execCmd, "none");
+
+  monitoring_.Stop();
+  EXPECT_EQ(phone.calls, (std::vector<std::string>{"start", "stop"}));
+  EXPECT_FALSE(monitoring_.Controls().btAutoTimer);
+}
+
+TEST_F(Monitor, DispatchMatchesSubstringsAndBothFlipSpellings) {
+  Load({}, "BT&FLIP OPEN,Winamp&PLAY\n"
+           "BT3&FLIP OPEN,Winamp&STOP\n"
+           "BT&FLIP CLOSED,Winamp&PAUSE\n"
+           "XBT&CONNECTED,Winamp&NEXT\n"
+           "TV&1,Winamp&PREV\n"
+           "XTV&1,Winamp&REW\n"
+           "ABT&FLIP OPEN,Winamp&FFW\n");
+  struct Case {
+    const char* event;
+    const char* outputs;
+  };
+  const Case cases[] = {
+      {"BT&FLIP OPEN", "Winamp&PLAY;Winamp&STOP;Winamp&FFW;"},
+      {"BT0&FLIP OPEN", "Winamp&PLAY;Winamp&STOP;Winamp&FFW;"},
+      {"bt&flip closed", "Winamp&PAUSE;"},
+      {"BT&CONNECTED", "Winamp&NEXT;"},
+      {"TV&1", "Winamp&PREV;Winamp&REW;"},
+      {"V&1", "Winamp&PREV;Winamp&REW;"},
+      {"TV&2", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(monitoring_.DispatchEvent(c.event), c.outputs) << c.event;
+
+  Load({}, "");
+  EXPECT_EQ(monitoring_.DispatchEvent("TV&1"), "");
+}
+
+}  // namespace
+}  // namespace qvx::monitor

@@ -1,0 +1,214 @@
+// qvxctl monitor as a program of its own: a simulated remote presses keys of the delivered
+// configuration, the printed lines are read back, and SIGTERM ends it with the port released.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "platform/serial.h"
+#include "qvx/config/devices.h"
+#include "qvx/config/general.h"
+#include "qvx/config/store.h"
+#include "qvx/ctl/verbs.h"
+#include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/pulsetext.h"
+#include "qvx/ircode/sim/remotesim.h"
+#include "tests/support/process.h"
+#include "tests/support/support.h"
+#include "tests/support/terminal.h"
+
+namespace qvx {
+namespace {
+
+using ircode::sim::Light;
+
+class QvxctlMonitor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(test::DeliveredConfig(), config_);
+    store_.path = config_;
+    ASSERT_TRUE(LoadGeneral(store_).ok);
+    // The simulated receiver's line reads cost no time, so the pause alone makes the 55 us.
+    for (const auto& [key, value] : {std::pair{"PROCDELAY", "55"}, {"WINAMPENA", "0"}, {"X10COM", "2"}})
+      ASSERT_TRUE(SetGeneralParam(store_, key, value));
+  }
+
+  // The light this program's transmitter sends for a stored command (a frame and its repeats).
+  Light Transmitted(const std::string& device, const std::string& command) {
+    const auto texts = FindDeviceParams(store_.text, device, ParamScope::WithinSection);
+    const auto params = ircode::DeviceParamsFromTexts(texts->gproto, texts->sendpls, texts->repeat,
+                                                      texts->bitg, texts->bit0, texts->bit1,
+                                                      texts->grepeat);
+    bool toggle = false;
+    const std::string code = *FindCommandCode(store_.text, device, command);
+    return ircode::sim::PulseTextToLight(ircode::BuildPulseString(code.substr(1), *params, toggle),
+                                         params->sendplsUs);
+  }
+
+  void WritePresses(const std::vector<std::pair<int, Light>>& presses) {
+    std::ostringstream script;
+    script << "# at ms, then light and dark in us\n";
+    for (const auto& [atMs, light] : presses) {
+      script << atMs;
+      for (const double us : light.durationsUs) script << ' ' << std::lround(us);
+      script << '\n';
+    }
+    test::WriteFile(presses_, script.str());
+  }
+
+  test::ChildProcess Monitor(const std::string& com1, const std::string& args) {
+    const std::string command =
+        "QVX_SIM_CLOCK=virtual QVX_SIM_PRESSES='" + presses_.string() + "' QVX_COM1='" + com1 +
+        "' QVX_COM2=sim:cm11 QVX_AUDIO_DEVICE=none exec '" + (test::BinDir() / "qvxctl").string() +
+        "' --config '" + config_.string() + "' monitor " + args + " >'" + out_.string() + "' 2>'" +
+        err_.string() + "'";
+    return test::ChildProcess({"/bin/sh", "-c", command});
+  }
+
+  std::vector<std::string> OutLines() {
+    std::vector<std::string> lines;
+    std::istringstream in(test::ReadFile(out_));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  test::TempDir dir_;
+  std::filesystem::path config_ = dir_ / "pelgrin.cfg";
+  std::filesystem::path presses_ = dir_ / "presses.txt";
+  std::filesystem::path out_ = dir_ / "out.txt";
+  std::filesystem::path err_ = dir_ / "err.txt";
+  ConfigStore store_;
+};
+
+TEST_F(QvxctlMonitor, PrintsALinePerPressUntilTerminated) {
+  WritePresses({{1000, Transmitted("TV", "Power")},
+                {3000, Transmitted("VCR", "Play")},
+                // A remote's short press of Standby, toggle bit 1. (A press that a window
+                // boundary cuts through both frames is lost and may show UNKNOWN.)
+                {5100, ircode::sim::Rc5Press(ircode::sim::Rc5Bits(true, 16, 12), 2)},
+                {7000, ircode::sim::SonyPress(ircode::sim::SonyBits(0x33, 0x07, 5), 4)}});
+  test::ChildProcess monitor = Monitor("sim:ir", "");
+  const std::vector<std::string> expected = {
+      "TV&Power\tX10&Lamp&On;\tX10-lamp On.",
+      "VCR&Play\tWinamp&PLAY;\tWinamp is disabled!",
+      "Amp&Standby\tWinamp&STOP;\tWinamp is disabled!",
+      "UNKNOWN\tnone\tCommand received",
+  };
+  EXPECT_TRUE(test::WaitUntil([&] { return OutLines().size() >= expected.size(); }, 30'000));
+  const auto status = monitor.Terminate(10'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status));
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(OutLines(), expected);
+  EXPECT_EQ(test::ReadFile(err_), "Monitoring started OK.\nMonitoring is stopped.\n");
+  // A headless monitor leaves the main program's MONITOR key alone.
+  EXPECT_NE(test::ReadFile(config_).find("MONITOR= 0\r\n"), std::string::npos);
+}
+
+TEST_F(QvxctlMonitor, OnceEndsAfterTheFirstCommand) {
+  WritePresses({{500, Transmitted("VCR", "Play")}, {2000, Transmitted("TV", "Power")}});
+  test::ChildProcess monitor = Monitor("sim:ir", "--once");
+  const auto status = monitor.Wait(30'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(OutLines(), std::vector<std::string>{"VCR&Play\tWinamp&PLAY;\tWinamp is disabled!"});
+}
+
+TEST_F(QvxctlMonitor, RefusesAPortHeldElsewhereAndReleasesItsOwn) {
+  test::PseudoTerminal terminal;
+  ASSERT_FALSE(terminal.Path().empty());
+  WritePresses({});
+  platform::PortHandle held = platform::OpenSerialTarget(terminal.Path());
+  ASSERT_GT(held, 0);
+  test::ChildProcess refused = Monitor(terminal.Path(), "");
+  auto status = refused.Wait(10'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(WEXITSTATUS(*status), 1);
+  EXPECT_EQ(test::ReadFile(err_),
+            "qvxctl: COM1 (" + terminal.Path() +
+                ") is held by another program; the desktop program holds its infrared port while "
+                "it runs, so stop it (or the other monitor) first\n");
+  platform::ClosePort(held);
+
+  // Now the monitor holds the port until it is terminated.
+  test::ChildProcess monitor = Monitor(terminal.Path(), "");
+  EXPECT_TRUE(test::WaitUntil([&] {
+    return test::ReadFile(err_).find("Cannot start monitoring") != std::string::npos;
+  }, 10'000));
+  EXPECT_EQ(platform::OpenSerialTarget(terminal.Path()), platform::kPortFailed);
+  status = monitor.Terminate(10'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  held = platform::OpenSerialTarget(terminal.Path());
+  EXPECT_GT(held, 0);
+  platform::ClosePort(held);
+}
+
+TEST_F(QvxctlMonitor, RefusesWhenItCannotMonitor) {
+  struct Case {
+    const char* key;
+    const char* value;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"IRINENA", "0", "qvxctl: infrared input (IRINENA) is off; there is nothing to monitor\n"},
+      {"ITYPE", "2", "IR Man interface is not yet supported for monitoring!\nMonitoring is stopped.\n"},
+  };
+  WritePresses({});
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetGeneralParam(store_, c.key, c.value));
+    auto status = Monitor("sim:ir", "").Wait(10'000);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(WEXITSTATUS(*status), 1) << c.key;
+    EXPECT_EQ(test::ReadFile(err_), c.err);
+    ASSERT_TRUE(SetGeneralParam(store_, c.key, c.key == std::string("IRINENA") ? "1" : "0"));
+  }
+}
+
+// A watch window as IRMonitor fills it: 4000 samples of 55 us, the remote starting offsetUs in.
+std::string WatchWindow(const Light& light, double offsetUs, std::size_t bytes = 500) {
+  std::string window(bytes, '\0');
+  for (std::size_t sample = 0; sample < bytes * 8; ++sample) {
+    double atUs = offsetUs;
+    const double t = static_cast<double>(sample) * 55;
+    for (std::size_t i = 0; i < light.durationsUs.size() && atUs <= t; ++i) {
+      if (i % 2 == 0 && t < atUs + light.durationsUs[i])
+        window[sample / 8] = static_cast<char>(window[sample / 8] | (0x80 >> (sample % 8)));
+      atUs += light.durationsUs[i];
+    }
+  }
+  return window;
+}
+
+TEST_F(QvxctlMonitor, DecodesAWatchWindowAsTheTickDoes) {
+  struct Case {
+    const char* name;
+    std::string window;
+    int status;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"NEC", WatchWindow(Transmitted("TV", "Power"), 10'000), 0,
+       "code=00100000110111110001000011101111\nprotocol=NEC\nevent=TV&Power\n"},
+      {"RC5 toggle 1", WatchWindow(ircode::sim::Rc5Press(ircode::sim::Rc5Bits(true, 16, 12), 1), 60'000),
+       0, "code=11010000001100\nprotocol=RC5\nevent=Amp&Standby\n"},
+      {"not stored", WatchWindow(ircode::sim::SonyPress(ircode::sim::SonyBits(0x33, 0x07, 5), 3), 0),
+       0, "code=110011011100\nprotocol=SONY\nevent=UNKNOWN\n"},
+      {"dark", std::string(500, '\0'), 1, ""},
+      {"activity before byte 40 only", std::string(39, '\xff'), 1, ""},
+  };
+  for (const Case& c : cases) {
+    const auto path = dir_ / "window.bin";
+    test::WriteFile(path, c.window);
+    std::ostringstream out, err;
+    const std::vector<std::string> args = {"--config", config_.string(), "decode", "--window",
+                                           path.string()};
+    EXPECT_EQ(RunQvxctl(args, out, err), c.status) << c.name;
+    EXPECT_EQ(out.str(), c.out) << c.name;
+    EXPECT_EQ(err.str(), "") << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace qvx
