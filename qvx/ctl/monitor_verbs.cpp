@@ -1,9 +1,9 @@
 #include "qvx/ctl/monitor_verbs.h"
 
-#include <csignal>
 #include <ostream>
 
 #include "platform/serial.h"
+#include "platform/stop_requests.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/store.h"
@@ -16,33 +16,6 @@
 
 namespace qvx {
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void RequestStop(int) { stopRequested = 1; }
-
-// SIGINT and SIGTERM end the loop after the tick that runs; the previous handlers come back.
-class StopSignals {
- public:
-  StopSignals() {
-    stopRequested = 0;
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
-  }
-  ~StopSignals() {
-    sigaction(SIGINT, &previousInt_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  struct sigaction previousInt_ {};
-  struct sigaction previousTerm_ {};
-};
 
 int CannotOpen(int portNumber, std::ostream& err) {
   const std::string port = "COM" + std::to_string(portNumber) + " (" +
@@ -85,14 +58,15 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   // Start's messages go to standard error; afterwards the status line is part of each line.
   StreamPrompter prompter(err);
   monitor::Monitoring monitoring(executor, prompter, {.rememberState = false});
-  const StopSignals signals;
+  // Ctrl+C and SIGTERM end the loop after the tick that runs.
+  const platform::StopRequests stop;
   monitoring.Start();
   prompter.showStatus = false;
   int status = 0;
   if (!CanMonitor(general.receiverType)) {
     status = 1;
   } else {
-    while (!stopRequested) {
+    while (!stop.Requested()) {
       if (const auto received = monitoring.Tick()) {
         out << received->recCmd << '\t' << received->execCmd << '\t' << received->status
             << std::endl;

@@ -27,10 +27,13 @@ class PulsioDll : public ::testing::Test {
     if (library_) FreeLibrary(library_);
   }
 
-  // The export `name` as a pointer of the type pulsio.h declares for it.
+  // The export `name` as a pointer of the type pulsio.h declares for it. GetProcAddress gives
+  // every export one type; the generic function pointer type in between tells the compiler
+  // that the cast to the real one is meant.
   template <typename Function>
   Function* ByName(const char* name, Function*) {
-    return reinterpret_cast<Function*>(GetProcAddress(library_, name));
+    return reinterpret_cast<Function*>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library_, name)));
   }
   FARPROC ByOrdinal(int ordinal) {
     return GetProcAddress(library_, MAKEINTRESOURCEA(ordinal));
