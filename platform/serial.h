@@ -63,6 +63,8 @@ enum class OutputLine { Dtr, Rts, Break };
 
 // Bits a character occupies on the wire: start, data, parity and stop bits (1.5 rounds up).
 uint32_t FrameBits(const PortSettings& settings);
+// Nanoseconds one character takes on the wire at the settings' rate; 0 without a rate.
+int64_t CharacterNs(const PortSettings& settings);
 
 // An open serial device. Real ports (termios) and simulated peers implement it; the port
 // closes when the object is destroyed, or earlier with Close. Every call reports a Status;
