@@ -20,7 +20,8 @@ class Media {
   virtual std::string OpenMp3() = 0;
 };
 
-// The system's player of sound files (mpv on POSIX, without a window).
+// The system's player of sound files (mpv on POSIX, without a window; PlaySound and the media
+// control interface on Windows).
 Media& SystemMedia();
 
 }  // namespace platform

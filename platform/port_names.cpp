@@ -27,12 +27,17 @@ uint32_t FrameBits(const PortSettings& settings) {
   return 1 + settings.dataBits + parityBits + stopBits;
 }
 
+int64_t CharacterNs(const PortSettings& settings) {
+  if (settings.baudRate == 0) return 0;
+  return int64_t{FrameBits(settings)} * 1'000'000'000 / settings.baudRate;
+}
+
 std::string PortTarget(int32_t portNumber) {
   if (portNumber < 1 || portNumber > 9999) return {};
   std::string variable = "QVX_COM" + std::to_string(portNumber);
   const char* mapped = std::getenv(variable.c_str());
   if (mapped && *mapped) return mapped;
-  return "/dev/ttyS" + std::to_string(portNumber - 1);
+  return DefaultPortPath(portNumber);
 }
 
 PortHandle OpenSerialTarget(const std::string& target, Status* why) {

@@ -11,12 +11,14 @@ enum class ShowMode {
   kShownNoFocus,  // its windows appear, without taking the focus from the user's window
 };
 
-// Starts a program detached from this one; argv[0] is looked up in PATH when it has no "/".
+// Starts a program detached from this one; argv[0] is looked up in PATH when it has no
+// directory.
 // Returns its process id, 0 when it cannot be started.
 int StartProgram(const std::vector<std::string>& argv, ShowMode mode);
 // True while a program started here runs; collects it once it has ended.
 bool ProgramRunning(int processId);
-// Ends a program started here: SIGTERM, then SIGKILL after timeoutMs; false when it was not ours.
+// Ends a program started here: SIGTERM, then SIGKILL after timeoutMs (on Windows it is ended at
+// once and timeoutMs bounds the wait); false when it was not ours.
 bool StopProgram(int processId, int timeoutMs);
 
 // Starting the programs a user configured (ShellExecute and the window-show mode).
@@ -29,7 +31,7 @@ class ProgramStarter {
   virtual int StartCommandLine(const std::string& commandLine, ShowMode mode) = 0;
 };
 
-// The system's program start (posix_spawn, detached).
+// The system's program start (posix_spawn, detached; CreateProcessA on Windows).
 ProgramStarter& SystemProgramStarter();
 
 }  // namespace platform

@@ -63,6 +63,8 @@ enum class OutputLine { Dtr, Rts, Break };
 
 // Bits a character occupies on the wire: start, data, parity and stop bits (1.5 rounds up).
 uint32_t FrameBits(const PortSettings& settings);
+// Nanoseconds one character takes on the wire at the settings' rate; 0 without a rate.
+int64_t CharacterNs(const PortSettings& settings);
 
 // An open serial device. Real ports (termios) and simulated peers implement it; the port
 // closes when the object is destroyed, or earlier with Close. Every call reports a Status;
@@ -176,7 +178,8 @@ bool UnregisterSimPeer(const std::string& name);
 // True when a simulated peer type of that name is registered.
 bool SimPeerRegistered(const std::string& name);
 
-// What COMn stands for: the value of QVX_COMn if set, otherwise "/dev/ttyS(n-1)"; "" for
+// What COMn stands for: the value of QVX_COMn if set, otherwise the system's device for COMn
+// ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows); "" for
 // numbers outside 1..9999 (the system's port names have at most four digits).
 std::string PortTarget(int32_t portNumber);
 // Opens COMn exclusively (CreateFileA): a second opener, in this or another process, fails.

@@ -1,7 +1,7 @@
 #pragma once
 
 // Internal to the platform library: the operating system's side of serial ports, implemented
-// once per OS (posix/serial_device.cpp).
+// once per OS (posix/serial_device.cpp, win32/serial_device.cpp).
 
 #include <memory>
 #include <string>
@@ -10,6 +10,8 @@
 
 namespace platform {
 
+// The device COMn opens when nothing else is set: /dev/ttyS(n-1) on POSIX, \\.\COMn on Windows.
+std::string DefaultPortPath(int32_t portNumber);
 // Opens a serial device by path, exclusively and in binary mode; null, with the reason in
 // `why`, on failure or when another opener holds it (InUse).
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why);

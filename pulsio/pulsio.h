@@ -13,7 +13,9 @@
 
 #if defined(_WIN32)
 #define PULSIO_CALL __stdcall
-#if defined(PULSIO_BUILD)
+#if defined(PULSIO_STATIC)
+#define PULSIO_API
+#elif defined(PULSIO_BUILD)
 #define PULSIO_API __declspec(dllexport)
 #else
 #define PULSIO_API __declspec(dllimport)

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds one variant: "release" (default) or "asan" (Address+UB sanitizers).
+# Configures and builds one variant: "release" (default), "asan" (Address+UB sanitizers) or
+# "windows" (64-bit Windows programs with the mingw-w64 cross compiler; tests run under wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 variant=${1:-release}
 case "$variant" in
   release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=ON) ;;
+  windows) flags=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake) ;;
   *) echo "unknown build variant: $variant" >&2; exit 2 ;;
 esac
 werror=OFF

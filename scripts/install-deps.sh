@@ -17,6 +17,8 @@ packages=(
   lighttpd libxml2-utils
   # the browser test drives the installed Chromium; the gateway benchmark's load and memory tools
   chromium wrk time
+  # the Windows build: the mingw-w64 cross compiler, GoogleTest's sources, wine for its tests
+  mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 # node runs the browser test. A node from another source brings its own npm, which Debian's npm
 # package would conflict with, so both are asked for only when npm is missing.

@@ -303,11 +303,6 @@ class PosixSerialPort final : public SerialPort {
   }
 
  private:
-  static int64_t CharacterNs(const PortSettings& settings) {
-    if (settings.baudRate == 0) return 0;
-    return int64_t{FrameBits(settings)} * 1'000'000'000 / settings.baudRate;
-  }
-
   Status CheckOpen() const {
     if (fd_ >= 0) return {};
     return Status(StatusCode::BadArgument, path_ + " is closed");
@@ -369,6 +364,10 @@ std::optional<std::string> ReadFirstLine(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+std::string DefaultPortPath(int32_t portNumber) {
+  return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
 
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why,
                                              SerialSyscalls& calls) {

@@ -33,16 +33,4 @@ Status Status::FromErrno(int error, std::string_view what) {
   return Status(code, std::string(what) + ": " + std::strerror(error));
 }
 
-std::string_view StatusCodeName(StatusCode code) {
-  switch (code) {
-    case StatusCode::Ok: return "ok";
-    case StatusCode::BadArgument: return "bad argument";
-    case StatusCode::InUse: return "in use";
-    case StatusCode::NotFound: return "not found";
-    case StatusCode::NotSupported: return "not supported";
-    case StatusCode::SystemFailure: return "system failure";
-  }
-  return "unknown";
-}
-
 }  // namespace platform

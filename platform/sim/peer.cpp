@@ -150,9 +150,7 @@ void Peer::QueueInput(std::string_view text, int64_t delayUs) {
   QueueInput(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), delayUs);
 }
 
-int64_t Peer::CharacterNs() const {
-  return int64_t{FrameBits(settings_)} * 1'000'000'000 / settings_.baudRate;
-}
+int64_t Peer::CharacterNs() const { return platform::CharacterNs(settings_); }
 
 uint32_t Peer::InputLinesAt(int64_t) { return heldInputLines_; }
 

@@ -38,7 +38,8 @@ const char* KindName(TxEvent::Kind kind) {
 void WriteCapture() {
   const StandardPeers& peers = Peers();
   if (peers.captureFile.empty() || !peers.ir) return;
-  std::ofstream out(peers.captureFile, std::ios::app);
+  // Binary, so that a capture reads the same byte for byte on every system.
+  std::ofstream out(peers.captureFile, std::ios::app | std::ios::binary);
   for (const TxEvent& event : peers.ir->Captured())
     out << KindName(event.kind) << ' ' << (event.on ? 1 : 0) << ' ' << int{event.byte} << ' '
         << event.startNs << ' ' << event.endNs << '\n';

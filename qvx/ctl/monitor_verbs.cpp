@@ -1,10 +1,10 @@
 #include "qvx/ctl/monitor_verbs.h"
 
 #include <algorithm>
-#include <csignal>
 #include <ostream>
 
 #include "platform/serial.h"
+#include "platform/stop_requests.h"
 #include "pulsio/pulsio.h"
 #include "qvx/bluetooth/phoneremote.h"
 #include "qvx/config/devices.h"
@@ -18,33 +18,6 @@
 
 namespace qvx {
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void RequestStop(int) { stopRequested = 1; }
-
-// SIGINT and SIGTERM end the loop after the tick that runs; the previous handlers come back.
-class StopSignals {
- public:
-  StopSignals() {
-    stopRequested = 0;
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
-  }
-  ~StopSignals() {
-    sigaction(SIGINT, &previousInt_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  struct sigaction previousInt_ {};
-  struct sigaction previousTerm_ {};
-};
 
 int CannotOpen(int portNumber, std::ostream& err) {
   const std::string port = "COM" + std::to_string(portNumber) + " (" +
@@ -91,15 +64,15 @@ class PrintedPhoneInput final : public monitor::EventInput {
   std::ostream& out_;
 };
 
-// Runs the monitoring tick and the two phone timers on the clock until a stop signal (or, with
+// Runs the monitoring tick and the two phone timers on the clock until a stop request (or, with
 // `once`, the first received command or phone key).
 void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
                     const PrintedPhoneInput& phoneInput, bool infrared, bool once,
-                    platform::Clock& clock, std::ostream& out) {
+                    const platform::StopRequests& stop, platform::Clock& clock, std::ostream& out) {
   constexpr int64_t kMsNs = 1'000'000;
   int64_t nextPollNs = clock.NowNs();
   int64_t nextReconnectNs = nextPollNs + bluetooth::kBtAutoTimerIntervalMs * kMsNs;
-  while (!stopRequested) {
+  while (!stop.Requested()) {
     bool busy = false;
     if (phone) {
       const int64_t nowNs = clock.NowNs();
@@ -159,7 +132,8 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   PrintedPhoneInput phoneInput(monitoring, prompter, out);
   bluetooth::PhoneRemote phone(store, phoneInput, services.clock);
   if (general.btEna) monitoring.SetPhoneLink(phone);
-  const StopSignals signals;
+  // Ctrl+C and SIGTERM end the loop after the tick that runs.
+  const platform::StopRequests stop;
   monitoring.Start();
   prompter.showStatus = false;
   int status = 0;
@@ -167,7 +141,7 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   if (general.irInEna && !infrared && !general.btEna) {
     status = 1;
   } else {
-    RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared, once,
+    RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared, once, stop,
                    services.clock, out);
   }
   prompter.showStatus = true;

@@ -86,7 +86,7 @@ TEST_F(QvxctlTest, ReportsErrorsOnStandardErrorWithAStatus) {
 }
 
 TEST_F(QvxctlTest, TheEnvironmentNamesTheFileWhenNoOptionDoes) {
-  ::setenv("QVX_CONFIG", config.c_str(), 1);
+  ::setenv("QVX_CONFIG", config.string().c_str(), 1);
   const CtlRun run = Qvxctl({"code", "TV", "Power"});
   ::unsetenv("QVX_CONFIG");
   EXPECT_EQ(run.status, 0) << run.err;

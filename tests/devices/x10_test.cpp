@@ -12,7 +12,7 @@
 #include "platform/sim/virtual_clock.h"
 #include "qvx/config/store.h"
 #include "qvx/ircode/port/serialport.h"
-#include "tests/support/terminal.h"
+#include "tests/support/env.h"
 #include "tests/support/support.h"
 
 namespace qvx::devices {

@@ -19,7 +19,7 @@
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ircode/receivers.h"
-#include "tests/support/terminal.h"
+#include "tests/support/env.h"
 #include "tests/support/support.h"
 
 namespace qvx::ircode::test {

@@ -10,7 +10,7 @@
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/receivers.h"
 #include "qvx/ircode/sim/pulsiorig.h"
-#include "tests/support/terminal.h"
+#include "tests/support/env.h"
 
 namespace qvx::ircode {
 namespace {

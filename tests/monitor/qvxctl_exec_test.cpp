@@ -67,7 +67,7 @@ TEST_F(QvxctlExec, SwitchesAnX10ModuleThroughTheSharedPort) {
 }
 
 TEST_F(QvxctlExec, SaysSoWhenTheInfraredPortCannotBeOpened) {
-  ::setenv("QVX_COM1", (dir_ / "no-such-device").c_str(), 1);
+  ::setenv("QVX_COM1", (dir_ / "no-such-device").string().c_str(), 1);
   const CtlRun run = Exec("VCR&Play");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");

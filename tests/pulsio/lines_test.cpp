@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "tests/pulsio/pulsio_fixture.h"
+#include "tests/support/terminal.h"
 
 namespace {
 

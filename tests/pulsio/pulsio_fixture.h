@@ -10,7 +10,7 @@
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
-#include "tests/support/terminal.h"
+#include "tests/support/env.h"
 
 class PulsioTest : public ::testing::Test {
  protected:

@@ -1,15 +1,16 @@
 #pragma once
 
-// Helpers shared by the port tests: a pseudo-terminal standing in for a serial device (real
-// termios code), and an environment variable set for the length of a test.
+// A pseudo-terminal standing in for a serial device (real termios code), for the port tests;
+// with it the environment helper of env.h.
 
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <optional>
 #include <string>
+
+#include "tests/support/env.h"
 
 namespace qvx::test {
 
@@ -56,28 +57,6 @@ class PseudoTerminal {
  private:
   int master_ = -1;
   std::string path_;
-};
-
-// Sets an environment variable and restores the previous value at the end of the scope.
-class ScopedEnv {
- public:
-  ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
-    if (const char* old = getenv(name_.c_str())) previous_ = old;
-    setenv(name_.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (previous_) {
-      setenv(name_.c_str(), previous_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> previous_;
 };
 
 }  // namespace qvx::test
