@@ -3,6 +3,7 @@
 #include "platform/stdstreams.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,16 +11,27 @@
 #include <vector>
 
 namespace platform {
+namespace {
+
+// Writing through a symbolic link replaces the file it points to, not the link; the lock and
+// the temporary files belong to that file too.
+std::filesystem::path WriteTarget(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(path, ec)) return path;
+  std::filesystem::path target = std::filesystem::canonical(path, ec);
+  return ec ? path : target;
+}
+
+std::filesystem::path DirectoryOf(const std::filesystem::path& target) {
+  return target.has_parent_path() ? target.parent_path() : ".";
+}
+
+}  // namespace
 
 Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data) {
-  // Writing through a symbolic link replaces the file it points to, not the link.
-  std::error_code ec;
-  std::filesystem::path target = path;
-  if (std::filesystem::is_symlink(path, ec)) target = std::filesystem::canonical(path, ec);
-  if (ec) target = path;
-
-  const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-  std::string pattern = (dir / (target.filename().string() + ".XXXXXX")).string();
+  const std::filesystem::path target = WriteTarget(path);
+  const std::filesystem::path dir = DirectoryOf(target);
+  std::string pattern = (dir / (TemporaryPrefix(target) + "XXXXXX")).string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
@@ -58,6 +70,56 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
     ::close(dirFd);
   }
   return {};
+}
+
+Status FileLock::Acquire(const std::filesystem::path& path, FileLock& lock) {
+  const std::filesystem::path target = WriteTarget(path);
+  while (true) {
+    // flock on the file itself; a file that does not exist yet is guarded by its directory.
+    bool onDirectory = false;
+    int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+      onDirectory = true;
+      fd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (fd < 0) {
+      const int error = errno;
+      return Status::FromErrno(error, "cannot open " + target.string() + " to lock it");
+    }
+    int locked = ::flock(fd, LOCK_EX);
+    while (locked != 0 && errno == EINTR) locked = ::flock(fd, LOCK_EX);
+    if (locked != 0) {
+      const int error = errno;
+      ::close(fd);
+      return Status::FromErrno(error, "cannot lock " + target.string());
+    }
+
+    // A writer that replaced the file while this one waited left it holding the lock of an
+    // inode nobody uses any more (or of the directory of a file that now exists): start over.
+    struct stat held {}, now {};
+    const bool exists = ::stat(target.c_str(), &now) == 0;
+    const int error = errno;
+    if (!exists && error != ENOENT) {
+      ::close(fd);
+      return Status::FromErrno(error, "cannot look at " + target.string());
+    }
+    const bool current =
+        onDirectory ? !exists
+                    : exists && ::fstat(fd, &held) == 0 && held.st_dev == now.st_dev &&
+                          held.st_ino == now.st_ino;
+    if (current) {
+      lock = FileLock(fd);
+      RemoveLeftoverTemporaries(target);
+      return {};
+    }
+    ::close(fd);
+  }
+}
+
+void FileLock::Release() {
+  if (!held()) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = kNone;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "platform/win32/system_error.h"
@@ -13,13 +14,31 @@ namespace {
 
 std::atomic<unsigned> temporaryCount{0};
 
+// The name of the mutex that guards a file: derived from its absolute path in one case, as the
+// file system compares names; a hash, because a mutex name may not hold the path's backslashes.
+std::wstring LockName(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec) absolute = path;
+  std::wstring key = absolute.lexically_normal().wstring();
+  CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const wchar_t unit : key) {
+    hash ^= static_cast<std::uint16_t>(unit);
+    hash *= 1099511628211ull;
+  }
+  wchar_t hex[17] = {};
+  for (int i = 15; i >= 0; --i, hash >>= 4) hex[i] = L"0123456789abcdef"[hash & 0xf];
+  return std::wstring(L"QvxFileLock-") + hex;
+}
+
 }  // namespace
 
 Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data) {
   const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
   const std::filesystem::path temporary =
-      dir / (path.filename().wstring() + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
-             std::to_wstring(temporaryCount++) + L".tmp");
+      dir / (TemporaryPrefix(path) + std::to_string(GetCurrentProcessId()) + "-" +
+             std::to_string(temporaryCount++));
   const std::string name = temporary.string();
   const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -52,6 +71,29 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
     return failed;
   }
   return {};
+}
+
+Status FileLock::Acquire(const std::filesystem::path& path, FileLock& lock) {
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, LockName(path).c_str());
+  if (mutex == nullptr) return LastWin32Error("cannot create the lock of " + path.string());
+  // An abandoned mutex is a writer that died holding it; its litter is removed below.
+  const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    const Status failed = LastWin32Error("cannot lock " + path.string());
+    CloseHandle(mutex);
+    return failed;
+  }
+  lock = FileLock(reinterpret_cast<std::intptr_t>(mutex));
+  RemoveLeftoverTemporaries(path);
+  return {};
+}
+
+void FileLock::Release() {
+  if (!held()) return;
+  const HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  handle_ = kNone;
 }
 
 }  // namespace platform
