@@ -18,7 +18,15 @@ bool CommandNameInUse(std::string_view text, std::string_view device, std::strin
 }  // namespace
 
 bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
-  if (CommitConfigText(store, std::move(newText))) return true;
+  switch (CommitConfigText(store, std::move(newText))) {
+    case CommitResult::Saved:
+      return true;
+    case CommitResult::FileChanged:
+      prompter.ShowMessage(kFileChangedMeanwhile, MessageIcon::Exclamation, kMessageTitle);
+      return false;
+    case CommitResult::Failed:
+      break;
+  }
   prompter.ShowMessage(std::string(kSaveFailed) + store.lastError, MessageIcon::Critical,
                        kMessageTitle);
   return false;

@@ -39,8 +39,9 @@ inline constexpr std::string_view kRecordedNotEditable =
 inline constexpr std::string_view kNoX10Section =
     "The configuration file has no [X10] section to place the device before!";
 
-// Saves newText as the configuration; when the file cannot be written, tells the user why in a
-// message box and returns false (nothing is lost).
+// Saves newText as the configuration; when another program saved the file meanwhile, or the
+// file cannot be written, tells the user in a message box and returns false (nothing is lost;
+// after the first the store holds the newer file and the action can be repeated).
 bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText);
 
 // Where a new last line of the section that ends at the "[" at position bracket (1-based) is

@@ -137,6 +137,7 @@ LoadResult LoadKeys(ConfigStore& store, const std::vector<const KeySpec*>& keys)
   auto text = ReadConfigFile(store.path, error);
   if (!text) return {false, error, true};
   store.text = std::move(*text);
+  store.fileText = store.text;
   store.version = ProgramVersion();
 
   const std::string_view config = store.text;
@@ -184,32 +185,54 @@ LoadResult LoadGatewayConfig(ConfigStore& store) {
   return LoadKeys(store, keys);
 }
 
-bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value) {
-  if (key.empty()) return false;
-  const std::string_view text = store.text;
+namespace {
+
+// The text with key's value in the general section replaced; nothing when the key or its line
+// end is missing.
+std::optional<std::string> WithValue(std::string_view text, std::string_view key,
+                                     std::string_view value) {
   const std::size_t general = FindInText("[General]", text, 1);
-  if (general == 0) return false;
+  if (general == 0) return std::nullopt;
   const std::size_t afterEquals = FindInText(std::string(key) + "=", text, general);
-  if (afterEquals == 0) return false;
+  if (afterEquals == 0) return std::nullopt;
   const std::size_t afterCr = FindInText("\r", text, afterEquals);
-  if (afterCr == 0) return false;
+  if (afterCr == 0) return std::nullopt;
   const std::size_t cr = afterCr - 1;
 
   // The character after "=" is the writers' blank and stays; a hand-written line without it
   // gets one instead of merging the old value's first character into the new value.
-  std::string updated;
+  if (afterEquals < cr && text[afterEquals - 1] == ' ')
+    return InsertText(DeleteText(text, afterEquals + 1, cr - 1), value, afterEquals + 1);
+  return InsertText(DeleteText(text, afterEquals, cr - 1), " " + std::string(value), afterEquals);
+}
+
+// The value of a general key as LoadGeneral reads it, searched from [General] on.
+std::optional<std::string> KeyValue(std::string_view text, std::string_view key) {
+  const std::size_t general = FindInText("[General]", text, 1);
+  if (general == 0) return std::nullopt;
+  const std::size_t pos = FindInText(std::string(key) + "=", text, general);
+  if (pos == 0) return std::nullopt;
+  return ReadLineValue(text, pos);
+}
+
+}  // namespace
+
+bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value) {
+  if (key.empty()) return false;
   const std::string_view trimmed = TrimBlanks(value);
-  if (afterEquals < cr && text[afterEquals - 1] == ' ') {
-    updated = InsertText(DeleteText(text, afterEquals + 1, cr - 1), trimmed, afterEquals + 1);
-  } else {
-    updated = InsertText(DeleteText(text, afterEquals, cr - 1), " " + std::string(trimmed),
-                         afterEquals);
-  }
-  if (!CommitConfigText(store, std::move(updated))) return false;
+  if (!EditConfigText(store, [&](std::string_view text) { return WithValue(text, key, trimmed); }))
+    return false;
 
   for (const auto& [name, field] : KeyTable())
     if (EqualsIgnoreCase(name, key)) StoreValue(store.general, field, trimmed);
   return true;
+}
+
+void RefreshGeneral(GeneralParams& params, std::string_view before, std::string_view after) {
+  for (const auto& [name, field] : KeyTable()) {
+    const auto now = KeyValue(after, name);
+    if (now && now != KeyValue(before, name)) StoreValue(params, field, *now);
+  }
 }
 
 std::optional<bool> GeneralFlag(const GeneralParams& params, std::string_view key) {
@@ -226,12 +249,6 @@ std::optional<bool> ToggleGeneralFlag(ConfigStore& store, std::string_view key) 
   if (!current) return std::nullopt;
   if (!SetGeneralParam(store, key, *current ? "0" : "1")) return std::nullopt;
   return !*current;
-}
-
-bool CommitConfigText(ConfigStore& store, std::string newText) {
-  if (!SaveConfigFile(newText, store.path, store.lastError)) return false;
-  store.text = std::move(newText);
-  return true;
 }
 
 }  // namespace qvx

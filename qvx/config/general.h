@@ -57,9 +57,14 @@ LoadResult LoadGeneral(ConfigStore& store);
 LoadResult LoadGatewayConfig(ConfigStore& store);
 
 // Replaces the value of a general key in place and saves the file; the key's field in
-// GeneralParams follows. Returns false (file and text unchanged) when the key is empty, the
-// key or its line end is missing, or the save fails.
+// GeneralParams follows. The edit is made on the file as it is now (EditConfigText), so a newer
+// save of another program stays. Returns false (file unchanged) when the key is empty, the key or
+// its line end is missing, or the save fails.
 bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value);
+
+// Takes over into params the general values that differ between two texts of the file: what
+// another program changed when the store reads the file again.
+void RefreshGeneral(GeneralParams& params, std::string_view before, std::string_view after);
 
 // The value of a flag key (BEEPON, IRINENA, X10ENA, MONITOR, ...); nullopt for another key.
 std::optional<bool> GeneralFlag(const GeneralParams& params, std::string_view key);

@@ -134,8 +134,9 @@ std::optional<std::string> RewriteX10Section(std::string_view configText,
 
 bool SaveX10Config(ConfigStore& store, X10State& state, const X10NameTable& names,
                    std::string_view portEntry, bool disabled) {
+  store.lastError.clear();
   auto text = RewriteX10Section(store.text, names);
-  if (!text || !CommitConfigText(store, std::move(*text))) return false;
+  if (!text || CommitConfigText(store, std::move(*text)) != CommitResult::Saved) return false;
 
   int port = store.general.x10Com;
   if (EqualsIgnoreCase(portEntry, kX10DefaultPort)) {

@@ -59,7 +59,8 @@ std::optional<std::string> RewriteX10Section(std::string_view configText, const 
 
 // The OK button: writes the entries, X10COM from the chosen port entry ("Default" 0, "COMn" n;
 // a port of its own that changes is closed first) and X10ENA (off when `disabled`), saving
-// the file. False, with nothing written, when the section cannot be rewritten or saved.
+// the file. False, with nothing written, when the section cannot be rewritten or saved; lastError
+// then says why (kFileChangedMeanwhile when another program saved the file meanwhile).
 bool SaveX10Config(ConfigStore& store, X10State& state, const X10NameTable& names,
                    std::string_view portEntry, bool disabled);
 

@@ -427,6 +427,8 @@ void frmMain::Exit() {
   ircode::CloseIrPort(iface_);
   iface_.handle = platform::kPortClosed;
   devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  // Every change was saved when it was made, so a file another program saved since is kept:
+  // CommitConfigText refuses to write over it.
   if (started_) CommitConfigText(store_, store_.text);
   close();
 }
@@ -441,7 +443,7 @@ void frmMain::ClosePorts() {
 void frmMain::closeEvent(QCloseEvent* event) {
   if (tray_) tray_->hide();
   ClosePorts();
-  if (started_) CommitConfigText(store_, store_.text);
+  if (started_) CommitConfigText(store_, store_.text);  // kept as in Exit when changed meanwhile
   event->accept();
   QCoreApplication::quit();
 }

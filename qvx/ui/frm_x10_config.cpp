@@ -7,6 +7,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "qvx/config/editing.h"
+#include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/x10_config.h"
 #include "qvx/ui/model/presentation.h"
@@ -135,6 +137,13 @@ void frmX10Config::Ok() {
   if (!devices::SaveX10Config(store_, x10_, x10_.names, FromQt(ports_->currentText()),
                               disable_->isChecked())) {
     prompter_.ShowStatus("");
+    // A refusal because another program saved meanwhile explains itself; OK may be pressed
+    // again on the file as it is now.
+    if (store_.lastError == kFileChangedMeanwhile)
+      prompter_.ShowMessage(kFileChangedMeanwhile, MessageIcon::Exclamation, kMessageTitle);
+    else if (!store_.lastError.empty())
+      prompter_.ShowMessage(std::string(kSaveFailed) + store_.lastError, MessageIcon::Critical,
+                            kMessageTitle);
     return;
   }
   accept();
