@@ -22,18 +22,21 @@ std::optional<std::string> ReadConfigFile(const std::filesystem::path& path, std
             (ec ? ec.message() : std::string("not a regular file"));
     return std::nullopt;
   }
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) {
-    error = "cannot read " + path.string() + ": " + ec.message();
-    return std::nullopt;
-  }
-  if (size > kMaxConfigBytes) {
-    error = path.string() + " is too large (" + std::to_string(size) + " bytes)";
-    return std::nullopt;
-  }
-  std::ifstream in(path, std::ios::binary);
+  // The size of the file that was opened, not of the name: another program may put a new file
+  // under the name between the two, and a size taken from the name would cut or fail the read.
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     error = "cannot open " + path.string();
+    return std::nullopt;
+  }
+  const std::streamoff end = in.tellg();
+  if (end < 0 || !in.seekg(0)) {
+    error = "cannot read " + path.string();
+    return std::nullopt;
+  }
+  const auto size = static_cast<std::uintmax_t>(end);
+  if (size > kMaxConfigBytes) {
+    error = path.string() + " is too large (" + std::to_string(size) + " bytes)";
     return std::nullopt;
   }
   std::string text(static_cast<std::size_t>(size), '\0');
