@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +31,23 @@ std::wstring LockName(const std::filesystem::path& path) {
   wchar_t hex[17] = {};
   for (int i = 15; i >= 0; --i, hash >>= 4) hex[i] = L"0123456789abcdef"[hash & 0xf];
   return std::wstring(L"QvxFileLock-") + hex;
+}
+
+// The desktop program runs in the user's session, a web server or a monitoring service in
+// session 0 under another account: the mutex lives in the global namespace and every account may
+// wait on it. Where the global namespace is refused, the session's own still guards its programs.
+HANDLE OpenLockMutex(const std::wstring& name) {
+  constexpr DWORD kWaitAndRelease = SYNCHRONIZE | MUTEX_MODIFY_STATE;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x100001;;;WD)", SDDL_REVISION_1,
+                                                           &descriptor, nullptr)) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const HANDLE global =
+        CreateMutexExW(&attributes, (L"Global\\" + name).c_str(), 0, kWaitAndRelease);
+    LocalFree(descriptor);
+    if (global != nullptr) return global;
+  }
+  return CreateMutexExW(nullptr, name.c_str(), 0, kWaitAndRelease);
 }
 
 }  // namespace
@@ -74,7 +92,7 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
 }
 
 Status FileLock::Acquire(const std::filesystem::path& path, FileLock& lock) {
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, LockName(path).c_str());
+  const HANDLE mutex = OpenLockMutex(LockName(path));
   if (mutex == nullptr) return LastWin32Error("cannot create the lock of " + path.string());
   // An abandoned mutex is a writer that died holding it; its litter is removed below.
   const DWORD waited = WaitForSingleObject(mutex, INFINITE);
