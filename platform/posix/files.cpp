@@ -3,6 +3,7 @@
 #include "platform/stdstreams.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,33 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
     ::close(dirFd);
   }
   return {};
+}
+
+FileLock FileLock::TryAcquire(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return FileLock();
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return FileLock();
+  }
+  return FileLock(fd);
+}
+
+FileLock::~FileLock() { Release(); }
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    handle_ = other.handle_;
+    other.handle_ = kNone;
+  }
+  return *this;
+}
+
+void FileLock::Release() {
+  if (handle_ == kNone) return;
+  ::close(static_cast<int>(handle_));  // closing the descriptor drops its lock
+  handle_ = kNone;
 }
 
 }  // namespace platform

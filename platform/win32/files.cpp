@@ -54,4 +54,29 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
   return {};
 }
 
+FileLock FileLock::TryAcquire(const std::filesystem::path& path) {
+  // Opened without sharing, the file itself is the lock: a second opener gets a sharing violation.
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FileLock();
+  return FileLock(reinterpret_cast<std::intptr_t>(file));
+}
+
+FileLock::~FileLock() { Release(); }
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    handle_ = other.handle_;
+    other.handle_ = kNone;
+  }
+  return *this;
+}
+
+void FileLock::Release() {
+  if (handle_ == kNone) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = kNone;
+}
+
 }  // namespace platform
