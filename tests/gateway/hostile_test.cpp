@@ -33,6 +33,14 @@ const std::string kEmptyResult = "<b></b><br/>";
 const std::string kNoApplication = "<b>Error handling application!</b>";
 const std::string kNotSent = "<b>Error sending infrared command!</b>";  // no such device
 
+// A device whose stored names are markup, as the main program lets a user type them.
+const std::string kMarkupDevice =
+    "[<i>Hi-Fi</i> \"A&B\"]\r\n# Markup in its names\r\nGPROTO= 0\r\nSENDPLS= 550\r\n"
+    "REPEAT= 50\r\nBITG= 111111111111111100000000\r\nBIT0= 10\r\nBIT1= 1000\r\nGREPEAT= 1\r\n"
+    "G00100000110111110001000011101111,<b>Power</b>\r\n\r\n";
+const std::string kMarkupFields =
+    "=%3Ci%3EHi-Fi%3C%2Fi%3E+%22A%26B%22&CmdList=%3Cb%3EPower%3C%2Fb%3E";
+
 enum class Route { Cgi, Server };
 
 // One hostile request and what must come of it; the setters keep the table readable.
@@ -85,7 +93,9 @@ class HostileRequests : public ::testing::Test {
                     {"QVX_SIM_LOCKS", dir_.path().string()}};
     for (int port = 2; port <= 9; ++port)
       environment_["QVX_COM" + std::to_string(port)] = "sim:absent";
-    ASSERT_TRUE(server_.Start(dir_.path(), test::DeliveredConfigWith(), environment_))
+    ASSERT_TRUE(server_.Start(dir_.path(),
+                              test::DeliveredConfigWith("[X10]", kMarkupDevice + "[X10]"),
+                              environment_))
         << server_.ErrorLog();
   }
 
@@ -174,6 +184,18 @@ TEST_F(HostileRequests, EndInAPageOrARefusalAndLeaveTheConfigurationAlone) {
       // Markup in the fields is shown as text, never as markup.
       Row("script as device").Body("DevList=" + script + "&CmdList=Power&SendCmd=Send")
           .Expect({kNotSent}).Absent({script}),
+      Row("markup in a stored device and command, sent")
+          .Body("DevList" + kMarkupFields + "&SendCmd=Send")
+          .Expect({"<option value=\"&lt;b&gt;Power&lt;/b&gt;\"  selected>",
+                   "<b>&lt;i&gt;Hi-Fi&lt;/i&gt; &quot;A&amp;B&quot; &lt;b&gt;Power&lt;/b&gt; "
+                   "executed.</b>"})
+          .Absent({"<i>Hi-Fi", "<b>Power"}),
+      Row("markup in a stored device and command, sent from the deck").Wap()
+          .Body("devlist" + kMarkupFields + "&sendcmd=send")
+          .Expect({"<option value=\"&#60;b&#62;Power&#60;/b&#62;\" >",
+                   "<b>&#60;i&#62;Hi-Fi&#60;/i&#62; &#34;A&#38;B&#34; &#60;b&#62;Power&#60;/b&#62; "
+                   "executed.</b>"})
+          .Absent({"<i>Hi-Fi", "<b>Power"}),
       Row("quotes and ampersands as command")
           .Body("DevList=Application&CmdList=%22+onmouseover%3D%22x%26amp%3B&SendCmd=Send")
           .Expect({kNoApplication}).Absent({"\" onmouseover=\""}),
