@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>

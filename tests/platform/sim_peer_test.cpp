@@ -2,9 +2,6 @@
 // transmitter.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
@@ -203,37 +200,6 @@ TEST(IrLight, CharacterFramesCloseTogetherMakeOneCarrierMark) {
   };
   EXPECT_EQ(TxdCarrier(events, 0), (std::vector<LightMark>{{0, 138}, {216, 285}, {290, 359}}));
   EXPECT_EQ(TxdCarrier(events, 10), (std::vector<LightMark>{{0, 138}, {216, 359}}));
-}
-
-// Peers of different processes stand for one device when they name the same lock file; two
-// peers in one process contend the same way, since each open takes the lock anew.
-TEST(SimMachineLock, OnlyOnePeerOfTheLockFileIsOpenAtATime) {
-  const auto lockFile = std::filesystem::temp_directory_path() /
-                        ("qvx-sim-lock-" + std::to_string(::getpid()) + ".lock");
-  VirtualClock clock;
-  auto first = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
-  auto second = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
-  auto alone = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
-  first->SetMachineLock(lockFile);
-  second->SetMachineLock(lockFile);
-
-  auto port = first->OpenPort();
-  ASSERT_NE(port, nullptr);
-  Status why;
-  EXPECT_EQ(second->OpenPort(&why), nullptr);
-  EXPECT_EQ(why.code(), StatusCode::InUse);
-  EXPECT_FALSE(second->LineOn(OutputLine::Dtr));  // a refused open drives no line
-  EXPECT_NE(alone->OpenPort(), nullptr);          // a peer without the lock is its own device
-  {
-    const FileLock outside = FileLock::TryAcquire(lockFile);
-    EXPECT_FALSE(outside.held());
-  }
-  port.reset();
-  const auto again = second->OpenPort();
-  EXPECT_NE(again, nullptr);
-  const FileLock outside = FileLock::TryAcquire(lockFile);
-  EXPECT_FALSE(outside.held());  // the second peer holds it while open
-  std::filesystem::remove(lockFile);
 }
 
 TEST(IrPeerRegistry, InstalledPeerOpensAsSimName) {
