@@ -67,6 +67,8 @@ void RegisterStandardPeers() {
   peers.phone = InstallPhonePeer("phone", clock);
   if (const char* locks = std::getenv("QVX_SIM_LOCKS"); locks && *locks) {
     const std::filesystem::path dir(locks);
+    std::error_code ignored;  // a directory that cannot be made leaves every open refused
+    std::filesystem::create_directories(dir, ignored);
     peers.ir->SetMachineLock(dir / "ir.lock");
     peers.cm11->SetMachineLock(dir / "cm11.lock");
     peers.phone->SetMachineLock(dir / "phone.lock");

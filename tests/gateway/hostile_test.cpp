@@ -86,12 +86,7 @@ std::set<std::string> Listing(const fs::path& dir) {
 class HostileRequests : public ::testing::Test {
  protected:
   void SetUp() override {
-    environment_ = {{"QVX_COM1", "sim:ir"},
-                    {"QVX_SIM_CLOCK", "virtual"},
-                    {"QVX_SIM_CAPTURE", (dir_ / "capture.txt").string()},
-                    {"QVX_SIM_LOCKS", dir_.path().string()}};
-    for (int port = 2; port <= 9; ++port)
-      environment_["QVX_COM" + std::to_string(port)] = "sim:absent";
+    environment_ = test::SimulatedPortsIn(dir_.path());
     ASSERT_TRUE(server_.Start(dir_.path(),
                               test::DeliveredConfigWith("[X10]", kMarkupDevice + "[X10]"),
                               environment_))

@@ -35,7 +35,8 @@ struct Step {
 
 const std::vector<Step>& Mix() {
   static const std::vector<Step> mix = {
-      {"/qvxweb.cgi", "", "</BODY></HTML>\r\n", "<b></b><br/>\r\n<body bgcolor=\"#FFFFFF\">", "", ""},
+      {"/qvxweb.cgi", "", "</BODY></HTML>\r\n", "<b></b><br/>\r\n<body bgcolor=\"#FFFFFF\">",
+       "", ""},
       {"/qvxwap.cgi", "devlist=TV&cmdlist=&sendcmd=xxx", "</wml>\r\n",
        "<option value=\"Power\" >Power</option>", "", ""},
       {"/qvxweb.cgi", "DevList=TV&CmdList=Power&SendCmd=Send", "</BODY></HTML>\r\n", "", "TV",
@@ -121,14 +122,8 @@ bool LoadReport::Passed() const {
 
 bool GatewayLoad::Start(const fs::path& dir) {
   dir_ = dir;
-  fs::create_directories(dir_ / "locks");
-  std::map<std::string, std::string> environment = {
-      {"QVX_COM1", "sim:ir"},
-      {"QVX_SIM_CLOCK", "virtual"},
-      {"QVX_SIM_CAPTURE", (dir_ / "capture.txt").string()},
-      {"QVX_SIM_LOCKS", (dir_ / "locks").string()}};
-  for (int port = 2; port <= 9; ++port) environment["QVX_COM" + std::to_string(port)] = "sim:absent";
-  return server_.Start(dir_, DeliveredConfigWith(), environment);
+  fs::create_directories(IrLockFile().parent_path());  // to be held before any gateway ran
+  return server_.Start(dir_, DeliveredConfigWith(), SimulatedPortsIn(dir_));
 }
 
 LoadReport GatewayLoad::Run(int requests, int clients) {
@@ -186,7 +181,8 @@ LoadReport GatewayLoad::Run(int requests, int clients) {
         ++report.sendsRefused;
       } else {
         ++report.errors;
-        if (report.samples.size() < 5) report.samples.push_back(where + ": neither sent nor refused");
+        if (report.samples.size() < 5)
+          report.samples.push_back(where + ": neither sent nor refused");
       }
     }
   };

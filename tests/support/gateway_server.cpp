@@ -15,6 +15,17 @@ std::string DeliveredConfigWith(const std::string& edit, const std::string& repl
   return config;
 }
 
+std::map<std::string, std::string> SimulatedPortsIn(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> environment = {
+      {"QVX_COM1", "sim:ir"},
+      {"QVX_SIM_CLOCK", "virtual"},
+      {"QVX_SIM_CAPTURE", (dir / "capture.txt").string()},
+      {"QVX_SIM_LOCKS", (dir / "locks").string()}};
+  for (int port = 2; port <= 9; ++port)
+    environment["QVX_COM" + std::to_string(port)] = "sim:absent";
+  return environment;
+}
+
 bool GatewayServer::Start(const std::filesystem::path& dir, const std::string& config,
                           const std::map<std::string, std::string>& environment) {
   if (!HaveProgram("lighttpd") && !std::filesystem::exists("/usr/sbin/lighttpd")) return false;

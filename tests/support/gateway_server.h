@@ -15,6 +15,11 @@ namespace qvx::test {
 // The delivered configuration with the first `edit` replaced by `replacement` (none when empty).
 std::string DeliveredConfigWith(const std::string& edit = "", const std::string& replacement = "");
 
+// The gateways' environment for simulated hardware: COM1 the infrared transmitter on the
+// virtual clock, one device for all their processes (locks in dir/locks), its light appended to
+// dir/capture.txt; COM2 to COM9 absent, so no port of the machine is ever opened.
+std::map<std::string, std::string> SimulatedPortsIn(const std::filesystem::path& dir);
+
 class GatewayServer {
  public:
   // Writes config as dir/www/pelgrin.cfg, copies the gateways beside it and starts lighttpd,
