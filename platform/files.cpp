@@ -33,4 +33,19 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 
 FileLock::~FileLock() { Release(); }
 
+MachineLock::MachineLock(MachineLock&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = kNone;
+}
+
+MachineLock& MachineLock::operator=(MachineLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    handle_ = other.handle_;
+    other.handle_ = kNone;
+  }
+  return *this;
+}
+
+MachineLock::~MachineLock() { Release(); }
+
 }  // namespace platform

@@ -49,4 +49,30 @@ class FileLock {
   std::intptr_t handle_ = kNone;  // the system's handle: a descriptor or a mutex
 };
 
+// An exclusive hold on a lock file that every process of this machine naming the same path
+// contends for, as they contend for one COM port; released when the object goes (or its process
+// ends). Move-only.
+class MachineLock {
+ public:
+  // Takes the lock on path (creating the file) without waiting; not held() when another holder
+  // has it or the file cannot be created.
+  static MachineLock TryAcquire(const std::filesystem::path& path);
+
+  MachineLock() = default;
+  MachineLock(MachineLock&& other) noexcept;
+  MachineLock& operator=(MachineLock&& other) noexcept;
+  MachineLock(const MachineLock&) = delete;
+  MachineLock& operator=(const MachineLock&) = delete;
+  ~MachineLock();
+
+  bool held() const { return handle_ != kNone; }
+
+ private:
+  static constexpr std::intptr_t kNone = -1;
+  explicit MachineLock(std::intptr_t handle) : handle_(handle) {}
+  void Release();
+
+  std::intptr_t handle_ = kNone;  // the system's handle: a descriptor or a file
+};
+
 }  // namespace platform

@@ -122,4 +122,20 @@ void FileLock::Release() {
   handle_ = kNone;
 }
 
+MachineLock MachineLock::TryAcquire(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return MachineLock();
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return MachineLock();
+  }
+  return MachineLock(fd);
+}
+
+void MachineLock::Release() {
+  if (handle_ == kNone) return;
+  ::close(static_cast<int>(handle_));  // closing the descriptor drops its lock
+  handle_ = kNone;
+}
+
 }  // namespace platform

@@ -17,6 +17,7 @@ class Peer::Port final : public SerialPort {
     for (auto line : {OutputLine::Dtr, OutputLine::Rts, OutputLine::Break})
       peer_->ChangeLine(line, false);
     peer_->open_ = false;
+    peer_->machineLock_.reset();
     peer_.reset();
     return {};
   }
@@ -114,6 +115,13 @@ std::unique_ptr<SerialPort> Peer::OpenPort(Status* why) {
   if (open_) refused = Status(StatusCode::InUse, "the simulated peer is open already");
   if (Failing(PeerOperation::Open))
     refused = Status(StatusCode::SystemFailure, "the simulated peer fails on purpose");
+  if (refused && !machineLockFile_.empty()) {
+    machineLock_ = MachineLock::TryAcquire(machineLockFile_);
+    if (!machineLock_->held()) {
+      machineLock_.reset();
+      refused = Status(StatusCode::InUse, "the simulated peer is open in another process");
+    }
+  }
   if (why) *why = refused;
   if (!refused) return nullptr;
   open_ = true;

@@ -10,13 +10,16 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/serial.h"
 
 namespace platform::sim {
@@ -42,6 +45,9 @@ class Peer : public std::enable_shared_from_this<Peer> {
   void RegisterAs(const std::string& name);
   // True while a port of this peer is open.
   bool IsOpen() const { return open_; }
+  // Makes the peer one device for every process whose peer names the same lock file, as a
+  // real port is: while one of them has it open, the others' opens fail as InUse.
+  void SetMachineLock(std::filesystem::path lockFile) { machineLockFile_ = std::move(lockFile); }
 
   // Makes every later call of `operation` fail (true) or work again (false).
   void SetFailing(PeerOperation operation, bool failing);
@@ -91,6 +97,8 @@ class Peer : public std::enable_shared_from_this<Peer> {
 
   Clock& clock_;
   bool open_ = false;
+  std::filesystem::path machineLockFile_;  // empty: open in this process only
+  std::optional<MachineLock> machineLock_;  // held while open
   std::array<bool, 10> failing_{};
   PortSettings settings_;
   PortTimeouts timeouts_ = kReturnAtOnceTimeouts;

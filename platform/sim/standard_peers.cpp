@@ -38,11 +38,17 @@ const char* KindName(TxEvent::Kind kind) {
 void WriteCapture() {
   const StandardPeers& peers = Peers();
   if (peers.captureFile.empty() || !peers.ir) return;
-  // Binary, so that a capture reads the same byte for byte on every system.
-  std::ofstream out(peers.captureFile, std::ios::app | std::ios::binary);
+  std::ostringstream text;
   for (const TxEvent& event : peers.ir->Captured())
-    out << KindName(event.kind) << ' ' << (event.on ? 1 : 0) << ' ' << int{event.byte} << ' '
-        << event.startNs << ' ' << event.endNs << '\n';
+    text << KindName(event.kind) << ' ' << (event.on ? 1 : 0) << ' ' << int{event.byte} << ' '
+         << event.startNs << ' ' << event.endNs << '\n';
+  // Binary, so that a capture reads the same byte for byte on every system; unbuffered, so that
+  // the whole capture is one append.
+  std::ofstream out;
+  out.rdbuf()->pubsetbuf(nullptr, 0);
+  out.open(peers.captureFile, std::ios::app | std::ios::binary);
+  const std::string block = text.str();
+  out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
 }  // namespace
@@ -59,6 +65,14 @@ void RegisterStandardPeers() {
   peers.ir = InstallIrPeer("ir", clock);
   peers.cm11 = InstallCm11Peer("cm11", clock);
   peers.phone = InstallPhonePeer("phone", clock);
+  if (const char* locks = std::getenv("QVX_SIM_LOCKS"); locks && *locks) {
+    const std::filesystem::path dir(locks);
+    std::error_code ignored;  // a directory that cannot be made leaves every open refused
+    std::filesystem::create_directories(dir, ignored);
+    peers.ir->SetMachineLock(dir / "ir.lock");
+    peers.cm11->SetMachineLock(dir / "cm11.lock");
+    peers.phone->SetMachineLock(dir / "phone.lock");
+  }
   if (const char* script = std::getenv("QVX_SIM_PHONE"); script && *script)
     peers.phone->Phone().SetScript(ReadPhoneScript(script));
   if (const char* presses = std::getenv("QVX_SIM_PRESSES"); presses && *presses) {

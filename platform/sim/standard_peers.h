@@ -19,11 +19,15 @@ inline constexpr int64_t kStandardLineReadNs = 45'000;
 // "sim:phone" (a Bluetooth phone) on the process's clock. Environment variables serve tests of
 // whole programs and the demonstration:
 //   QVX_SIM_CLOCK=virtual  runs the process on a virtual clock, so timed work costs no time;
-//   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends;
+//   QVX_SIM_CAPTURE=FILE   appends what the "ir" transmitter sent to FILE when the process ends,
+//                          in one write, so processes that end together do not interleave;
 //   QVX_SIM_PRESSES=FILE   plays the key presses of FILE on the "ir" receiver (see
 //                          ReadPressScript), timed from the moment the peers are registered;
 //   QVX_SIM_PHONE=FILE     plays the lines of FILE on the "phone" once key reporting is on
-//                          (see ReadPhoneScript).
+//                          (see ReadPhoneScript);
+//   QVX_SIM_LOCKS=DIR      makes each peer one device for all processes that share DIR
+//                          (DIR/NAME.lock), so that two programs contend for it as for a
+//                          real port.
 // Calling it again does nothing.
 void RegisterStandardPeers();
 

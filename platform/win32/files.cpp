@@ -114,4 +114,18 @@ void FileLock::Release() {
   handle_ = kNone;
 }
 
+MachineLock MachineLock::TryAcquire(const std::filesystem::path& path) {
+  // Opened without sharing, the file itself is the lock: a second opener gets a sharing violation.
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return MachineLock();
+  return MachineLock(reinterpret_cast<std::intptr_t>(file));
+}
+
+void MachineLock::Release() {
+  if (handle_ == kNone) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = kNone;
+}
+
 }  // namespace platform

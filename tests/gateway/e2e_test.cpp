@@ -14,8 +14,7 @@
 #include "platform/sim/standard_peers.h"
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/pulsetext.h"
-#include "tests/support/http.h"
-#include "tests/support/process.h"
+#include "tests/support/gateway_server.h"
 #include "tests/support/support.h"
 
 namespace qvx::gateway {
@@ -28,27 +27,17 @@ class WebRemote : public ::testing::Test {
  protected:
   void Start(const std::map<std::string, std::string>& environment,
              const std::string& configEdit = "", const std::string& replacement = "") {
-    ASSERT_TRUE(test::HaveProgram("lighttpd") || std::filesystem::exists("/usr/sbin/lighttpd"));
-    std::string config = test::ReadFile(test::BinDir() / "pelgrin.cfg");
-    if (!configEdit.empty()) config.replace(config.find(configEdit), configEdit.size(), replacement);
-    std::filesystem::create_directories(dir_ / "www");
-    test::WriteFile(dir_ / "www" / "pelgrin.cfg", config);
-    port_ = test::FreeLoopbackPort();
-    std::vector<std::string> argv = {"bash", (test::SourceDir() / "scripts/serve-gateways.sh").string(),
-                                     test::BinDir().string(), dir_.path().string(),
-                                     std::to_string(port_), "QVX_AUDIO_DEVICE=none"};
-    for (const auto& [name, value] : environment) argv.push_back(name + "=" + value);
-    server_ = test::ChildProcess(argv);
-    ASSERT_TRUE(test::WaitForListener(port_, 10000)) << test::ReadFile(dir_ / "error.log");
+    ASSERT_TRUE(server_.Start(dir_.path(), test::DeliveredConfigWith(configEdit, replacement),
+                              environment))
+        << server_.ErrorLog();
   }
-  HttpResponse Get(const std::string& path) { return test::HttpRequest(port_, "GET", path); }
+  HttpResponse Get(const std::string& path) { return server_.Get(path); }
   HttpResponse Post(const std::string& path, const std::string& body) {
-    return test::HttpRequest(port_, "POST", path, body);
+    return server_.Post(path, body);
   }
 
   test::TempDir dir_;
-  test::ChildProcess server_;
-  int port_ = 0;
+  test::GatewayServer server_;
 };
 
 bool WellFormedXml(const std::filesystem::path& file) {

@@ -1,13 +1,16 @@
 // The simulated receivers behind the port interface: the wirings that decide power and input
-// lines, the IRMan box's exchange, and the receiver's distortion of light.
+// lines, the IRMan box's exchange, the receiver's distortion of light, and one peer for several
+// processes.
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "platform/files.h"
 #include "platform/serial.h"
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/irman_peer.h"
 #include "platform/sim/virtual_clock.h"
+#include "tests/support/support.h"
 
 namespace {
 
@@ -166,6 +169,32 @@ TEST(DistortLight, StretchesMarksWithinBoundsAndKeepsThemApart) {
   const auto joined = DistortLight({{0, 100'000}, {120'000, 220'000}}, {50, 50, 0}, rng);
   ASSERT_EQ(joined.size(), 1u);
   EXPECT_EQ(joined[0].endNs, 270'000);
+}
+
+// Peers of different processes stand for one device when they name the same lock file; two
+// peers in one process contend the same way, since each open takes the lock anew.
+TEST(SimMachineLock, OnlyOnePeerOfTheLockFileIsOpenAtATime) {
+  qvx::test::TempDir dir;
+  const auto lockFile = dir / "ir.lock";
+  VirtualClock clock;
+  auto first = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
+  auto second = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
+  auto alone = std::make_shared<IrPeer>(clock, DcdPolarity::OffWhileLight);
+  first->SetMachineLock(lockFile);
+  second->SetMachineLock(lockFile);
+
+  auto port = first->OpenPort();
+  ASSERT_NE(port, nullptr);
+  Status why;
+  EXPECT_EQ(second->OpenPort(&why), nullptr);
+  EXPECT_EQ(why.code(), StatusCode::InUse);
+  EXPECT_FALSE(second->LineOn(OutputLine::Dtr));  // a refused open drives no line
+  EXPECT_NE(alone->OpenPort(), nullptr);          // a peer without the lock is its own device
+  EXPECT_FALSE(MachineLock::TryAcquire(lockFile).held());
+  port.reset();
+  const auto again = second->OpenPort();
+  ASSERT_NE(again, nullptr);
+  EXPECT_FALSE(MachineLock::TryAcquire(lockFile).held());  // the second peer holds it while open
 }
 
 }  // namespace

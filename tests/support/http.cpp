@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,9 +12,14 @@
 namespace qvx::test {
 namespace {
 
+// A server that stops answering ends the request as unreachable instead of holding the test.
+constexpr timeval kSocketDeadline{30, 0};
+
 int Connect(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return -1;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &kSocketDeadline, sizeof kSocketDeadline);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kSocketDeadline, sizeof kSocketDeadline);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));

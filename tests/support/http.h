@@ -12,7 +12,8 @@ struct HttpResponse {
   std::string body;
 };
 
-// Sends one request to 127.0.0.1:port and reads the whole answer.
+// Sends one request to 127.0.0.1:port and reads the whole answer; a server silent for 30 s
+// ends it with what has arrived (status 0 without a whole header).
 HttpResponse HttpRequest(int port, const std::string& method, const std::string& path,
                          const std::string& body = "",
                          const std::string& contentType = "application/x-www-form-urlencoded");

@@ -1,11 +1,14 @@
 #include "tests/support/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -72,6 +75,87 @@ std::optional<int> ChildProcess::Terminate(int timeoutMs) {
   const auto status = Wait(timeoutMs);
   if (!status) Stop();
   return status;
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& argv,
+                      const std::vector<std::string>& environment, std::string_view input,
+                      const fs::path& dir, int deadlineMs) {
+  ProgramRun run;
+  signal(SIGPIPE, SIG_IGN);  // a program that stops reading must not end the test
+  int toChild[2], fromChild[2];
+  if (pipe2(toChild, O_CLOEXEC) != 0) return run;
+  if (pipe2(fromChild, O_CLOEXEC) != 0) {
+    close(toChild[0]);
+    close(toChild[1]);
+    return run;
+  }
+  std::vector<char*> args, env;
+  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const auto& pair : environment) env.push_back(const_cast<char*>(pair.c_str()));
+  args.push_back(nullptr);
+  env.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGPIPE, SIG_DFL);  // as a web server starts it, whatever this process ignores
+    dup2(toChild[0], 0);
+    dup2(fromChild[1], 1);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    execve(args[0], args.data(), env.data());
+    _exit(127);
+  }
+  close(toChild[0]);
+  close(fromChild[1]);
+  int in = toChild[1];
+  const int out = fromChild[0];
+  fcntl(in, F_SETFL, O_NONBLOCK);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+  bool killed = false;
+  for (std::size_t sent = 0;;) {
+    if (in >= 0 && sent == input.size()) {
+      close(in);
+      in = -1;
+    }
+    pollfd fds[2] = {{out, POLLIN, 0}, {in, POLLOUT, 0}};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      kill(pid, SIGKILL);
+      killed = true;
+      break;
+    }
+    if (poll(fds, in >= 0 ? 2 : 1, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+    if (in >= 0 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      const ssize_t n = write(in, input.data() + sent, input.size() - sent);
+      if (n > 0) sent += static_cast<std::size_t>(n);
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {  // it stopped reading: EPIPE
+        close(in);
+        in = -1;
+      }
+    }
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      char buffer[65536];
+      const ssize_t n = read(out, buffer, sizeof buffer);
+      if (n > 0) run.out.append(buffer, static_cast<std::size_t>(n));
+      if (n == 0 || (n < 0 && errno != EINTR)) break;
+    }
+  }
+  if (in >= 0) close(in);
+  close(out);
+  int status = 0;
+  if (!killed) {
+    // Its output is closed; give the program the rest of the deadline to end.
+    if (WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; },
+                  static_cast<int>(std::max<int64_t>(
+                      0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                             deadline - std::chrono::steady_clock::now())
+                             .count())))) {
+      run.waitStatus = status;
+      return run;
+    }
+    kill(pid, SIGKILL);
+  }
+  waitpid(pid, &status, 0);
+  return run;
 }
 
 bool ProcessAlive(pid_t pid) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qvx::test {
@@ -33,6 +34,19 @@ class ChildProcess {
  private:
   pid_t pid_ = 0;
 };
+
+// One run of a program fed from and read through pipes.
+struct ProgramRun {
+  std::optional<int> waitStatus;  // nothing when it outlived its deadline and was killed
+  std::string out;                // everything it wrote to standard output
+};
+
+// Runs argv in dir with exactly `environment` (NAME=VALUE each), writes input to its standard
+// input and closes it, and collects its standard output until it ends; a program still running
+// after deadlineMs is killed. A program that stops reading its input early is not an error.
+ProgramRun RunProgram(const std::vector<std::string>& argv,
+                      const std::vector<std::string>& environment, std::string_view input,
+                      const std::filesystem::path& dir, int deadlineMs);
 
 // Ends a process that is not our child (one a program under test started) and waits for it.
 void KillAndWait(pid_t pid);
