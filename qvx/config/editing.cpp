@@ -15,6 +15,13 @@ bool CommandNameInUse(std::string_view text, std::string_view device, std::strin
   return false;
 }
 
+// Whether the "[" just before position afterBracket (a FindInText result, 0 for none) opens a
+// section that a save keeps: the file is cut after its last "]", so a line placed before a "["
+// that no "]" follows would be lost while the save reports success.
+bool SavedSectionAt(std::string_view text, std::size_t afterBracket) {
+  return afterBracket != 0 && text.find(']', afterBracket - 1) != std::string_view::npos;
+}
+
 }  // namespace
 
 bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
@@ -61,7 +68,7 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
   // A device without a block of its own (or without a section after it) cannot hold commands.
   const std::size_t header = FindInText("[" + store.currentDevice + "]", text, 1);
   const std::size_t next = header == 0 ? 0 : FindInText("[", text, header);
-  if (next == 0) {
+  if (!SavedSectionAt(text, next)) {
     prompter.ShowStatus(kReadOnly);
     return std::nullopt;
   }
@@ -170,7 +177,7 @@ std::optional<std::pair<std::size_t, std::size_t>> ApplicationSection(std::strin
   const std::size_t header = FindInText("[Application]", text, 1);
   if (header == 0) return std::nullopt;
   const std::size_t next = FindInText("[", text, header);
-  if (next == 0) return std::nullopt;
+  if (!SavedSectionAt(text, next)) return std::nullopt;
   return std::make_pair(header, next - 1);
 }
 
