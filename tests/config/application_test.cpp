@@ -102,5 +102,20 @@ TEST(AddApplication, BeforeAnUnclosedBracketNothingIsAdded) {
   EXPECT_FALSE(std::filesystem::exists(store.path));
 }
 
+// Lines ended by CR alone: the start of the next section's line lies before the header.
+TEST(AddApplication, WithoutALineBreakInTheSectionNothingIsAdded) {
+  test::TempDir dir;
+  ConfigStore store;
+  store.path = dir / "pelgrin.cfg";
+  store.text = "[General]\r\nCOMPORT= 1\r\n[End]\r\n[Application]\r# Applications\r[Monitoring]\r\n";
+  test::ScriptedPrompter prompter;
+  prompter.fileAnswers = {std::string("/usr/bin/xclock")};
+  prompter.textAnswers = {std::string("Clock")};
+  prompter.yesNoAnswers = {true};
+  EXPECT_FALSE(AddApplication(store, prompter));
+  EXPECT_TRUE(prompter.inputPrompts.empty());
+  EXPECT_FALSE(std::filesystem::exists(store.path));
+}
+
 }  // namespace
 }  // namespace qvx

@@ -150,6 +150,29 @@ TEST_F(Editing, SaveCommandRefusesABlockThatOnlyAnUnclosedBracketEnds) {
   }
 }
 
+// Without a line break between a block's header and the next section, the start of that
+// section's line lies inside the header: a line put there would split the header or land in
+// the block before.
+TEST_F(Editing, SaveCommandRefusesABlockWithoutALineBreakBeforeTheNextSection) {
+  const std::pair<std::string, std::string> cases[] = {
+      // Lines ended by CR alone, as an old editor wrote them.
+      {"TV", "[General]\r\n[End]\r\n[TV]\r# x\rG01,A\r[Amp]\r\n"},
+      // As the fuzzer found it: a header broken by a line feed, the next "[" on its line.
+      {"X1\n0 #", "[General]\r\n[End]\r\n\r\n[X1\n0 #]\rX10 modules[\r\n/X10/*a1,Lamp\r\n"},
+  };
+  for (const auto& [device, text] : cases) {
+    store.text = text;
+    store.currentDevice = device;
+    store.codeValidated = true;
+    ScriptedPrompter fresh;
+    fresh.textAnswers = {"B"};
+    EXPECT_EQ(SaveCommand(store, fresh, "G10"), std::nullopt) << device;
+    EXPECT_EQ(fresh.statuses, std::vector<std::string>{"This is a read-only device!"});
+    EXPECT_EQ(store.text, text);
+    EXPECT_FALSE(std::filesystem::exists(store.path));
+  }
+}
+
 TEST_F(Editing, DeleteCommandRemovesTheWholeLineAfterAsking) {
   prompter.yesNoAnswers = {false, true};
   EXPECT_FALSE(DeleteCommand(store, prompter, "TV", "Vol+"));
