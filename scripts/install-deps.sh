@@ -19,6 +19,8 @@ packages=(
   chromium wrk time
   # the Windows build: the mingw-w64 cross compiler, GoogleTest's sources, wine for its tests
   mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64
+  # the fuzz targets: clang 14 with its runtimes (libFuzzer, AddressSanitizer, UBSan)
+  clang-14 libclang-rt-14-dev
 )
 # node runs the browser test. A node from another source brings its own npm, which Debian's npm
 # package would conflict with, so both are asked for only when npm is missing.

@@ -1,5 +1,6 @@
 #include "platform/sim/cm11_peer.h"
 
+#include <iterator>
 #include <numeric>
 
 namespace platform::sim {
@@ -7,6 +8,13 @@ namespace platform::sim {
 std::vector<TimedReply> Cm11Interface::OnHostByte(uint8_t byte) {
   std::lock_guard lock(mutex_);
   received_.push_back(byte);
+  if (scripted_) {
+    if (script_.empty()) return {};
+    TimedReply reply = std::move(script_.back());
+    script_.pop_back();
+    if (reply.bytes.empty()) return {};
+    return {std::move(reply)};
+  }
   if (awaitingGoAhead_) {
     awaitingGoAhead_ = false;
     if (byte == kGoAhead) {
@@ -59,6 +67,12 @@ void Cm11Interface::SetFault(Cm11Fault fault) {
   std::lock_guard lock(mutex_);
   standing_ = fault;
   if (fault == Cm11Fault::None) injected_.clear();
+}
+
+void Cm11Interface::ScriptReplies(std::vector<TimedReply> replies) {
+  std::lock_guard lock(mutex_);
+  scripted_ = true;
+  script_.assign(std::make_move_iterator(replies.rbegin()), std::make_move_iterator(replies.rend()));
 }
 
 void Cm11Interface::SetChecksumDelayUs(int64_t us) {

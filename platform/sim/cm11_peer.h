@@ -9,7 +9,8 @@
 // with their checksum; the go-ahead 0x00 makes it send the transmission on the powerline and
 // answer 0x55 when ready. Any other byte where the go-ahead is due starts a new transmission,
 // as the real interface treats a repeated header. 0x9B and six bytes set its clock, answered
-// with the checksum of the six bytes.
+// with the checksum of the six bytes. In scripted mode it answers from a script instead, for
+// replies no fault describes (a fuzzed reply stream).
 
 #include <cstdint>
 #include <memory>
@@ -74,6 +75,10 @@ class Cm11Interface final : public ByteResponder {
   void SetReadyDelayUs(int64_t us);
   // Delay of a late reply (default 2.5 s, longer than ten polls of 200 ms).
   void SetLateDelayUs(int64_t us);
+  // Scripted mode: from now on each byte the host sends is answered by the next reply of the
+  // script (an empty one is no answer), whatever the protocol would answer, and by nothing once
+  // the script is used up. The bytes are still recorded; no transmission is.
+  void ScriptReplies(std::vector<TimedReply> replies);
 
   // Every byte the host has sent, in order.
   std::vector<uint8_t> Received() const;
@@ -98,6 +103,8 @@ class Cm11Interface final : public ByteResponder {
   bool awaitingGoAhead_ = false;   // a checksum was answered; 0x00 is due
   bool pendingIsClock_ = false;    // the message awaiting the go-ahead set the clock
   X10Transmission pending_;        // the transmission awaiting the go-ahead
+  bool scripted_ = false;
+  std::vector<TimedReply> script_;  // the scripted replies still to come, the next one last
   std::vector<Cm11Fault> injected_;
   Cm11Fault standing_ = Cm11Fault::None;
   int64_t checksumDelayUs_ = 2000;

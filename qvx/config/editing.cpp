@@ -15,6 +15,13 @@ bool CommandNameInUse(std::string_view text, std::string_view device, std::strin
   return false;
 }
 
+// Whether the "[" just before position afterBracket (a FindInText result, 0 for none) opens a
+// section that a save keeps: the file is cut after its last "]", so a line placed before a "["
+// that no "]" follows would be lost while the save reports success.
+bool SavedSectionAt(std::string_view text, std::size_t afterBracket) {
+  return afterBracket != 0 && text.find(']', afterBracket - 1) != std::string_view::npos;
+}
+
 }  // namespace
 
 bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText) {
@@ -38,6 +45,22 @@ std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket) {
   if (before.ends_with("\n") || before.empty()) return bracket;
   return FindBack(text, '\n', bracket) + 1;
 }
+
+namespace {
+
+// Where a new last line goes in the block whose header ends just before position afterHeader
+// and which the "[" before position afterNext ends; nothing when the line would not survive
+// the save or would break the header: in a hand-edited block without a line break between its
+// header and that "[", the start of the "["'s line lies inside the header.
+std::optional<std::size_t> NewLinePosition(std::string_view text, std::size_t afterHeader,
+                                           std::size_t afterNext) {
+  if (afterHeader == 0 || !SavedSectionAt(text, afterNext)) return std::nullopt;
+  const std::size_t at = LastLineInsertPosition(text, afterNext - 1);
+  if (at <= afterHeader) return std::nullopt;
+  return at;
+}
+
+}  // namespace
 
 std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
                                        std::string_view codeField) {
@@ -66,10 +89,11 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
     return std::nullopt;
   }
 
-  // A device without a block of its own (or without a section after it) cannot hold commands.
+  // A device without a block of its own, or whose block takes no new line, cannot hold commands.
   const std::size_t header = FindInText("[" + store.currentDevice + "]", text, 1);
   const std::size_t next = header == 0 ? 0 : FindInText("[", text, header);
-  if (next == 0) {
+  const auto insertAt = NewLinePosition(text, header, next);
+  if (!insertAt) {
     prompter.ShowStatus(kReadOnly);
     return std::nullopt;
   }
@@ -94,8 +118,7 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
   }
 
   const std::string line = code + "," + name + "\r\n";
-  if (!CommitOrReport(store, prompter,
-                      InsertText(text, line, LastLineInsertPosition(text, next - 1))))
+  if (!CommitOrReport(store, prompter, InsertText(text, line, *insertAt)))
     return std::nullopt;
   store.codeValidated = false;
   store.currentCommand = name;
@@ -173,13 +196,19 @@ bool UsablePath(std::string path) {
   return !IsSoundFile(path) || IsValidName(path);
 }
 
-// The [Application] section as the 1-based positions after its header and of the next "[".
-std::optional<std::pair<std::size_t, std::size_t>> ApplicationSection(std::string_view text) {
+// The [Application] section as the 1-based positions after its header and of the next "[",
+// and where its new last line goes.
+struct ApplicationBlock {
+  std::pair<std::size_t, std::size_t> section;
+  std::size_t insertAt;
+};
+
+std::optional<ApplicationBlock> ApplicationSection(std::string_view text) {
   const std::size_t header = FindInText("[Application]", text, 1);
-  if (header == 0) return std::nullopt;
-  const std::size_t next = FindInText("[", text, header);
-  if (next == 0) return std::nullopt;
-  return std::make_pair(header, next - 1);
+  const std::size_t next = header == 0 ? 0 : FindInText("[", text, header);
+  const auto insertAt = NewLinePosition(text, header, next);
+  if (!insertAt) return std::nullopt;
+  return ApplicationBlock{{header, next - 1}, *insertAt};
 }
 
 bool InSection(std::string_view text, std::pair<std::size_t, std::size_t> section,
@@ -192,7 +221,7 @@ bool InSection(std::string_view text, std::pair<std::size_t, std::size_t> sectio
 
 bool AddApplication(ConfigStore& store, Prompter& prompter) {
   std::string path;
-  std::optional<std::pair<std::size_t, std::size_t>> section;
+  std::optional<ApplicationBlock> block;
   while (true) {
     const auto chosen = prompter.AskOpenFile(kSelectFileTitle, kApplicationFilter);
     if (!chosen || chosen->empty()) return false;
@@ -201,9 +230,9 @@ bool AddApplication(ConfigStore& store, Prompter& prompter) {
       prompter.ShowMessage(kInvalidFileName, MessageIcon::Exclamation, kApplicationBoxTitle);
       continue;
     }
-    section = ApplicationSection(store.text);
-    if (!section) return false;
-    if (InSection(store.text, *section, path)) {
+    block = ApplicationSection(store.text);
+    if (!block) return false;
+    if (InSection(store.text, block->section, path)) {
       prompter.ShowMessage(kCommandLineExists, MessageIcon::Exclamation, kApplicationBoxTitle);
       continue;
     }
@@ -219,7 +248,7 @@ bool AddApplication(ConfigStore& store, Prompter& prompter) {
     }
     name = *answer;
     if (!IsValidName(name)) continue;
-    if (InSection(store.text, *section, name)) {
+    if (InSection(store.text, block->section, name)) {
       prompter.ShowStatus(kCommandNameExists);
       continue;
     }
@@ -229,9 +258,7 @@ bool AddApplication(ConfigStore& store, Prompter& prompter) {
   if (!IsSoundFile(path) && prompter.AskYesNo(kDisplayOn, kApplicationBoxTitle))
     path.insert(0, "@");
   const std::string line = path + "," + name + "\r\n";
-  return CommitOrReport(
-      store, prompter,
-      InsertText(store.text, line, LastLineInsertPosition(store.text, section->second)));
+  return CommitOrReport(store, prompter, InsertText(store.text, line, block->insertAt));
 }
 
 bool BeginNewDevice(ConfigStore& store, Prompter& prompter, std::string_view selectedDevice) {

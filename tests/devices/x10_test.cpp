@@ -237,6 +237,47 @@ TEST_F(X10Test, SendX10CodeRefusesArgumentsOutsideTheirRanges) {
   ircode::ClosePort(handle);
 }
 
+// Reply streams no fault describes, scripted byte for byte: a reply counts only when it is the
+// first thing a poll reads and exactly the one expected byte.
+TEST_F(X10Test, SendX10CodeTakesOnlyTheExactReplyOfEachStep) {
+  using platform::sim::TimedReply;
+  const Bytes onAttempt = {0x04, 0x66, 0x00, 0x06, 0x62, 0x00};
+  struct Case {
+    const char* name;
+    std::vector<TimedReply> script;  // one reply per byte the host sends
+    bool ok;
+    Bytes received;
+  };
+  const TimedReply none{};
+  const Case cases[] = {
+      {"replies after the second byte of each pair",
+       {none, {{0x6A}, 0}, {{0x55}, 0}, none, {{0x68}, 0}, {{0x55}, 0}}, true, onAttempt},
+      // The checksum arrives while the second byte is still on the wire: it is read all the same.
+      {"checksum after the first byte", {{{0x6A}, 0}, none, {{0x55}, 0}, none, {{0x68}, 0}, {{0x55}, 0}},
+       true, onAttempt},
+      {"checksum and ready together", {none, {{0x6A, 0x55}, 0}}, false, {0x04, 0x66, 0x04, 0x66}},
+      {"a poll byte before the checksum", {none, {{0x5A}, 0}, none, {{0x6A}, 0}, {{0x55}, 0}, none,
+                                           {{0x68}, 0}, {{0x55}, 0}},
+       true, {0x04, 0x66, 0x04, 0x66, 0x00, 0x06, 0x62, 0x00}},
+      {"no ready after the function", {none, {{0x6A}, 0}, {{0x55}, 0}, none, {{0x68}, 0}}, false,
+       {0x04, 0x66, 0x00, 0x06, 0x62, 0x00, 0x04, 0x66}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto scripted = platform::sim::InstallCm11Peer("x10-scripted", clock_);
+    scripted->Interface().ScriptReplies(c.script);
+    ScopedEnv com{"QVX_COM4", "sim:x10-scripted"};
+    auto handle = ircode::OpenPort(4);
+    ASSERT_GT(handle, 0);
+    ASSERT_TRUE(ircode::SetPortMode(4800, 8, handle));
+    EXPECT_EQ(SendX10Code(handle, 1, 1, kX10On, 50, clock_), c.ok);
+    EXPECT_EQ(scripted->Interface().Received(), c.received);
+    EXPECT_TRUE(scripted->Interface().Transmissions().empty());
+    ircode::ClosePort(handle);
+    platform::UnregisterSimPeer("x10-scripted");
+  }
+}
+
 TEST_F(X10Test, OnOfTheFirstModuleSendsTheDocumentedBytesAtFourThousandEightHundredBaud) {
   EXPECT_EQ(Run("X10&Lamp", "On", kX10On), "X10-lamp On.");
   EXPECT_EQ(cm11_->Interface().Received(), (Bytes{0x04, 0x66, 0x00, 0x06, 0x62, 0x00}));
