@@ -87,34 +87,27 @@ TEST(AddApplication, WithoutTheSectionNothingIsAsked) {
   EXPECT_TRUE(prompter.messages.empty());
 }
 
-// A "[" that no "]" follows does not end the section: the save would cut the entry off.
-TEST(AddApplication, BeforeAnUnclosedBracketNothingIsAdded) {
-  test::TempDir dir;
-  ConfigStore store;
-  store.path = dir / "pelgrin.cfg";
-  store.text = Crlf("[General]\nCOMPORT= 1\n\n[End]\n\n[Application]\n# Applications\n[stray\n");
-  test::ScriptedPrompter prompter;
-  prompter.fileAnswers = {std::string("/usr/bin/xclock")};
-  prompter.textAnswers = {std::string("Clock")};
-  prompter.yesNoAnswers = {true};
-  EXPECT_FALSE(AddApplication(store, prompter));
-  EXPECT_TRUE(prompter.inputPrompts.empty());
-  EXPECT_FALSE(std::filesystem::exists(store.path));
-}
-
-// Lines ended by CR alone: the start of the next section's line lies before the header.
-TEST(AddApplication, WithoutALineBreakInTheSectionNothingIsAdded) {
-  test::TempDir dir;
-  ConfigStore store;
-  store.path = dir / "pelgrin.cfg";
-  store.text = "[General]\r\nCOMPORT= 1\r\n[End]\r\n[Application]\r# Applications\r[Monitoring]\r\n";
-  test::ScriptedPrompter prompter;
-  prompter.fileAnswers = {std::string("/usr/bin/xclock")};
-  prompter.textAnswers = {std::string("Clock")};
-  prompter.yesNoAnswers = {true};
-  EXPECT_FALSE(AddApplication(store, prompter));
-  EXPECT_TRUE(prompter.inputPrompts.empty());
-  EXPECT_FALSE(std::filesystem::exists(store.path));
+// Sections a new entry cannot end: a "[" that no "]" follows (the save would cut the entry
+// off), and lines ended by CR alone (the start of the next section's line lies before the
+// header).
+TEST(AddApplication, WhereTheSectionCannotTakeALineNothingIsAdded) {
+  const std::string texts[] = {
+      Crlf("[General]\nCOMPORT= 1\n\n[End]\n\n[Application]\n# Applications\n[stray\n"),
+      "[General]\r\nCOMPORT= 1\r\n[End]\r\n[Application]\r# Applications\r[Monitoring]\r\n",
+  };
+  for (const std::string& text : texts) {
+    test::TempDir dir;
+    ConfigStore store;
+    store.path = dir / "pelgrin.cfg";
+    store.text = text;
+    test::ScriptedPrompter prompter;
+    prompter.fileAnswers = {std::string("/usr/bin/xclock")};
+    prompter.textAnswers = {std::string("Clock")};
+    prompter.yesNoAnswers = {true};
+    EXPECT_FALSE(AddApplication(store, prompter)) << text;
+    EXPECT_TRUE(prompter.inputPrompts.empty());
+    EXPECT_FALSE(std::filesystem::exists(store.path));
+  }
 }
 
 }  // namespace

@@ -127,34 +127,16 @@ TEST_F(Editing, SaveCommandIntoAHandEditedFileWithoutBlankLineAltersNoLine) {
   ExpectSaved(Crlf("[General]\n[TV]\n# x\nG01,A\nG10,B\n[End]\n"));
 }
 
-// A file that loads may hold sections after [End]; a "[" that no "]" follows ends a block too,
-// but a save cuts the text after its last "]", so a line placed there would be lost while the
-// save reported success.
-TEST_F(Editing, SaveCommandRefusesABlockThatOnlyAnUnclosedBracketEnds) {
+// Blocks whose end a new line cannot be placed before, each refused before the name is asked:
+// a "[" that no "]" follows (a file that loads may hold sections after [End], and a save cuts
+// the text after its last "]", so the line would be lost while the save reported success), and
+// a header with no line break before the next section (the start of that section's line lies
+// inside the header, so the line would split it or land in the block before).
+TEST_F(Editing, SaveCommandRefusesABlockANewLineCannotEnd) {
   const std::pair<std::string, std::string> cases[] = {
       {"TV", Crlf("[General]\n[End]\n\n[TV]\n# x\nG01,A\n\n[stray\n")},
       // As the fuzzer found it: an empty device name and its "[]" header.
       {"", Crlf("[General]\n[End]\n\n[TV]\n# x\nG01,A\n[]\n[stray")},
-  };
-  for (const auto& [device, text] : cases) {
-    store.text = text;
-    store.currentDevice = device;
-    store.codeValidated = true;
-    ScriptedPrompter fresh;
-    fresh.textAnswers = {"B"};
-    EXPECT_EQ(SaveCommand(store, fresh, "G10"), std::nullopt) << device;
-    EXPECT_EQ(fresh.statuses, std::vector<std::string>{"This is a read-only device!"});
-    EXPECT_TRUE(fresh.inputPrompts.empty());
-    EXPECT_EQ(store.text, text);
-    EXPECT_FALSE(std::filesystem::exists(store.path));
-  }
-}
-
-// Without a line break between a block's header and the next section, the start of that
-// section's line lies inside the header: a line put there would split the header or land in
-// the block before.
-TEST_F(Editing, SaveCommandRefusesABlockWithoutALineBreakBeforeTheNextSection) {
-  const std::pair<std::string, std::string> cases[] = {
       // Lines ended by CR alone, as an old editor wrote them.
       {"TV", "[General]\r\n[End]\r\n[TV]\r# x\rG01,A\r[Amp]\r\n"},
       // As the fuzzer found it: a header broken by a line feed, the next "[" on its line.
@@ -168,6 +150,7 @@ TEST_F(Editing, SaveCommandRefusesABlockWithoutALineBreakBeforeTheNextSection) {
     fresh.textAnswers = {"B"};
     EXPECT_EQ(SaveCommand(store, fresh, "G10"), std::nullopt) << device;
     EXPECT_EQ(fresh.statuses, std::vector<std::string>{"This is a read-only device!"});
+    EXPECT_TRUE(fresh.inputPrompts.empty());
     EXPECT_EQ(store.text, text);
     EXPECT_FALSE(std::filesystem::exists(store.path));
   }
