@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "qvx/config/search_filter.h"
+#include "qvx/config/fold.h"
 
 namespace qvx {
 
-using search::kFold;
-using search::MatchesAt;
+using fold::kFold;
+using fold::MatchesAt;
 
 unsigned char FoldCase(unsigned char c) { return kFold[c]; }
 
@@ -23,30 +23,18 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
                    reinterpret_cast<const unsigned char*>(b.data()), a.size());
 }
 
-namespace {
-
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-
-}  // namespace
-
 std::size_t FindInText(std::string_view pattern, std::string_view text, std::size_t start) {
   if (start < 1) start = 1;
   if (start > text.size() + 1) return 0;
   const std::size_t m = pattern.size();
   if (m == 0) return start;
   if (m > text.size() - (start - 1)) return 0;
-
-  const search::Filter filter{reinterpret_cast<const unsigned char*>(text.data()),
-                              reinterpret_cast<const unsigned char*>(pattern.data()), m,
-                              text.size() - m};
-  std::size_t i = start - 1;
-  const std::size_t at =
-      kHasAvx2 ? search::FilterBlocksAvx2(filter, i) : search::FilterBlocksBaseline(filter, i);
-  if (at != search::kNone) return at + m + 1;
-  const unsigned char first = kFold[filter.pat[0]];
-  for (; i <= filter.lastCandidate; ++i)
-    if (kFold[filter.hay[i]] == first && MatchesAt(filter.hay + i + 1, filter.pat + 1, m - 1))
-      return i + m + 1;
+  // A configuration is a few kilobytes: a plain scan on the folded first character is enough.
+  const auto* hay = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* pat = reinterpret_cast<const unsigned char*>(pattern.data());
+  const unsigned char first = kFold[pat[0]];
+  for (std::size_t i = start - 1; i <= text.size() - m; ++i)
+    if (kFold[hay[i]] == first && MatchesAt(hay + i + 1, pat + 1, m - 1)) return i + m + 1;
   return 0;
 }
 

@@ -4,7 +4,6 @@
 
 #include <random>
 
-#include "qvx/config/search_filter.h"
 
 namespace qvx {
 namespace {
@@ -54,36 +53,6 @@ TEST(FindInText, AgreesWithReferenceOnRandomTexts) {
     const std::size_t start = 1 + rng() % (text.size() + 1);
     ASSERT_EQ(FindInText(pattern, text, start), ReferenceFind(pattern, text, start))
         << "pattern '" << pattern << "' in '" << text << "' from " << start;
-  }
-}
-
-// FindInText runs only the filter this processor supports; both must find what the reference
-// finds, or leave the rest to the caller's scalar tail.
-TEST(FindInText, BothBlockFiltersAgreeWithReference) {
-  std::mt19937 rng(11);
-  const std::string alphabet = "aAG01,\r\n\xE9\xC9";
-  const bool avx2 = __builtin_cpu_supports("avx2");
-  for (int round = 0; round < 2000; ++round) {
-    std::string text(20 + rng() % 200, ' ');
-    for (auto& c : text) c = alphabet[rng() % alphabet.size()];
-    std::string pattern(1 + rng() % 5, ' ');
-    for (auto& c : pattern) c = alphabet[rng() % alphabet.size()];
-    if (pattern.size() > text.size()) continue;
-    const search::Filter filter{reinterpret_cast<const unsigned char*>(text.data()),
-                                reinterpret_cast<const unsigned char*>(pattern.data()),
-                                pattern.size(), text.size() - pattern.size()};
-    for (const auto blocks : {&search::FilterBlocksBaseline, &search::FilterBlocksAvx2}) {
-      if (blocks == &search::FilterBlocksAvx2 && !avx2) continue;
-      std::size_t tried = 0;
-      const std::size_t at = blocks(filter, tried);
-      const std::size_t expected = ReferenceFind(pattern, text, 1);
-      if (at != search::kNone) {
-        ASSERT_EQ(at + pattern.size() + 1, expected) << pattern << " in " << text;
-      } else {
-        // Nothing before the first untried position may match.
-        ASSERT_TRUE(expected == 0 || expected - pattern.size() - 1 >= tried) << pattern << " in " << text;
-      }
-    }
   }
 }
 
