@@ -11,8 +11,8 @@ enum class ShowMode {
   kShownNoFocus,  // its windows appear, without taking the focus from the user's window
 };
 
-// Starts a program detached from this one; argv[0] is looked up in PATH when it has no
-// directory.
+// Starts a program detached from this one, in a session of its own, with standard input,
+// output and error on the null device; argv[0] is looked up in PATH when it has no directory.
 // Returns its process id, 0 when it cannot be started.
 int StartProgram(const std::vector<std::string>& argv, ShowMode mode);
 // True while a program started here runs; collects it once it has ended.
