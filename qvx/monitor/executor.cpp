@@ -165,4 +165,10 @@ std::string ExecuteCommand(ExecutorContext& context) {
   return InfraredBranch(context, kind);
 }
 
+bool ReportsSuccess(std::string_view status) {
+  const std::string_view trimmed = TrimBlanks(status);
+  return !trimmed.ends_with('!') && trimmed != ircode::kCodeNotBinary &&
+         trimmed != ircode::kRecordedUnknown;
+}
+
 }  // namespace qvx::monitor

@@ -59,6 +59,30 @@ TEST_F(QvxctlExec, RunsOutputCommandsAndReportsFailures) {
   EXPECT_EQ(run.err, "qvxctl: nothing to split is not an output command (DEVICE&COMMAND)\n");
 }
 
+// The exit status is 0 only for a text of success: a refusal that ends in "." fails too.
+TEST_F(QvxctlExec, ExitStatusFollowsWhatTheTextReports) {
+  ::setenv("QVX_COM1", "sim:ir", 1);
+  std::string text = test::ReadFile(config_);
+  text.replace(text.find("G000110011010,Stop"), 18, "G00011001101x,Stop");
+  test::WriteFile(config_, text);
+  struct Case {
+    const char* output;
+    int status;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"VCR&Play", 0, "VCR Play executed.\n"},
+      {"VCR&Stop", 1, "Please use only 1's and 0's for the code.\n"},
+      {"Recorded&Recorded", 1, "Information about received command is not complete!\n"},
+      {"Keyboard&F1", 1, "Error sending infrared command!\n"},
+  };
+  for (const Case& c : cases) {
+    const CtlRun run = Exec(c.output);
+    EXPECT_EQ(run.status, c.status) << c.output;
+    EXPECT_EQ(run.out, c.out);
+  }
+}
+
 TEST_F(QvxctlExec, SwitchesAnX10ModuleThroughTheSharedPort) {
   ::setenv("QVX_COM1", "sim:cm11", 1);
   const CtlRun run = Exec("X10&Lamp&Off");
