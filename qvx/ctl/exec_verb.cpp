@@ -60,7 +60,7 @@ int ExecVerb(ConfigStore& store, const platform::Services& services,
   const std::string status = monitor::ExecuteCommand(context);
   out << status << '\n';
 
-  devices::CloseX10Port(context.x10, store.general.x10Com);
+  devices::CloseX10Port(context.x10);
   return monitor::ReportsSuccess(status) ? 0 : 1;
 }
 

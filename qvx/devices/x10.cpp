@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
@@ -69,24 +70,26 @@ bool Exchange(PortHandle port, std::initializer_list<uint8_t> bytes, uint8_t exp
   return ircode::WritePort(text, port) && AwaitReply(port, expected, reads, clock);
 }
 
-// The X10 port ready for use: the infrared port's handle while X10COM is below 1, otherwise
-// the interface's own port, opened on first use. False when that port cannot be opened or
-// refuses its time-outs; it is then closed and marked failed, so the next use tries again.
-bool AcquireX10Port(X10State& state, int x10Com, PortHandle irPort) {
+// The port the X10 exchange uses: the infrared port's handle while X10COM is below 1 (taken
+// afresh each time, since the infrared port may have been reopened under a new handle),
+// otherwise the interface's own port, opened on first use. Nothing when that port cannot be
+// opened or refuses its time-outs; it is then closed and marked failed, so the next use tries
+// again.
+std::optional<PortHandle> AcquireX10Port(X10State& state, int x10Com, PortHandle irPort) {
   if (x10Com < 1) {
-    // Taken afresh each time: the infrared port may have been reopened under a new handle.
-    state.port = irPort;
-    return true;
+    // A port of its own, left from before X10 was set to share, is no longer used.
+    CloseX10Port(state);
+    return irPort;
   }
-  if (state.port >= 1) return true;
+  if (state.port >= 1) return state.port;
   state.port = ircode::OpenPort(x10Com);
-  if (state.port == platform::kPortFailed) return false;
+  if (state.port == platform::kPortFailed) return std::nullopt;
   if (!ircode::SetPortTimeouts(state.port)) {
     ircode::ClosePort(state.port);
     state.port = platform::kPortFailed;
-    return false;
+    return std::nullopt;
   }
-  return true;
+  return state.port;
 }
 
 // The module name of a device: everything after "X10&", trimmed and lower-cased.
@@ -200,12 +203,13 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
                               platform::Clock& clock, const ircode::Beeper& beep) {
   const GeneralParams& general = store.general;
   if (!general.x10Ena) return std::string(kX10Disabled);
-  if (!AcquireX10Port(state, general.x10Com, request.irPort)) return std::string(kX10PortError);
+  const std::optional<PortHandle> port = AcquireX10Port(state, general.x10Com, request.irPort);
+  if (!port) return std::string(kX10PortError);
   const bool gateway = request.variant == Variant::Gateway;
   // A gateway runs once per request; the main program reloads when a module is selected.
   if (gateway) LoadX10Section(state.names, store.text);
   if (general.beepOn) FrameBeep(beep, kStartBeepHz);
-  ircode::SetPortMode(kX10BaudRate, kX10DataBits, state.port);
+  ircode::SetPortMode(kX10BaudRate, kX10DataBits, *port);
 
   const std::string module = ModuleName(request.device);
   const auto address = FindX10Module(state.names, module);
@@ -232,27 +236,27 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
     // The interface takes at most 39 % per exchange. Every part must arrive for the lamp to
     // reach the amount asked for, so a failed part fails the command.
     while (amount > kX10DimStepPercent) {
-      sent = SendX10Code(state.port, house, unit, function, kX10DimStepPercent, clock) && sent;
+      sent = SendX10Code(*port, house, unit, function, kX10DimStepPercent, clock) && sent;
       amount -= kX10DimStepPercent;
     }
   }
-  sent = SendX10Code(state.port, house, unit, function, amount, clock) && sent;
+  sent = SendX10Code(*port, house, unit, function, amount, clock) && sent;
   if (!sent) return std::string(kX10SendError);
   if (general.beepOn) FrameBeep(beep, kEndBeepHz);
   return "X10-" + module + " " + request.command + ".";
 }
 
 std::string ResetX10Interface(X10State& state, int x10Com, PortHandle irPort) {
-  if (!AcquireX10Port(state, x10Com, irPort)) return std::string(kX10PortError);
-  ircode::SetPortMode(kX10BaudRate, kX10DataBits, state.port);
+  const std::optional<PortHandle> port = AcquireX10Port(state, x10Com, irPort);
+  if (!port) return std::string(kX10PortError);
+  ircode::SetPortMode(kX10BaudRate, kX10DataBits, *port);
   // No reply is awaited; the text is the same whatever the write returned.
-  ircode::WritePort(kResetBytes, state.port);
+  ircode::WritePort(kResetBytes, *port);
   return std::string(kX10ResetDone);
 }
 
-void CloseX10Port(X10State& state, int x10Com) {
-  if (x10Com < 1) return;
-  ircode::ClosePort(state.port);
+void CloseX10Port(X10State& state) {
+  if (state.port >= 1) ircode::ClosePort(state.port);
   state.port = platform::kPortClosed;
 }
 

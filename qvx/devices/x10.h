@@ -53,8 +53,11 @@ X10NameTable BlankX10NameTable();
 
 // The X10 state a program keeps: one per main program, one per gateway request.
 struct X10State {
-  platform::PortHandle port = platform::kPortClosed;  // X10 port: 0 closed, -1 opening failed
-  X10NameTable names = BlankX10NameTable();           // the X10 name table
+  // The interface's own port (X10COM above 0): 0 closed, -1 the last opening failed. The
+  // infrared port's handle, which X10 uses while X10COM is 0, is never kept here, so that
+  // closing X10's port never closes the infrared one.
+  platform::PortHandle port = platform::kPortClosed;
+  X10NameTable names = BlankX10NameTable();  // the X10 name table
 };
 
 // What one X10 command needs besides the configuration and the X10 state.
@@ -128,8 +131,8 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
 // awaiting a reply. Returns kX10ResetDone, or kX10PortError when the port cannot be opened.
 std::string ResetX10Interface(X10State& state, int x10Com, platform::PortHandle irPort);
 
-// Closes the X10 port when it is a port of its own (X10COM above 0) and sets its handle to 0;
-// with X10COM 0 the shared infrared handle is left alone.
-void CloseX10Port(X10State& state, int x10Com);
+// Closes the interface's own port when it is open and sets its handle to 0; the infrared port
+// that X10 shares while X10COM is 0 is never closed here.
+void CloseX10Port(X10State& state);
 
 }  // namespace qvx::devices

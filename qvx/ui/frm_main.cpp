@@ -24,6 +24,7 @@
 #include "qvx/config/importform.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/x10.h"
+#include "qvx/devices/x10_config.h"
 #include "qvx/ircode/calibration.h"
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/port/serialport.h"
@@ -426,7 +427,7 @@ bool frmMain::Start() {
 void frmMain::Exit() {
   ircode::CloseIrPort(iface_);
   iface_.handle = platform::kPortClosed;
-  devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  devices::CloseX10Port(executor_.x10);
   // Every change was saved when it was made, so a file another program saved since is kept:
   // CommitConfigText refuses to write over it.
   if (started_) CommitConfigText(store_, store_.text);
@@ -436,7 +437,7 @@ void frmMain::Exit() {
 void frmMain::ClosePorts() {
   ircode::CloseIrPort(iface_);
   iface_.handle = platform::kPortClosed;
-  devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  devices::CloseX10Port(executor_.x10);
   phone_->ClosePhonePort();
 }
 
@@ -587,7 +588,7 @@ void frmMain::ApplyChanges(const ControlChanges& c, const CommandList& list) {
   if (c.zoneVisible) zone_->setVisible(*c.zoneVisible);
   if (c.dimVisible) SetDimVisible(*c.dimVisible);
   if (c.rts) ircode::SetRtsLine(*c.rts, iface_.handle);
-  if (c.closeX10Port) devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  if (c.closeX10Port) devices::CloseX10Port(executor_.x10);
   if (c.initIrMan) ircode::InitIRMan(iface_, *prompter_, services_.clock);
   if (c.loadX10Names) devices::LoadX10Section(executor_.x10.names, store_.text);
   if (c.refillZone) {
@@ -908,8 +909,9 @@ void frmMain::AutoDetectPressed() {
 
 void frmMain::ComPortChosen(int index) {
   if (index < 0) return;
-  ircode::ChangeComPort(iface_, store_, FromQt(comList_->itemText(index)), *prompter_,
-                       services_.clock);
+  const std::string entry = FromQt(comList_->itemText(index));
+  devices::YieldX10PortToInfrared(executor_.x10, store_.general.x10Com, entry);
+  ircode::ChangeComPort(iface_, store_, entry, *prompter_, services_.clock);
   ShowInterface();
 }
 

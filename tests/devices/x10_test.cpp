@@ -11,6 +11,7 @@
 #include "platform/sim/cm11_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "qvx/config/store.h"
+#include "qvx/devices/x10_config.h"
 #include "qvx/ircode/port/serialport.h"
 #include "tests/support/env.h"
 #include "tests/support/support.h"
@@ -51,7 +52,7 @@ class X10Test : public ::testing::Test {
   }
 
   void TearDown() override {
-    CloseX10Port(state_, kCm11Com);
+    CloseX10Port(state_);
     platform::UnregisterSimPeer("x10-cm11");
   }
 
@@ -439,7 +440,7 @@ TEST_F(X10Test, APortThatCannotBeOpenedIsTriedAgainOnTheNextCommand) {
   EXPECT_EQ(Run("X10&Lamp", "On", kX10On), "X10-lamp On.");
   EXPECT_GT(state_.port, 0);
   EXPECT_EQ(late->Interface().Transmissions().size(), 2u);
-  CloseX10Port(state_, 5);
+  CloseX10Port(state_);
   EXPECT_FALSE(late->IsOpen());
   EXPECT_EQ(state_.port, 0);
   platform::UnregisterSimPeer("x10-absent");
@@ -461,18 +462,63 @@ TEST_F(X10Test, DefaultPortSharesTheInfraredHandle) {
   ASSERT_TRUE(ircode::SetPortMode(115200, 6, irPort));
   X10Request request{"X10&Lamp", "On", Variant::MainProgram, kX10On, 50, false, irPort};
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp On.");
-  EXPECT_EQ(state_.port, irPort);
+  EXPECT_EQ(state_.port, platform::kPortClosed);  // the handle stays the infrared port's
   EXPECT_EQ(cm11_->Settings().baudRate, 4800u);
   EXPECT_EQ(cm11_->Settings().dataBits, 8);
   EXPECT_EQ(cm11_->Interface().Transmissions().size(), 2u);
   // Closing X10 leaves the shared infrared port alone.
-  CloseX10Port(state_, 0);
+  CloseX10Port(state_);
   EXPECT_TRUE(cm11_->IsOpen());
 
   // An infrared port that is not open fails the exchange, not the opening.
   request.irPort = platform::kPortClosed;
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "Error sending X10 command!");
   platform::ClosePort(irPort);
+}
+
+// X10 follows its port at once: from sharing the infrared port to a port of its own chosen in
+// the dialog, and back when the infrared port is moved onto the X10 port. X10 never closes the
+// infrared port.
+TEST_F(X10Test, APortChangeTakesEffectAtOnceAndNeverClosesTheInfraredPort) {
+  auto shared = platform::sim::InstallCm11Peer("x10-on-ir", clock_);
+  ScopedEnv com1{"QVX_COM1", "sim:x10-on-ir"};
+  test::TempDir dir;
+  store_.path = dir / "pelgrin.cfg";
+  store_.text = test::Crlf("[General]\nX10COM= 0\nX10ENA= 1\n\n[X10]\n# modules\n/X10/*a1,Lamp\n\n[End]\n");
+  store_.general.x10Com = 0;
+  const auto irPort = ircode::OpenPort(1);
+  ASSERT_GT(irPort, 0);
+  X10Request request{"X10&Lamp", "On", Variant::MainProgram, kX10On, 50, false, irPort};
+  const auto send = [&] { return ExecuteX10Command(state_, store_, request, clock_, Beeper()); };
+
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(shared->Interface().Transmissions().size(), 2u);
+  ASSERT_TRUE(SaveX10Config(store_, state_, state_.names, "COM3", false));
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(shared->Interface().Transmissions().size(), 2u);
+  EXPECT_EQ(cm11_->Interface().Transmissions().size(), 2u);
+  // Selecting an infrared device closes X10's own port, not the infrared one.
+  CloseX10Port(state_);
+  EXPECT_FALSE(cm11_->IsOpen());
+  EXPECT_TRUE(shared->IsOpen());
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(cm11_->Interface().Transmissions().size(), 4u);
+
+  // COM3 chosen as the infrared port: X10 lets go of it, and shares it from then on.
+  YieldX10PortToInfrared(state_, store_.general.x10Com, "COM4");
+  EXPECT_TRUE(cm11_->IsOpen());
+  YieldX10PortToInfrared(state_, store_.general.x10Com, "COM3");
+  EXPECT_FALSE(cm11_->IsOpen());
+  platform::ClosePort(irPort);
+  request.irPort = ircode::OpenPort(3);
+  ASSERT_GT(request.irPort, 0);
+  store_.general.x10Com = 0;
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(cm11_->Interface().Transmissions().size(), 6u);
+  CloseX10Port(state_);
+  EXPECT_TRUE(cm11_->IsOpen());
+  platform::ClosePort(request.irPort);
+  platform::UnregisterSimPeer("x10-on-ir");
 }
 
 TEST_F(X10Test, BeepsFollowBeepOn) {
