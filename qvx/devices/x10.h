@@ -112,7 +112,10 @@ std::optional<int> X10FunctionFromWord(std::string_view command);
 // in percent for dim and brighten (kept within 0..100): address and checksum, go-ahead and
 // ready, function and checksum, go-ahead and ready, each reply polled every 200 ms on `clock`
 // and required to be exactly the one expected byte. At most two attempts; false when both
-// fail, at once for arguments outside their ranges.
+// fail, at once for arguments outside their ranges. The interface's own requests are served
+// before, during and after it: a poll (0x5A) with 0xC3 and the upload read, a power failure
+// (0xA5) with the clock setting from `clock`'s calendar; a transmission the interface ignored
+// for them is repeated without counting as an attempt.
 bool SendX10Code(platform::PortHandle port, int house, int unit, int function, int amountPercent,
                  platform::Clock& clock);
 

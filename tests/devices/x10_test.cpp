@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -257,8 +259,14 @@ TEST_F(X10Test, SendX10CodeTakesOnlyTheExactReplyOfEachStep) {
       {"checksum after the first byte", {{{0x6A}, 0}, none, {{0x55}, 0}, none, {{0x68}, 0}, {{0x55}, 0}},
        true, onAttempt},
       {"checksum and ready together", {none, {{0x6A, 0x55}, 0}}, false, {0x04, 0x66, 0x04, 0x66}},
-      {"a poll byte before the checksum", {none, {{0x5A}, 0}, none, {{0x6A}, 0}, {{0x55}, 0}, none,
-                                           {{0x68}, 0}, {{0x55}, 0}},
+      // A poll where the checksum is due: answered with 0xC3, the upload read, and the attempt
+      // made again without counting.
+      {"a poll byte before the checksum",
+       {none, {{0x5A}, 0}, {{0x02, 0x00, 0x66}, 0}, none, {{0x6A}, 0}, {{0x55}, 0}, none,
+        {{0x68}, 0}, {{0x55}, 0}},
+       true, {0x04, 0x66, 0xC3, 0x04, 0x66, 0x00, 0x06, 0x62, 0x00}},
+      {"a foreign byte before the checksum", {none, {{0x5B}, 0}, none, {{0x6A}, 0}, {{0x55}, 0},
+                                              none, {{0x68}, 0}, {{0x55}, 0}},
        true, {0x04, 0x66, 0x04, 0x66, 0x00, 0x06, 0x62, 0x00}},
       {"no ready after the function", {none, {{0x6A}, 0}, {{0x55}, 0}, none, {{0x68}, 0}}, false,
        {0x04, 0x66, 0x00, 0x06, 0x62, 0x00, 0x04, 0x66}},
@@ -519,6 +527,88 @@ TEST_F(X10Test, APortChangeTakesEffectAtOnceAndNeverClosesTheInfraredPort) {
   EXPECT_TRUE(cm11_->IsOpen());
   platform::ClosePort(request.irPort);
   platform::UnregisterSimPeer("x10-on-ir");
+}
+
+// The interface asks for the PC of its own accord: polls while it holds powerline traffic,
+// and 0xA5 after a power failure. Each request is served (0xC3 and the upload read; the clock
+// set to the time of day) before, during and between the exchanges, and the command still
+// goes out whole.
+TEST_F(X10Test, TheInterfacesPollsAndPowerFailuresAreServed) {
+  const Bytes upload = {0x03, 0x02, 0x66, 0x62};  // A1 On heard on the powerline
+  const Bytes on = {0x04, 0x66, 0x00, 0x06, 0x62, 0x00};
+  // Tuesday 5 March 2024, 13:47:09: seconds, minutes of the two-hour period, hours / 2, the day
+  // of the year from 0, and the day mask with Sunday in bit 0.
+  const Bytes clockSetting = {9, 47 + 60, 13 / 2, 64, 0x04, 0x00};
+  Bytes setClock = {0x9B};
+  setClock.insert(setClock.end(), clockSetting.begin(), clockSetting.end());
+  setClock.push_back(0x00);
+  const auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  };
+  const auto dimStep = [](uint8_t header) {
+    return Bytes{header, 0x66, 0x00, static_cast<uint8_t>(header + 2), 0x64, 0x00};
+  };
+  struct Case {
+    const char* name;
+    std::function<void(platform::sim::Cm11Interface&)> script;
+    int function;
+    int dimPercent;
+    Bytes received;
+    std::size_t transmissions;
+    std::size_t clockSettings;
+  };
+  const Case cases[] = {
+      {"a poll before the command", [&](auto& cm11) { cm11.HoldData(upload); }, kX10On, 0,
+       join({{0xC3}, on}), 2, 0},
+      {"a power failure before the command", [](auto& cm11) { cm11.FailPower(); }, kX10On, 0,
+       join({setClock, on}), 2, 1},
+      // The interface starts asking on hearing the header: it ignores the address and never
+      // answers its checksum.
+      {"a poll during the address", [&](auto& cm11) { cm11.HoldData(upload, 1); }, kX10On, 0,
+       join({{0x04, 0x66, 0xC3}, on}), 2, 0},
+      {"a power failure during the function", [](auto& cm11) { cm11.FailPower(4); }, kX10On, 0,
+       join({{0x04, 0x66, 0x00, 0x06, 0x62}, setClock, on}), 3, 1},
+      {"a poll between the steps of a dim", [&](auto& cm11) { cm11.HoldData(upload, 6); }, kX10Dim,
+       100, join({dimStep(0x44), {0xC3}, dimStep(0x44), dimStep(0x24)}), 6, 0},
+      {"both, one after the other",
+       [&](auto& cm11) {
+         cm11.FailPower();
+         cm11.HoldData(upload);
+       },
+       kX10On, 0, join({setClock, {0xC3}, on}), 2, 1},
+  };
+  ::setenv("TZ", "UTC", 1);
+  tzset();
+  const char* words[] = {"All-U-Off", "All-L-On", "On", "Off", "Dim", "Bri", "All-L-Off"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CloseX10Port(state_);
+    // Each case starts on a whole second of the same time of day.
+    clock_.AdvanceNs(1'000'000'000 - clock_.NowNs() % 1'000'000'000);
+    clock_.SetCalendarStartS(1'709'646'429 - clock_.NowNs() / 1'000'000'000);  // 2024-03-05 13:47:09 UTC
+    auto& cm11 = cm11_->Interface();
+    cm11.ClearRecord();
+    c.script(cm11);
+    EXPECT_EQ(Run("X10&Lamp", words[c.function], c.function, c.dimPercent),
+              std::string("X10-lamp ") + words[c.function] + ".");
+    EXPECT_EQ(cm11.Received(), c.received);
+    EXPECT_EQ(cm11.Transmissions().size(), c.transmissions);
+    EXPECT_EQ(cm11.ClockSettings(), std::vector<Bytes>(c.clockSettings, clockSetting));
+    EXPECT_FALSE(cm11.Asking());
+  }
+  ::unsetenv("TZ");
+  tzset();
+}
+
+// An interface that never stops asking is served a few times, then the command fails in bounded
+// time.
+TEST_F(X10Test, AnInterfaceThatKeepsAskingFailsTheCommand) {
+  for (int i = 0; i < 50; ++i) cm11_->Interface().HoldData({0x01, 0x00});
+  EXPECT_EQ(Run("X10&Lamp", "On", kX10On), "Error sending X10 command!");
+  EXPECT_TRUE(cm11_->Interface().Transmissions().empty());
+  EXPECT_LT(clock_.NowNs(), 10'000'000'000);
 }
 
 TEST_F(X10Test, BeepsFollowBeepOn) {
