@@ -353,15 +353,13 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
 
   int function = request.selectedFunction;
   int amount = request.dimPercent;
-  if (gateway) {
+  if (gateway || request.functionFromWord) {
     const auto word = X10FunctionFromWord(request.command);
-    if (!word) return std::string(kX10PortError);
+    if (!word) return std::string(gateway ? kX10PortError : kX10SendError);
     function = *word;
-    amount = kGatewayDimPercent;
-  } else if (request.functionFromWord) {
-    const auto word = X10FunctionFromWord(request.command);
-    if (!word) return std::string(kX10SendError);
-    function = *word;
+    // A command that names its function has no slider behind it: each Dim or Bri of a monitored
+    // key moves the lamp by the same step, whatever the window shows.
+    amount = kWordDimPercent;
   }
   if (function < kX10AllUnitsOff || function > kX10AllLightsOff) return std::string(kX10SendError);
 

@@ -34,8 +34,9 @@ inline constexpr int kX10Units = 16;         // 1..16
 inline constexpr size_t kX10NameChars = 20;  // every name field, filled with blanks
 // The largest dim or brighten amount, in percent, sent in one exchange.
 inline constexpr int kX10DimStepPercent = 39;
-// The dim amount of every X10 command sent by a gateway.
-inline constexpr int kGatewayDimPercent = 33;
+// The dim amount of every X10 command whose function comes from its word: those of the
+// gateways, of monitored events and of qvxctl exec. The window's Send takes DIMScroll instead.
+inline constexpr int kWordDimPercent = 33;
 
 // X10 functions; the value is the four-bit function code sent, and the position in the X10
 // command list.
@@ -69,8 +70,8 @@ struct X10Request {
   // Main program: position of the entry selected in SendCmd (0..6) and the DIMScroll value.
   int selectedFunction = kX10On;
   int dimPercent = 50;
-  // Main program: take the function from the command word instead, as for monitored events,
-  // whose command need not be the one selected in the window.
+  // Main program: take the function from the command word instead, and kWordDimPercent as the
+  // amount, as for monitored events, whose command need not be the one selected in the window.
   bool functionFromWord = false;
   // The infrared port's handle, which X10 shares while X10COM is 0 ("Default").
   platform::PortHandle irPort = platform::kPortClosed;

@@ -394,6 +394,12 @@ TEST_F(X10Test, TheMainProgramSendsTheSelectedFunctionUnlessToldToReadTheWord) {
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp all-l-on.");
   EXPECT_EQ(cm11_->Interface().Transmissions().back(), (X10Transmission{0x06, 0x61}));
 
+  // A command that names Dim moves the lamp by the fixed step, whatever DIMScroll says.
+  request.command = "Dim";
+  request.dimPercent = 100;
+  EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp Dim.");
+  EXPECT_EQ(cm11_->Interface().Transmissions().back(), (X10Transmission{0x3E, 0x64}));
+
   cm11_->Interface().ClearRecord();
   request.command = "Toggle";
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "Error sending X10 command!");
