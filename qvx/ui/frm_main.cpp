@@ -420,7 +420,15 @@ bool frmMain::Start() {
   SetStatus(kStarted);
   UpdateTrayIcon();
   splash_.reset();
-  if (monitorAtStart) showMinimized(); else show();
+  if (monitorAtStart && tray_) {
+    // Minimised while still hidden, so that the tray takes it without the window ever being
+    // mapped: showMinimized would map it again after the tray had hidden it.
+    setWindowState(windowState() | Qt::WindowMinimized);
+  } else if (monitorAtStart) {
+    showMinimized();
+  } else {
+    show();
+  }
   return true;
 }
 
@@ -502,7 +510,7 @@ void frmMain::UpdateTrayIcon() {
   monitor_->UpdateTrayIcon();
   const QIcon icon(ToQt((options_.programDir / monitor_->Controls().icon).string()));
   setWindowIcon(icon);
-  if (tray_ && isMinimized()) {
+  if (tray_ && tray_->isVisible()) {
     tray_->setIcon(icon);
     tray_->setToolTip(windowTitle().left(63));
   }
