@@ -57,16 +57,33 @@ TEST(MouseWords, EveryWordOfTheListMovesOrClicksAndSaysWhat) {
   EXPECT_EQ(FillListFromText(kMouseCommands).size(), std::size(cases) - 1);
 }
 
-TEST(MouseWords, MovesStopAtTheScreenEdgeAndNothingHappensWithoutADisplay) {
+TEST(MouseWords, MovesStopAtTheScreenEdge) {
   FakeServices fakes;
   clsMouse mouse(fakes.input);
   fakes.input.x = 2;
-  ExecuteMouseCommand(mouse, "LEFT");
+  EXPECT_EQ(ExecuteMouseCommand(mouse, "LEFT"), "Mouse LEFT");
   EXPECT_EQ(mouse.CurrentX(), 0);
+}
+
+// Without any input device the words say so instead of reporting what did not happen; a word
+// that means nothing still says nothing.
+TEST(MouseWords, WithoutAnInputDeviceTheWordsReportIt) {
+  const std::string unreachable = "Mouse and keyboard need an X display, or write access to /dev/uinput!";
+  const std::pair<const char*, std::string> mouseWords[] = {
+      {"LEFT CLICK", unreachable}, {"DOUBLECLICK", unreachable}, {"RIGHT", unreachable},
+      {"leftdown", unreachable},   {"wiggle", ""},
+  };
+  for (const auto& [word, status] : mouseWords) {
+    FakeServices fakes;
+    fakes.input.displayReachable = false;
+    clsMouse mouse(fakes.input);
+    EXPECT_EQ(ExecuteMouseCommand(mouse, word), status) << word;
+    EXPECT_TRUE(fakes.input.events.empty());
+  }
+  FakeServices fakes;
   fakes.input.displayReachable = false;
-  EXPECT_EQ(ExecuteMouseCommand(mouse, "RIGHT"), "Mouse RIGHT");
-  EXPECT_EQ(mouse.CurrentX(), 0);
-  EXPECT_EQ(fakes.input.events.size(), 1u);
+  EXPECT_EQ(ExecuteKeyboardCommand(fakes.input, "F1"), unreachable);
+  EXPECT_EQ(ExecuteKeyboardCommand(fakes.input, "F13"), "");
 }
 
 TEST(KeyboardWords, EveryKeyNamePressesAndReleasesOneKey) {

@@ -24,6 +24,8 @@ class QvxctlExec : public ::testing::Test {
     ::setenv("QVX_SIM_CLOCK", "virtual", 1);
     ::setenv("QVX_AUDIO_DEVICE", "none", 1);
     ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("QVX_UINPUT", "none", 1);
   }
   CtlRun Exec(const std::string& output) { return Ctl({"exec", output}); }
   CtlRun Ctl(std::vector<std::string> args) {
@@ -50,9 +52,10 @@ TEST_F(QvxctlExec, RunsOutputCommandsAndReportsFailures) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "Error handling application!\n");
 
+  // No display here, and no uinput device: the mouse says so.
   run = Exec("Mouse&LEFTUP");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "Mouse LEFTUP\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "Mouse and keyboard need an X display, or write access to /dev/uinput!\n");
 
   run = Exec("nothing to split");
   EXPECT_EQ(run.status, 2);
