@@ -29,6 +29,8 @@ class ProgramStarter {
   // started as that file (paths with blanks need no quotes), anything else is run by the
   // system's shell. Returns the process id, 0 when it cannot be started.
   virtual int StartCommandLine(const std::string& commandLine, ShowMode mode) = 0;
+  // True while a program this starter started still runs (ProgramRunning).
+  virtual bool Running(int processId) { return ProgramRunning(processId); }
 };
 
 // The system's program start (posix_spawn, detached; CreateProcessA on Windows).
