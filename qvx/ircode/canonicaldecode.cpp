@@ -39,6 +39,7 @@ struct Frame {
   Costs costs;
   std::string bits;         // the frame read on its own
   bool repeatCode = false;  // a NEC repeat code, which carries no bits
+  size_t burst = 0;         // the burst it was read from
 };
 
 // Runs [begin, end) between two gaps long enough to separate frames; a mark first and last.
@@ -432,8 +433,10 @@ std::optional<Reading> ReadAs(const Protocol& protocol, const RunList& list, Sam
   const std::optional<UnitFit> fit = protocol.fit(list);
   if (!fit) return std::nullopt;
   std::vector<Frame> frames;
-  for (const Burst& burst : SplitBursts(list, span, *fit, protocol.separatorUnits)) {
-    if (std::optional<Frame> frame = protocol.read(list.runs, burst, *fit)) {
+  const std::vector<Burst> bursts = SplitBursts(list, span, *fit, protocol.separatorUnits);
+  for (size_t b = 0; b < bursts.size(); ++b) {
+    if (std::optional<Frame> frame = protocol.read(list.runs, bursts[b], *fit)) {
+      frame->burst = b;
       frames.push_back(std::move(*frame));
     }
   }
@@ -465,7 +468,10 @@ std::optional<Reading> ReadAs(const Protocol& protocol, const RunList& list, Sam
   CanonicalDecode& decode = reading.decode;
   decode.codingType = protocol.codingType;
   decode.fit = *fit;
-  decode.repeatCode = chosen + 1 < frames.size() && frames[chosen + 1].repeatCode;
+  // Whatever follows the frame, a repeat code or the frame again, may start with a header.
+  const size_t next = frames[chosen].burst + 1;
+  decode.headerFollows = protocol.codingType == kGapCoded && next < bursts.size() &&
+                         Nearest(list.runs[bursts[next].begin], {1, 16}, *fit) == 16;
   const Frame* first = repeats.front();
   Costs summed(first->costs.size(), {0, 0});
   for (const Frame* frame : repeats) {

@@ -42,7 +42,8 @@ struct CanonicalDecode {
   std::string code;         // the bits as sent (RC5 with its toggle bit as received)
   int frames = 0;           // whole frames read for the code
   bool repeated = false;    // at least two of them give the code when read on their own
-  bool repeatCode = false;  // NEC: a repeat code follows the frame
+  bool headerFollows = false;  // NEC: what follows the frame (a repeat code or the frame
+                               // again) starts with a header mark
 };
 
 // Where a sample text begins.

@@ -59,7 +59,7 @@ SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span) {
   }
   result.frames.frame1 = canonical->code;
   result.frames.frame2 = canonical->repeated ? canonical->code : std::string();
-  result.frames.gapSyncType.assign(1, canonical->repeatCode ? '2' : '1');
+  result.frames.gapSyncType.assign(1, canonical->headerFollows ? '2' : '1');
   result.decoded = "G" + canonical->code + "G" + result.frames.frame2;
   result.canonical = true;
   result.mended = !agrees;

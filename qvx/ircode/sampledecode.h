@@ -40,7 +40,8 @@ SampleDecode LiteralDecodeSampleText(std::string_view sampleText);
 // Decodes a recording (learning) or a watch window (monitoring). Where the canonical reading finds a whole frame, its code is the
 // decoded one (the literal analysis yields the same code wherever it reads the frame right),
 // with the fitted unit; frame 2 repeats frame 1 when at least two frames read on their own give
-// the code, and the gap sync type is "2" when a NEC repeat code follows. Elsewhere the literal
+// the code, and the gap sync type is "2" when a header starts what follows the NEC frame (a
+// repeat code, or the frame repeated with its leader). Elsewhere the literal
 // analysis's result stands.
 SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span);
 

@@ -69,7 +69,7 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
     std::string code;
     int frames;
     bool repeated;
-    bool repeatCode;
+    bool headerFollows;
     SampleSpan span = SampleSpan::Recording;
   };
   std::string cutSony = SonyFrame(kSony12);
@@ -81,6 +81,7 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
        1, false, true},
       {"NEC frames repeated without header", NecFrame(kNec32) + kDark + NecFrame(kNec32, false) + kDark,
        0, kNec32, 2, true, false},
+      {"NEC frames repeated with header", Repeat(NecFrame(kNec32) + kDark, 2), 0, kNec32, 2, true, true},
       {"SONY 12, 1-bits only", Repeat(SonyFrame("111111111111") + kDark, 3), 1, "111111111111", 3,
        true, false},
       {"SONY 20", Repeat(SonyFrame(kSony20) + kDark, 3), 1, kSony20, 3, true, false},
@@ -104,7 +105,7 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
     EXPECT_EQ(decode->code, c.code);
     EXPECT_EQ(decode->frames, c.frames);
     EXPECT_EQ(decode->repeated, c.repeated);
-    EXPECT_EQ(decode->repeatCode, c.repeatCode);
+    EXPECT_EQ(decode->headerFollows, c.headerFollows);
   }
 }
 

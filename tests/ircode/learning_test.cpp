@@ -237,13 +237,43 @@ TEST(LearnFromRecording, NoBeepsWhenBeepsAreOff) {
   EXPECT_TRUE(window.beeps.empty());
 }
 
+// The Recorded device sends its repeats with the leader exactly when GType is "2".
+TEST(LearnFromRecording, NecSyncTypeSaysWhetherTheRepeatsCarryTheLeader) {
+  DeviceParams leaderRepeats = PresetParams(0);
+  leaderRepeats.grepeatSlots = 50;
+  bool toggle = false;
+  const struct {
+    const char* name;
+    std::vector<uint8_t> buffer;
+    const char* gType;
+    const char* rpt;
+  } cases[] = {
+      {"frame and repeat codes", NecSingle(kNecCode), "2", "N"},
+      {"frames repeated without leader", NecRepeated(kNecCode), "1", "Y"},
+      {"frames repeated with leader",
+       Record(sim::PulseTextToLight(BuildPulseString(kNecCode, leaderRepeats, toggle), 550)), "2", "Y"},
+      {"one frame", Record(sim::NecPress(kNecCode, 0)), "1", "N"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool literalOnly : {true, false}) {
+      Window window;
+      LearnEnv env = window.Env();
+      if (literalOnly) env.decode = LiteralDecodeSampleText;
+      const LearnResult result = LearnFromRecording(window.context, c.buffer, env);
+      EXPECT_EQ(result.codeStr, "G" + kNecCode);
+      EXPECT_EQ(result.gType, c.gType);
+      EXPECT_EQ(result.rpt, c.rpt);
+    }
+  }
+}
+
 TEST(LearnFromRecording, NecChecks) {
   Window window;
   const LearnResult nec = window.Learn(NecSingle(kNecCode));
   EXPECT_EQ(nec.gProt, "NEC");
   EXPECT_EQ(nec.gProtColour, Colour::Green);
   EXPECT_EQ(nec.frame1, "NEC params");
-  EXPECT_EQ(nec.gType, "2");
   EXPECT_EQ(nec.rpt, "N");
   EXPECT_EQ(nec.bitNr, "32");
   EXPECT_EQ(nec.toggleVal, "N");
