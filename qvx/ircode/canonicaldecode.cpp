@@ -599,6 +599,7 @@ RunList ExtractRuns(std::string_view sampleText) {
 
 std::optional<CanonicalDecode> CanonicalDecodeSamples(std::string_view sampleText,
                                                       SampleSpan span) {
+  if (span == SampleSpan::Window) sampleText = sampleText.substr(0, kWatchedSamples);
   const RunList list = ExtractRuns(sampleText);
   std::optional<Reading> best;
   for (const Protocol& protocol : kProtocols) {

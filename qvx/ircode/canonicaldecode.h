@@ -49,8 +49,12 @@ struct CanonicalDecode {
 // Where a sample text begins.
 enum class SampleSpan {
   Recording,  // at the first light of a press, as IRRecord records
-  Window,     // anywhere, even inside a frame, as IRMonitor watches
+  Window,     // anywhere, even inside a frame, as IRMonitor watches: kWatchedSamples of it
 };
+
+// Samples IRMonitor watches (500 bytes); what follows them in a capture buffer was never seen,
+// so darkness there does not tell that a frame has ended.
+inline constexpr size_t kWatchedSamples = 4000;
 
 // Reads a recording or a watch window; nullopt when it holds no whole frame of 7 bits or more
 // of a known protocol.

@@ -1,5 +1,6 @@
 #include "qvx/ircode/sampledecode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -42,8 +43,36 @@ SampleDecode LiteralDecodeSampleText(std::string_view sampleText) {
   return result;
 }
 
+namespace {
+
+// A gap this many units long lies between frames: NEC's longest inner gap is its 8-unit header
+// gap, a SONY or RC5 frame has none longer than 2.
+constexpr int kFrameGapUnits = 12;
+
+// A watch window without the frame it cuts off at its end, dark from that frame's start on: the
+// watched samples up to the last darkness long enough to part frames. Unchanged when the
+// window's last frame ended inside it; all dark when no such darkness was watched.
+std::string WithoutCutFrame(std::string_view sampleText) {
+  std::string text(sampleText);
+  const RunAnalysis analysis = AnalyseRuns(text);
+  if (!analysis.ok) return text;
+  const size_t longGap = static_cast<size_t>(kFrameGapUnits * analysis.unitSamples);
+  const size_t watched = std::min(text.size(), kWatchedSamples);
+  size_t keep = 0;
+  for (size_t pos = 0; pos < watched;) {
+    const size_t end = std::min(text.find(text[pos] == '1' ? '0' : '1', pos), watched);
+    if (text[pos] == '0' && end - pos >= longGap) keep = end == watched ? watched : pos;
+    pos = end;
+  }
+  std::fill(text.begin() + static_cast<std::ptrdiff_t>(keep), text.end(), '0');
+  return text;
+}
+
+}  // namespace
+
 SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span) {
-  SampleDecode result = LiteralDecodeSampleText(sampleText);
+  SampleDecode result = span == SampleSpan::Window ? LiteralDecodeSampleText(WithoutCutFrame(sampleText))
+                                                   : LiteralDecodeSampleText(sampleText);
   const std::optional<CanonicalDecode> canonical = CanonicalDecodeSamples(sampleText, span);
   if (!canonical) return result;
 

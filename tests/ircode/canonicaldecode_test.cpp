@@ -145,6 +145,34 @@ TEST(CanonicalDecodeSamples, GivesNothingWithoutAWholeFrame) {
   for (const auto& [name, text] : cases) EXPECT_FALSE(CanonicalDecodeSamples(text, SampleSpan::Window)) << name;
 }
 
+// The tick hands over 600 bytes of which IRMonitor watched 500: a frame that the watch cut off
+// looks followed by darkness. Such a frame never names a code, whole frames still do.
+TEST(DecodeSampleText, AFrameTheWatchCutOffNamesNoCode) {
+  const std::string frame = NecFrame(kNec32);
+  const struct {
+    const char* name;
+    std::string watched;  // its end is where the watch ended
+    std::vector<std::string> codes;
+  } cases[] = {
+      {"NEC frame cut after 19 bits", NecFrame(kNec32.substr(0, 19)), {}},
+      {"NEC frame cut after 12 bits, after a repeat code",
+       kNecRepeatCode + std::string(1500, '0') + NecFrame(kNec32.substr(0, 12)), {}},
+      {"whole NEC frame, then one cut after 12 bits",
+       frame + std::string(700, '0') + NecFrame(kNec32.substr(0, 12)), {kNec32}},
+      {"whole NEC frame, the watch ending in its darkness", frame + kDark, {kNec32}},
+      {"SONY 12 frames, the last cut after 8 bits",
+       Repeat(SonyFrame(kSony12) + kDark, 2) + SonyFrame(kSony12.substr(0, 8)), {kSony12}},
+      {"SONY 20 cut after 12 bits", SonyFrame(kSony20.substr(0, 12)), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LE(c.watched.size(), kWatchedSamples);
+    const std::string captured =
+        std::string(kWatchedSamples - c.watched.size(), '0') + c.watched + std::string(800, '0');
+    EXPECT_EQ(WatchedCodes(DecodeSampleText(captured, SampleSpan::Window)), c.codes);
+  }
+}
+
 TEST(DecodeSampleText, TheCanonicalCodeWinsAndTheLiteralOneIsKept) {
   // A clean NEC press: both analyses read the same code.
   const SampleDecode nec = DecodeSampleText(NecFrame(kNec32) + kDark + kNecRepeatCode + kDark, SampleSpan::Recording);
