@@ -17,8 +17,8 @@ constexpr double kRunSpread = 0.17;
 constexpr double kSampleSpread = 0.7;
 // A run further than this many spreads from every length its protocol allows rules the
 // protocol out for its frame. Jitter of 30 % and a sample's error take a run up to 1.8 spreads
-// away; a run of one unit lies 2.6 spreads from two units.
-constexpr double kAcceptSpreads = 2.3;
+// away, and a fit to a single frame so jittered may be off by a few percent more.
+constexpr double kAcceptSpreads = 2.6;
 constexpr double kAcceptCost = kAcceptSpreads * kAcceptSpreads;
 constexpr size_t kShortestCode = 7;
 // Frames of one press whose own readings differ in more bits are taken for different codes.
@@ -218,7 +218,7 @@ std::optional<UnitFit> BestFit(const std::vector<SampleRun>& runs, const UnitFit
   };
   std::optional<UnitFit> best;
   double bestCost = 0;
-  for (const double scale : {1.0, 0.94, 1.06, 0.88, 1.12}) {
+  for (const double scale : {1.0, 0.96, 1.04, 0.92, 1.08, 0.88, 1.12, 0.84, 1.16}) {
     const ClassSums sums = classed({estimate.unitSamples * scale, estimate.stretchSamples});
     const std::optional<UnitFit> fit = sums.Solve();
     if (!fit) continue;

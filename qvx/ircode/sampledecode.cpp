@@ -49,29 +49,34 @@ namespace {
 // gap, a SONY or RC5 frame has none longer than 2.
 constexpr int kFrameGapUnits = 12;
 
-// A watch window without the frame it cuts off at its end, dark from that frame's start on: the
-// watched samples up to the last darkness long enough to part frames. Unchanged when the
-// window's last frame ended inside it; all dark when no such darkness was watched.
-std::string WithoutCutFrame(std::string_view sampleText) {
+// A watch window without the frames it cuts off at its start and at its end, dark in their
+// place: the watched samples from the first darkness long enough to part frames to the last.
+// Unchanged where the window starts and ends in such darkness; all dark when it holds none.
+std::string WholeFramesOnly(std::string_view sampleText) {
   std::string text(sampleText);
   const RunAnalysis analysis = AnalyseRuns(text);
   if (!analysis.ok) return text;
   const size_t longGap = static_cast<size_t>(kFrameGapUnits * analysis.unitSamples);
   const size_t watched = std::min(text.size(), kWatchedSamples);
-  size_t keep = 0;
+  std::optional<size_t> first;
+  size_t last = 0;
   for (size_t pos = 0; pos < watched;) {
     const size_t end = std::min(text.find(text[pos] == '1' ? '0' : '1', pos), watched);
-    if (text[pos] == '0' && end - pos >= longGap) keep = end == watched ? watched : pos;
+    if (text[pos] == '0' && end - pos >= longGap) {
+      if (!first) first = pos;
+      last = end == watched ? watched : pos;
+    }
     pos = end;
   }
-  std::fill(text.begin() + static_cast<std::ptrdiff_t>(keep), text.end(), '0');
+  std::fill(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(first.value_or(0)), '0');
+  std::fill(text.begin() + static_cast<std::ptrdiff_t>(last), text.end(), '0');
   return text;
 }
 
 }  // namespace
 
 SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span) {
-  SampleDecode result = span == SampleSpan::Window ? LiteralDecodeSampleText(WithoutCutFrame(sampleText))
+  SampleDecode result = span == SampleSpan::Window ? LiteralDecodeSampleText(WholeFramesOnly(sampleText))
                                                    : LiteralDecodeSampleText(sampleText);
   const std::optional<CanonicalDecode> canonical = CanonicalDecodeSamples(sampleText, span);
   if (!canonical) return result;

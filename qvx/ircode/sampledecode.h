@@ -43,7 +43,7 @@ SampleDecode LiteralDecodeSampleText(std::string_view sampleText);
 // the code, and the gap sync type is "2" when a header starts what follows the NEC frame (a
 // repeat code, or the frame repeated with its leader). Elsewhere the literal
 // analysis's result stands. In a watch window neither reads a frame that the window cuts off at
-// its end: a partial frame never names a code.
+// its start or end: a partial frame never names a code.
 SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span);
 
 // The code a stored command holds for bits of a coding type: RC5's toggle bit is stored as 0.

@@ -146,29 +146,38 @@ TEST(CanonicalDecodeSamples, GivesNothingWithoutAWholeFrame) {
 }
 
 // The tick hands over 600 bytes of which IRMonitor watched 500: a frame that the watch cut off
-// looks followed by darkness. Such a frame never names a code, whole frames still do.
+// at its end looks followed by darkness, one cut off at its start may hold a jittered gap that
+// looks like a frame's start. Such a frame never names a code, whole frames still do.
 TEST(DecodeSampleText, AFrameTheWatchCutOffNamesNoCode) {
   const std::string frame = NecFrame(kNec32);
   const struct {
     const char* name;
-    std::string watched;  // its end is where the watch ended
+    std::string watched;
+    bool atStart;  // the watch began with these samples (else it ended with them)
     std::vector<std::string> codes;
   } cases[] = {
-      {"NEC frame cut after 19 bits", NecFrame(kNec32.substr(0, 19)), {}},
+      {"NEC frame cut after 19 bits", NecFrame(kNec32.substr(0, 19)), false, {}},
       {"NEC frame cut after 12 bits, after a repeat code",
-       kNecRepeatCode + std::string(1500, '0') + NecFrame(kNec32.substr(0, 12)), {}},
+       kNecRepeatCode + std::string(1500, '0') + NecFrame(kNec32.substr(0, 12)), false, {}},
       {"whole NEC frame, then one cut after 12 bits",
-       frame + std::string(700, '0') + NecFrame(kNec32.substr(0, 12)), {kNec32}},
-      {"whole NEC frame, the watch ending in its darkness", frame + kDark, {kNec32}},
+       frame + std::string(700, '0') + NecFrame(kNec32.substr(0, 12)), false, {kNec32}},
+      {"whole NEC frame, the watch ending in its darkness", frame + kDark, false, {kNec32}},
       {"SONY 12 frames, the last cut after 8 bits",
-       Repeat(SonyFrame(kSony12) + kDark, 2) + SonyFrame(kSony12.substr(0, 8)), {kSony12}},
-      {"SONY 20 cut after 12 bits", SonyFrame(kSony20.substr(0, 12)), {}},
+       Repeat(SonyFrame(kSony12) + kDark, 2) + SonyFrame(kSony12.substr(0, 8)), false, {kSony12}},
+      {"SONY 20 cut after 12 bits", SonyFrame(kSony20.substr(0, 12)), false, {}},
+      // The gap of a 1 bit, jittered long enough to look like the darkness before a frame.
+      {"the last 12 bits of a NEC frame, then a repeat code",
+       Runs({11, 45}) + NecFrame(kNec32.substr(20), false) + std::string(1500, '0') + kNecRepeatCode,
+       true, {}},
+      {"the end of a NEC frame, then a whole one",
+       Runs({11, 45}) + NecFrame(kNec32.substr(20), false) + std::string(1500, '0') + frame, true,
+       {kNec32}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_LE(c.watched.size(), kWatchedSamples);
-    const std::string captured =
-        std::string(kWatchedSamples - c.watched.size(), '0') + c.watched + std::string(800, '0');
+    const std::string dark(kWatchedSamples - c.watched.size(), '0');
+    const std::string captured = (c.atStart ? c.watched + dark : dark + c.watched) + std::string(800, '0');
     EXPECT_EQ(WatchedCodes(DecodeSampleText(captured, SampleSpan::Window)), c.codes);
   }
 }
