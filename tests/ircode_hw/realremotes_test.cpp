@@ -1,0 +1,54 @@
+// The table of real remotes: every line is read and both sets hold every family; broken lines
+// are refused by line number.
+#include "qvx/ircode/sim/realremotes.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace qvx::ircode {
+namespace {
+
+using sim::RemoteFamily;
+using sim::RemoteSet;
+
+TEST(RecordedRemotes, EveryLineIsReadAndBothSetsHoldEveryFamily) {
+  size_t lines = 0;
+  for (size_t at = 0; at < sim::RecordedRemotesText().size();) {
+    const size_t end = sim::RecordedRemotesText().find('\n', at);
+    const std::string_view line = sim::RecordedRemotesText().substr(at, end - at);
+    lines += !line.empty() && line.front() != '#';
+    at = end + 1;
+  }
+  EXPECT_EQ(sim::RecordedRemotes().size(), lines);
+  EXPECT_GE(lines, 60u);
+  for (const RemoteFamily family : sim::AllFamilies()) {
+    EXPECT_FALSE(sim::RecordedRemotesOf(family, RemoteSet::Tune).empty()) << sim::FamilyName(family);
+    EXPECT_FALSE(sim::RecordedRemotesOf(family, RemoteSet::Report).empty()) << sim::FamilyName(family);
+  }
+}
+
+TEST(RecordedRemotes, BrokenLinesAreRefusedByNumber) {
+  const std::string good =
+      "a.conf family=RC5 set=report driver=serial bits=13 plead=900 one=900,880 zero=900,880 "
+      "gap=113000 const=yes codes=0x100C";
+  struct Case {
+    std::string text;
+    std::string message;
+  } const cases[] = {
+      {good + " colour=red", "line 1: unknown key 'colour'"},
+      {"# note\n" + good + " plead=9x0", "line 2: '9x0' is not a number of microseconds"},
+      {"a.conf family=NEC set=report bits=16 gap=1 codes=0x12", "bits, not the 32 of its family"},
+      {good + "\nb.conf" + good.substr(6), "should be set=tune by the rule of the table"},
+  };
+  for (const Case& c : cases) {
+    try {
+      sim::ParseRecordedRemotes(c.text);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const std::runtime_error& error) {
+      EXPECT_THAT(error.what(), ::testing::HasSubstr(c.message));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qvx::ircode
