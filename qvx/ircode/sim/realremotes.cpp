@@ -114,6 +114,9 @@ std::string FrameBits(const RecordedRemote& remote, uint64_t code) {
          MsbFirst(remote.post, remote.postBits);
 }
 
+// Index in FrameBits of the RC5 toggle bit, the third of the code learning reads.
+size_t Rc5ToggleIndex(const RecordedRemote& remote) { return remote.pleadUs > 0 ? 1 : 2; }
+
 RecordedRemote ParseLine(std::string_view line) {
   const std::vector<std::string_view> words = Words(line);
   RecordedRemote remote;
@@ -277,6 +280,64 @@ std::string ExpectedCode(const RecordedRemote& remote, uint64_t code) {
     read += 2 * remote.ptrailUs > remote.one.markUs + remote.zero.markUs ? '1' : '0';
   }
   return "G" + read;
+}
+
+Light PressLight(const RecordedRemote& remote, uint64_t code, int heldMs, bool toggle) {
+  std::string bits = FrameBits(remote, code);
+  if (remote.family == RemoteFamily::Rc5) bits[Rc5ToggleIndex(remote)] = toggle ? '1' : '0';
+  const bool biphase = remote.family == RemoteFamily::Rc5;
+  const int tapFrames = IsSony(remote.family) ? 3 : 1;
+
+  Light light;
+  double startUs = 0;
+  for (int item = 0; item < tapFrames || startUs < heldMs * 1000.0; ++item) {
+    PadTo(light, startUs);
+    const size_t first = MarkCount(light);
+    const bool repeatCode = item > 0 && remote.repeat.has_value();
+    if (repeatCode) {
+      AppendLevel(light, true, remote.repeat->markUs);
+      AppendLevel(light, false, remote.repeat->spaceUs);
+    } else {
+      if (remote.header) {
+        AppendLevel(light, true, remote.header->markUs);
+        AppendLevel(light, false, remote.header->spaceUs);
+      }
+      if (remote.pleadUs > 0) AppendLevel(light, true, remote.pleadUs);
+      for (const char bit : bits) {
+        const MarkSpace& timing = bit == '1' ? remote.one : remote.zero;
+        const bool spaceFirst = biphase && bit == '1';
+        AppendLevel(light, !spaceFirst, spaceFirst ? timing.spaceUs : timing.markUs);
+        AppendLevel(light, spaceFirst, spaceFirst ? timing.markUs : timing.spaceUs);
+      }
+    }
+    if (remote.ptrailUs > 0) AppendLevel(light, true, remote.ptrailUs);
+    if (!repeatCode) light.frames.emplace_back(first, MarkCount(light) - 1);
+    const double gapUs = repeatCode && remote.repeatGapUs > 0 ? remote.repeatGapUs : remote.gapUs;
+    startUs = (remote.constLength ? startUs : LengthUs(light)) + gapUs;
+  }
+  return light;
+}
+
+ReceiverModel RecordedReceiver(double jitterPercent, std::mt19937& rng) {
+  ReceiverModel receiver = RealReceiver(jitterPercent, rng);
+  receiver.stretchMinUs = 0;
+  receiver.stretchMaxUs = 0;
+  return receiver;
+}
+
+RealPress MakeRecordedPress(const RecordedRemote& remote, int heldMs, double jitterPercent,
+                            std::mt19937& rng) {
+  const auto pick = std::uniform_int_distribution<size_t>(0, remote.codes.size() - 1)(rng);
+  const bool toggle = std::uniform_int_distribution<int>(0, 1)(rng) == 1;
+  RealPress press;
+  press.family = remote.family;
+  press.held = heldMs > 0;
+  press.light = PressLight(remote, remote.codes[pick], heldMs, toggle);
+  press.code = ExpectedCode(remote, remote.codes[pick]);
+  press.rpt = press.light.frames.size() >= 2 ? "Y" : "N";
+  press.receiver = RecordedReceiver(jitterPercent, rng);
+  press.marks = Receive(press.light, press.receiver, rng);
+  return press;
 }
 
 }  // namespace qvx::ircode::sim

@@ -2,10 +2,12 @@
 
 // Real remotes from the public LIRC remotes database (remotes.txt, compiled in): each with the
 // header, bit, trailing pulse, repeat and gap timings its owner recorded through a receiver, and
-// a few of its real codes, and what learning should read from a frame of each code.
+// a few of its real codes. Turns a press of one of their keys into light and says what learning
+// should read from it.
 
 #include <cstdint>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,5 +67,20 @@ std::vector<const RecordedRemote*> RecordedRemotesOf(RemoteFamily family, Remote
 // decoder reads them off the light (NEC: long spaces are 1; SONY: long marks are 1, the trailing
 // pulse included; RC5: the first start bit, then the frame, the toggle bit 0).
 std::string ExpectedCode(const RecordedRemote& remote, uint64_t code);
+
+// The light of one press of a code. heldMs 0 is a tap: one NEC frame, three SONY frames, one RC5
+// frame. A longer press goes on while frames or NEC repeat codes start within heldMs, each on
+// the remote's own period. Every RC5 frame of the press carries `toggle`.
+Light PressLight(const RecordedRemote& remote, uint64_t code, int heldMs, bool toggle);
+
+// A receiver in front of these remotes: their timings already hold the stretch of the receiver
+// they were recorded with, so it adds none of its own; the sample period is drawn as for the
+// other real remotes and every duration varies by up to jitterPercent.
+ReceiverModel RecordedReceiver(double jitterPercent, std::mt19937& rng);
+
+// A press of a random key of the remote with a random toggle value, through RecordedReceiver;
+// RecordPress and WatchPress sample it. Rpt is "Y" when the press holds two whole frames.
+RealPress MakeRecordedPress(const RecordedRemote& remote, int heldMs, double jitterPercent,
+                            std::mt19937& rng);
 
 }  // namespace qvx::ircode::sim
