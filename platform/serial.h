@@ -39,6 +39,13 @@ struct PortSettings {
   bool xonXoff = false;      // fOutX and fInX
   LineControl dtrControl = LineControl::Enable;
   LineControl rtsControl = LineControl::Enable;
+  // Behaviours of the Windows serial driver that a port keeps from its last user. termios has
+  // none of them: POSIX ports read them as false and refuse to switch them on.
+  bool dsrSensitivity = false;    // fDsrSensitivity: input is dropped while DSR is off
+  bool txContinueOnXoff = false;  // fTXContinueOnXoff
+  bool errorChar = false;         // fErrorChar: bytes with a parity error are replaced
+  bool discardNulls = false;      // fNull: received zero bytes are dropped
+  bool abortOnError = false;      // fAbortOnError: reads and writes stop after a line error
 
   bool operator==(const PortSettings&) const = default;
 };

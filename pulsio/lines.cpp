@@ -37,7 +37,8 @@ bool OpenCom(int32_t portNumber) {
   auto port = CurrentPort();
   PortSettings settings;
   if (!port || !port->GetSettings(settings)) return false;
-  // The format of the software carrier; parity checking stays as the port had it.
+  // The format of the software carrier, with nothing that would hold back or drop bytes;
+  // parity checking, error characters and sending on after XOFF stay as the port had them.
   settings.baudRate = 115200;
   settings.dataBits = 6;
   settings.parity = Parity::None;
@@ -47,6 +48,9 @@ bool OpenCom(int32_t portNumber) {
   settings.xonXoff = false;
   settings.dtrControl = LineControl::Disable;
   settings.rtsControl = LineControl::Disable;
+  settings.dsrSensitivity = false;
+  settings.discardNulls = false;
+  settings.abortOnError = false;
   if (!port->SetSettings(settings)) return false;
   PortTimeouts timeouts;
   if (!port->GetTimeouts(timeouts)) return false;

@@ -153,10 +153,17 @@ class PosixSerialPort final : public SerialPort {
                                                  " baud with " + std::to_string(settings.dataBits) +
                                                  " data bits is no line format");
     }
-    // termios has no DSR flow control and no 1.5 stop bits outside 5-bit characters.
+    // termios has no DSR flow control, no 1.5 stop bits outside 5-bit characters and none of
+    // the Windows driver's input and error behaviours.
     if (settings.dsrFlow || settings.stopBits == StopBits::OnePointFive) {
       return Status(StatusCode::NotSupported,
                     path_ + ": DSR flow control and 1.5 stop bits are not available");
+    }
+    if (settings.dsrSensitivity || settings.errorChar || settings.discardNulls ||
+        settings.abortOnError) {
+      return Status(StatusCode::NotSupported,
+                    path_ + ": DSR sensitivity, error characters, dropping zero bytes and "
+                            "stopping after line errors are not available");
     }
     termios tio{};
     if (calls_.TcGetAttr(fd_, &tio) != 0) return Failed("tcgetattr", path_);

@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/serial_device.h"
+#include "platform/win32/comm_calls.h"
 #include "platform/win32/system_error.h"
 
 namespace platform {
@@ -114,6 +115,11 @@ class Win32SerialPort final : public SerialPort {
     settings.xonXoff = dcb.fOutX || dcb.fInX;
     settings.dtrControl = DtrControlOf(dcb.fDtrControl);
     settings.rtsControl = RtsControlOf(dcb.fRtsControl);
+    settings.dsrSensitivity = dcb.fDsrSensitivity;
+    settings.txContinueOnXoff = dcb.fTXContinueOnXoff;
+    settings.errorChar = dcb.fErrorChar;
+    settings.discardNulls = dcb.fNull;
+    settings.abortOnError = dcb.fAbortOnError;
     return {};
   }
 
@@ -137,7 +143,13 @@ class Win32SerialPort final : public SerialPort {
     dcb.fInX = settings.xonXoff;
     dcb.fDtrControl = DtrControlCode(settings.dtrControl);
     dcb.fRtsControl = RtsControlCode(settings.rtsControl);
-    if (!SetCommState(handle_, &dcb)) return LastWin32Error("SetCommState " + path_);
+    dcb.fDsrSensitivity = settings.dsrSensitivity;
+    dcb.fTXContinueOnXoff = settings.txContinueOnXoff;
+    dcb.fErrorChar = settings.errorChar;
+    dcb.fNull = settings.discardNulls;
+    dcb.fAbortOnError = settings.abortOnError;
+    if (!ActiveCommCalls().setCommState(handle_, &dcb))
+      return LastWin32Error("SetCommState " + path_);
     characterNs_ = CharacterNs(settings);
     return {};
   }
@@ -146,7 +158,8 @@ class Win32SerialPort final : public SerialPort {
     timeouts = PortTimeouts{};
     if (Status closed = CheckOpen(); !closed) return closed;
     COMMTIMEOUTS t{};
-    if (!GetCommTimeouts(handle_, &t)) return LastWin32Error("GetCommTimeouts " + path_);
+    if (!ActiveCommCalls().getCommTimeouts(handle_, &t))
+      return LastWin32Error("GetCommTimeouts " + path_);
     timeouts = {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
                 t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant};
     return {};
@@ -157,7 +170,8 @@ class Win32SerialPort final : public SerialPort {
     COMMTIMEOUTS t{timeouts.readIntervalMs, timeouts.readTotalMultiplierMs,
                    timeouts.readTotalConstantMs, timeouts.writeTotalMultiplierMs,
                    timeouts.writeTotalConstantMs};
-    if (!SetCommTimeouts(handle_, &t)) return LastWin32Error("SetCommTimeouts " + path_);
+    if (!ActiveCommCalls().setCommTimeouts(handle_, &t))
+      return LastWin32Error("SetCommTimeouts " + path_);
     return {};
   }
 
@@ -230,7 +244,8 @@ class Win32SerialPort final : public SerialPort {
   Status ReadState(DCB& dcb) {
     if (Status closed = CheckOpen(); !closed) return closed;
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(handle_, &dcb)) return LastWin32Error("GetCommState " + path_);
+    if (!ActiveCommCalls().getCommState(handle_, &dcb))
+      return LastWin32Error("GetCommState " + path_);
     return {};
   }
 
@@ -240,6 +255,11 @@ class Win32SerialPort final : public SerialPort {
 };
 
 }  // namespace
+
+CommCalls& ActiveCommCalls() {
+  static CommCalls calls;
+  return calls;
+}
 
 std::string DefaultPortPath(int32_t portNumber) {
   // The device namespace reaches COM10 and above too, which the plain name does not.
@@ -256,14 +276,12 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
   }
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(handle, &dcb)) {
+  if (!ActiveCommCalls().getCommState(handle, &dcb)) {
     why = Status(StatusCode::NotSupported, path + " is not a serial device");
     CloseHandle(handle);
     return nullptr;
   }
-  // The regime of the other side's freshly opened port: reads return at once.
-  COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
-  SetCommTimeouts(handle, &timeouts);
+  // The driver keeps the time-outs and settings of the port's last user; the opener sets them.
   return std::make_unique<Win32SerialPort>(handle, path);
 }
 
