@@ -238,14 +238,10 @@ class PosixSerialPort final : public SerialPort {
     if (Status closed = CheckOpen(); !closed) return closed;
     Clock& clock = ActiveClock();
     int64_t startNs = clock.NowNs();
-    ssize_t sent;
-    do {
-      sent = calls_.Write(fd_, &byte, 1);
-    } while (sent < 0 &&
-             (errno == EINTR || (errno == EAGAIN && WaitReady(calls_, fd_, POLLOUT, 100))));
-    if (sent < 0) return Failed("write to", path_);
-    if (sent != 1)
-      return Status(StatusCode::SystemFailure, path_ + ": the character was not taken");
+    int queued = 0;
+    const bool behindQueue = calls_.Ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0;
+    if (Status sent = behindQueue && byte != 0 ? SendAhead(byte) : WriteOne(byte); !sent)
+      return sent;
     WaitTransmitterEmpty(clock, startNs);
     return {};
   }
@@ -341,6 +337,37 @@ class PosixSerialPort final : public SerialPort {
   // Waits for the UART's transmitter to run empty; where the driver cannot tell (USB
   // adapters, pseudo-terminals) it waits one character time on the active clock instead.
   // The give-up bound is real time: a virtual clock does not move while the UART is polled.
+  // Writes one byte into an empty queue. While output is held (flow control) it goes ahead
+  // instead; zero cannot (see SendAhead) and waits for the port as any byte.
+  Status WriteOne(uint8_t byte) {
+    ssize_t sent;
+    do {
+      sent = calls_.Write(fd_, &byte, 1);
+      if (sent < 0 && errno == EAGAIN && byte != 0) return SendAhead(byte);
+    } while (sent < 0 &&
+             (errno == EINTR || (errno == EAGAIN && WaitReady(calls_, fd_, POLLOUT, 100))));
+    if (sent < 0) return Failed("write to", path_);
+    if (sent != 1)
+      return Status(StatusCode::SystemFailure, path_ + ": the character was not taken");
+    return {};
+  }
+
+  // Sends the byte as the tty layer's START character, which the driver puts on the line ahead
+  // of its buffer, even while output is held; the port's own START character is put back at
+  // once. Zero marks a disabled character, so it cannot be sent this way.
+  Status SendAhead(uint8_t byte) {
+    termios tio{};
+    if (calls_.TcGetAttr(fd_, &tio) != 0) return Failed("tcgetattr", path_);
+    const cc_t start = tio.c_cc[VSTART];
+    tio.c_cc[VSTART] = byte;
+    if (calls_.TcSetAttr(fd_, TCSANOW, &tio) != 0) return Failed("tcsetattr", path_);
+    Status sent;
+    if (calls_.TcFlow(fd_, TCION) != 0) sent = Failed("tcflow", path_);
+    tio.c_cc[VSTART] = start;
+    if (calls_.TcSetAttr(fd_, TCSANOW, &tio) != 0 && sent) sent = Failed("tcsetattr", path_);
+    return sent;
+  }
+
   void WaitTransmitterEmpty(Clock& clock, int64_t startNs) {
     unsigned int lsr = 0;
     if (calls_.Ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) {
