@@ -67,11 +67,19 @@ PortHandle OpenSerialPort(int32_t portNumber, Status* why) {
   return OpenSerialTarget(target, why);
 }
 
-bool SerialPortExists(int32_t portNumber) {
+PortKind PortKindOf(int32_t portNumber) {
   std::string target = PortTarget(portNumber);
-  if (target.empty()) return false;
-  if (target.starts_with(kSimPrefix)) return SimPeerRegistered(SplitPeer(target).first);
-  return SerialDevicePresent(target);
+  if (target.empty()) return PortKind::Absent;
+  if (target.starts_with(kSimPrefix)) return SimPeerKind(SplitPeer(target).first);
+  return DeviceKind(target);
 }
+
+std::string PortDeviceGroup(int32_t portNumber) {
+  std::string target = PortTarget(portNumber);
+  if (target.empty() || target.starts_with(kSimPrefix)) return {};
+  return DeviceGroup(target);
+}
+
+bool SerialPortExists(int32_t portNumber) { return PortKindOf(portNumber) != PortKind::Absent; }
 
 }  // namespace platform

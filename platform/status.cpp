@@ -9,6 +9,7 @@ std::string_view StatusCodeName(StatusCode code) {
     case StatusCode::InUse: return "in use";
     case StatusCode::NotFound: return "not found";
     case StatusCode::NotSupported: return "not supported";
+    case StatusCode::AccessDenied: return "access denied";
     case StatusCode::SystemFailure: return "system failure";
   }
   return "unknown";

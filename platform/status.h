@@ -16,6 +16,7 @@ enum class StatusCode {
   InUse,          // another opener holds the resource
   NotFound,       // there is no such device, file or program
   NotSupported,   // the device or system cannot do what was asked
+  AccessDenied,   // the user may not use the resource (file permissions)
   SystemFailure,  // anything else the system refused
 };
 

@@ -27,6 +27,10 @@ Status Status::FromErrno(int error, std::string_view what) {
     case ENOSYS:
       code = StatusCode::NotSupported;
       break;
+    case EACCES:
+    case EPERM:
+      code = StatusCode::AccessDenied;
+      break;
     default:
       break;
   }
