@@ -11,6 +11,7 @@
 #include "qvx/config/store.h"
 #include "qvx/ctl/ir_verbs.h"
 #include "qvx/ctl/stream_prompter.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/port/serialport.h"
 #include "qvx/monitor/monitoring.h"
 #include "qvx/monitor/texts.h"
@@ -19,20 +20,16 @@
 namespace qvx {
 namespace {
 
-int CannotOpen(int portNumber, std::ostream& err) {
-  const std::string port = "COM" + std::to_string(portNumber) + " (" +
-                           platform::PortTarget(portNumber) + ")";
-  if (ircode::PortExists(portNumber)) {
-    err << "qvxctl: " << port
-        << " is held by another program; the desktop program holds its infrared port while it "
-           "runs, so stop it (or the other monitor) first\n";
-  } else {
-    err << "qvxctl: " << port << " does not exist\n";
-  }
+int CannotOpen(int portNumber, const platform::Status& why, std::ostream& err) {
+  err << "qvxctl: " << ircode::OpenFailureText(portNumber, why) << '\n';
   return 1;
 }
 
-bool CanMonitor(int receiverType) { return receiverType == 0 || receiverType == 1; }
+// A kernel infrared device is watched whatever the receiver type, if it receives at all.
+bool CanMonitor(const GeneralParams& general, ircode::PortHandle port) {
+  if (ircode::IsKernelDevice(port)) return ircode::KernelDeviceReceives(port);
+  return general.receiverType == 0 || general.receiverType == 1;
+}
 
 void PrintLine(std::ostream& out, std::string_view recCmd, std::string_view execCmd,
                std::string_view status) {
@@ -65,7 +62,7 @@ class PrintedPhoneInput final : public monitor::EventInput {
 };
 
 // Runs the monitoring tick and the two phone timers on the clock until a stop request (or, with
-// `once`, the first received command or phone key).
+// `once`, the first received command or phone key, or until the infrared port has gone).
 void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
                     const PrintedPhoneInput& phoneInput, bool infrared, bool once,
                     const platform::StopRequests& stop, platform::Clock& clock, std::ostream& out) {
@@ -94,6 +91,7 @@ void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* pho
         if (once) break;
         busy = true;
       }
+      if (monitoring.InfraredLost()) break;
     }
     if (!busy)
       clock.SleepMs(infrared ? monitor::kIrMonTimerIntervalMs : bluetooth::kBtMonTimerIntervalMs);
@@ -120,8 +118,9 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   }
   monitor::ExecutorContext executor(store, Variant::MainProgram, services);
   if (general.irInEna) {
-    executor.irPort = ircode::OpenPort(general.comPort);
-    if (executor.irPort < 1) return CannotOpen(general.comPort, err);
+    platform::Status why;
+    executor.irPort = ircode::OpenPort(general.comPort, &why);
+    if (executor.irPort < 1) return CannotOpen(general.comPort, why, err);
     ircode::SetPortTimeouts(executor.irPort);
     SetHandle(executor.irPort);
   }
@@ -137,12 +136,18 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   monitoring.Start();
   prompter.showStatus = false;
   int status = 0;
-  const bool infrared = general.irInEna && CanMonitor(general.receiverType);
+  const bool infrared = general.irInEna && CanMonitor(general, executor.irPort);
   if (general.irInEna && !infrared && !general.btEna) {
     status = 1;
   } else {
     RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared, once, stop,
                    services.clock, out);
+  }
+  // A receiver that went away ends the monitor with a failure, so that a service manager
+  // starts it again.
+  if (monitoring.InfraredLost()) {
+    err << "qvxctl: " << monitoring.StatusLine() << '\n';
+    status = 1;
   }
   prompter.showStatus = true;
   monitoring.Stop();

@@ -97,8 +97,14 @@ class Monitoring final : public EventInput {
 
   // The IRMonTimer handler: samples one watch window and, when it holds a command, names it,
   // dispatches it and pauses 300 ms. Returns what was received; nothing when the tick ended
-  // silently.
+  // silently. A kernel infrared device is watched whatever the receiver type; what goes wrong
+  // with it is shown on the status line.
   std::optional<ReceivedCommand> Tick();
+  // True once the infrared port has gone (a kernel infrared device unplugged): ticks do
+  // nothing until monitoring starts again.
+  bool InfraredLost() const { return infraredLost_; }
+  // The status line as monitoring last set it.
+  const std::string& StatusLine() const { return status_; }
 
   // Runs every [Monitoring] line of the event (substring match, file order) through the
   // executor; returns the output commands, each followed by ";" (empty when none matched).
@@ -124,6 +130,7 @@ class Monitoring final : public EventInput {
   PhoneLink* phone_ = &noPhone_;
   MonitorControls controls_;
   bool monitoring_ = false;
+  bool infraredLost_ = false;
   std::string status_;  // the status line as monitoring last set it
 };
 
