@@ -74,12 +74,12 @@ PortKind PortKindOf(int32_t portNumber) {
   return DeviceKind(target);
 }
 
-std::string PortDeviceGroup(int32_t portNumber) {
-  std::string target = PortTarget(portNumber);
-  if (target.empty() || target.starts_with(kSimPrefix)) return {};
-  return DeviceGroup(target);
-}
-
 bool SerialPortExists(int32_t portNumber) { return PortKindOf(portNumber) != PortKind::Absent; }
+
+std::string PortOwnerGroup(int32_t portNumber) {
+  const std::string target = PortTarget(portNumber);
+  if (target.empty() || target.starts_with(kSimPrefix)) return {};
+  return SerialDeviceGroup(target);
+}
 
 }  // namespace platform

@@ -211,8 +211,8 @@ bool SerialPortExists(int32_t portNumber);
 // What COMn stands for, told by the device itself (or, for "sim:NAME", by the peer type)
 // without opening it; Absent for a number outside 1..9999.
 PortKind PortKindOf(int32_t portNumber);
-// The group whose members may open the device COMn stands for (POSIX file permissions), for
-// telling a user who may not; "" for a simulated peer, on Windows, or when unknown.
-std::string PortDeviceGroup(int32_t portNumber);
+// The name of the group that owns COMn's device, whose members may open it; empty for a
+// simulated peer, a missing device, or a system without such groups.
+std::string PortOwnerGroup(int32_t portNumber);
 
 }  // namespace platform

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/posix/kernel_ir_port.h"
@@ -400,17 +401,6 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
   return OpenSerialDevice(path, why, SystemSerialSyscalls());
 }
 
-std::string DeviceGroup(const std::string& path) {
-  struct stat info{};
-  if (stat(path.c_str(), &info) != 0) return {};
-  std::array<char, 4096> buffer{};
-  group entry{};
-  group* found = nullptr;
-  if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-    return {};
-  return found->gr_name;
-}
-
 PortKind DeviceKind(const std::string& path) {
   struct stat info{};
   if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return PortKind::Absent;
@@ -429,6 +419,17 @@ PortKind DeviceKind(const std::string& path) {
     if (type && *type == "0") return PortKind::Absent;
   }
   return PortKind::Serial;
+}
+
+std::string SerialDeviceGroup(const std::string& path) {
+  struct stat info{};
+  if (stat(path.c_str(), &info) != 0) return {};
+  std::vector<char> buffer(4096);
+  group entry{};
+  group* found = nullptr;
+  while (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
+    buffer.resize(buffer.size() * 2);
+  return found ? found->gr_name : std::to_string(info.st_gid);
 }
 
 }  // namespace platform

@@ -267,8 +267,6 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
   return std::make_unique<Win32SerialPort>(handle, path);
 }
 
-std::string DeviceGroup(const std::string&) { return {}; }
-
 PortKind DeviceKind(const std::string& path) {
   const std::string name(DeviceName(path));
   COMMCONFIG config{};
@@ -277,5 +275,8 @@ PortKind DeviceKind(const std::string& path) {
   return GetDefaultCommConfigA(name.c_str(), &config, &size) != 0 ? PortKind::Serial
                                                                    : PortKind::Absent;
 }
+
+// Windows grants a COM port to whoever opens it first; no group stands between.
+std::string SerialDeviceGroup(const std::string&) { return {}; }
 
 }  // namespace platform

@@ -62,10 +62,12 @@ class PrintedPhoneInput final : public monitor::EventInput {
 };
 
 // Runs the monitoring tick and the two phone timers on the clock until a stop request (or, with
-// `once`, the first received command or phone key, or until the infrared port has gone).
-void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
-                    const PrintedPhoneInput& phoneInput, bool infrared, bool once,
-                    const platform::StopRequests& stop, platform::Clock& clock, std::ostream& out) {
+// `once`, the first received command or phone key). Returns the exit status: 0, or 1 when the
+// infrared port stopped answering.
+int RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
+                   const PrintedPhoneInput& phoneInput, bool infrared, bool once,
+                   const platform::StopRequests& stop, platform::Clock& clock, std::ostream& out,
+                   std::ostream& err) {
   constexpr int64_t kMsNs = 1'000'000;
   int64_t nextPollNs = clock.NowNs();
   int64_t nextReconnectNs = nextPollNs + bluetooth::kBtAutoTimerIntervalMs * kMsNs;
@@ -91,11 +93,16 @@ void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* pho
         if (once) break;
         busy = true;
       }
-      if (monitoring.InfraredLost()) break;
+      if (!monitoring.PortFailure().empty()) {
+        // A service manager restarts a monitor that ends in failure; the port may come back.
+        err << "qvxctl: " << monitoring.PortFailure() << '\n';
+        return 1;
+      }
     }
     if (!busy)
       clock.SleepMs(infrared ? monitor::kIrMonTimerIntervalMs : bluetooth::kBtMonTimerIntervalMs);
   }
+  return 0;
 }
 
 }  // namespace
@@ -140,14 +147,8 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   if (general.irInEna && !infrared && !general.btEna) {
     status = 1;
   } else {
-    RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared, once, stop,
-                   services.clock, out);
-  }
-  // A receiver that went away ends the monitor with a failure, so that a service manager
-  // starts it again.
-  if (monitoring.InfraredLost()) {
-    err << "qvxctl: " << monitoring.StatusLine() << '\n';
-    status = 1;
+    status = RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared,
+                            once, stop, services.clock, out, err);
   }
   prompter.showStatus = true;
   monitoring.Stop();

@@ -75,7 +75,6 @@ void Monitoring::CheckIdleLine(bool activeWhenDcdOn) {
 
 void Monitoring::PrepareReceiver() {
   const ircode::PortHandle port = executor_.irPort;
-  infraredLost_ = false;
   if (ircode::IsKernelDevice(port)) {
     // No lines to set and no receiver type: the device receives, or it cannot.
     if (!ircode::KernelDeviceReceives(port)) {
@@ -112,6 +111,7 @@ WindowRequests Monitoring::Start() {
     return {};
   }
   if (general.btEna) phone_->Start();
+  portFailure_.clear();
   if (general.irInEna) PrepareReceiver();
   controls_.stopMenuChecked = false;
   controls_.startMenuChecked = true;
@@ -181,7 +181,7 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   const GeneralParams& general = config_.general;
   const ircode::PortHandle port = executor_.irPort;
   const int type = general.receiverType;
-  if (!general.irInEna || port < 1 || infraredLost_) return std::nullopt;
+  if (!general.irInEna || port < 1 || !portFailure_.empty()) return std::nullopt;
   // A kernel device has no line to gate on: its watch returns at once in the dark and begins
   // with the light when there is some.
   const bool kernelDevice = ircode::IsKernelDevice(port);
@@ -201,7 +201,7 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   if (sampled == 0) {
     if (const auto fault = ircode::KernelDeviceFault(port)) {
       ShowStatus(*fault);
-      infraredLost_ = ircode::KernelDeviceGone(port);
+      if (ircode::KernelDeviceGone(port)) portFailure_ = *fault;
     }
     return std::nullopt;
   }

@@ -100,11 +100,9 @@ class Monitoring final : public EventInput {
   // silently. A kernel infrared device is watched whatever the receiver type; what goes wrong
   // with it is shown on the status line.
   std::optional<ReceivedCommand> Tick();
-  // True once the infrared port has gone (a kernel infrared device unplugged): ticks do
-  // nothing until monitoring starts again.
-  bool InfraredLost() const { return infraredLost_; }
-  // The status line as monitoring last set it.
-  const std::string& StatusLine() const { return status_; }
+  // Why the infrared port stopped answering (a kernel infrared device unplugged), as shown on
+  // the status line; empty while it works. Ticks do nothing until monitoring starts again.
+  const std::string& PortFailure() const { return portFailure_; }
 
   // Runs every [Monitoring] line of the event (substring match, file order) through the
   // executor; returns the output commands, each followed by ";" (empty when none matched).
@@ -130,8 +128,8 @@ class Monitoring final : public EventInput {
   PhoneLink* phone_ = &noPhone_;
   MonitorControls controls_;
   bool monitoring_ = false;
-  bool infraredLost_ = false;
   std::string status_;  // the status line as monitoring last set it
+  std::string portFailure_;
 };
 
 }  // namespace qvx::monitor

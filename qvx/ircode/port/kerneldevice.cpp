@@ -59,7 +59,7 @@ std::string OpenFailureText(int32_t portNumber, const platform::Status& why) {
       return port + " does not exist";
     case platform::StatusCode::AccessDenied: {
       std::string text = port + " may not be opened by this user";
-      const std::string group = platform::PortDeviceGroup(portNumber);
+      const std::string group = platform::PortOwnerGroup(portNumber);
       const bool kernelDevice =
           platform::PortKindOf(portNumber) == platform::PortKind::KernelInfrared;
       if (!group.empty() && group != "root") {
