@@ -208,9 +208,15 @@ bool MonitorFromDevice(InfraredDevice& device, std::span<uint8_t, kMonitorBytes>
   watch.handle = state.portHandle;
   if (!Take(device, events, 0)) return finish(false);
   if (stale) events.clear();
-  // Darkness returns at once; a window begins with light.
+  // Darkness returns at once; a window begins shortly before the light.
   const size_t first = FirstPulse(events);
   if (first == events.size()) return finish(true);
+  uint64_t darkUs = 0;
+  for (size_t i = first; i > 0 && events[i - 1].kind != Kind::Pulse &&
+                         events[i - 1].kind != Kind::Overflow;
+       --i)
+    darkUs += events[i - 1].us;
+  renderer.Add(false, std::min<uint64_t>(darkUs, kKernelWatchLeadUs));
   return finish(FillWindow(device, renderer, std::move(events), first, &watch.pending));
 }
 

@@ -75,6 +75,10 @@ bool Send(std::span<const uint8_t> bitmap, int32_t slotUs, bool carrierOnTxd);
 // The sample period a device's durations are rendered at, the one the decoders expect of a
 // calibrated port (a NEC unit of 560 us is ten samples).
 inline constexpr uint32_t kKernelSampleUs = 55;
+// A watch opens with up to this much of the darkness before its first light, as a window the
+// serial port opened before the light would: the decoders tell a frame that follows darkness
+// (an RC5 frame has no header to tell it by) from one cut into.
+inline constexpr uint32_t kKernelWatchLeadUs = 10'000;
 // Watches further apart than this did not watch in between (the caller paused after a
 // command): what the device received meanwhile is dropped, as a sampled line never saw it.
 inline constexpr int64_t kKernelStaleAfterMs = 100;
