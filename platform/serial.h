@@ -193,9 +193,10 @@ bool SimPeerRegistered(const std::string& name);
 // The kind of device the simulated peer type of that name stands for; Absent when unknown.
 PortKind SimPeerKind(const std::string& name);
 
-// What COMn stands for: the value of QVX_COMn if set, otherwise the system's device for COMn
-// ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows); "" for
-// numbers outside 1..9999 (the system's port names have at most four digits).
+// What COMn stands for: the value of QVX_COMn if set (a device path, "sim:NAME", or a kernel
+// infrared receiver and transmitter joined as "RECEIVER+TRANSMITTER"), otherwise the system's
+// device for COMn ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows); "" for numbers outside
+// 1..9999 (the system's port names have at most four digits).
 std::string PortTarget(int32_t portNumber);
 // Opens COMn exclusively (CreateFileA): a second opener, in this or another process, fails.
 // Returns the handle, or -1 with the reason in *why when given: NotFound when there is no such

@@ -236,4 +236,54 @@ TEST_F(KernelIr, FailuresInTheSystemsWords) {
   EXPECT_EQ(why.code(), StatusCode::InUse);
 }
 
+// A Raspberry Pi offers its receiver and its transmitter as two devices; joined with "+" they
+// are one port that learns and monitors through the first and sends through the second.
+TEST_F(KernelIr, AReceiverAndATransmitterJoinIntoOnePort) {
+  auto receiver = sim::InstallKernelIrDevice("pair-rx", clock_);
+  auto transmitter = sim::InstallKernelIrDevice("pair-tx", clock_);
+  receiver->SetCanSend(false);
+  transmitter->SetCanReceive(false);
+  qvx::test::PseudoTerminal pty;
+  struct Case {
+    std::string target;
+    PortKind kind;
+    StatusCode opened;
+  } cases[] = {
+      {"sim:pair-rx+sim:pair-tx", PortKind::KernelInfrared, StatusCode::Ok},
+      {"sim:pair-rx+" + pty.Path(), PortKind::Absent, StatusCode::NotSupported},
+      {"sim:pair-rx+sim:pair-none", PortKind::Absent, StatusCode::NotFound},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    qvx::test::ScopedEnv com5("QVX_COM5", c.target);
+    EXPECT_EQ(PortKindOf(5), c.kind);
+    Status why;
+    const PortHandle handle = OpenSerialPort(5, &why);
+    EXPECT_EQ(why.code(), c.opened) << why.osText();
+    if (handle <= 0) {
+      // Nothing stays open behind a pair that could not be made.
+      EXPECT_FALSE(receiver->IsOpen());
+      continue;
+    }
+    InfraredDevice& pair = *FindPort(handle)->Infrared();
+    EXPECT_EQ(pair.Path(), "sim:pair-rx+sim:pair-tx");
+    EXPECT_TRUE(pair.Features().receives);
+    EXPECT_TRUE(pair.Features().sends);
+    receiver->PlayRemote({560}, 0);
+    clock_.AdvanceNs(1'000'000);
+    std::vector<InfraredEvent> events;
+    ASSERT_TRUE(pair.Receive(events, 0));
+    EXPECT_EQ(events.back(), (InfraredEvent{Kind::Pulse, 560}));
+    const uint32_t light[] = {900};
+    ASSERT_TRUE(pair.Transmit(light, kSendCarrierHz, kSendDutyCyclePercent));
+    ASSERT_EQ(transmitter->Sent().size(), 1u);
+    EXPECT_EQ(transmitter->Sent().front().durationsUs, std::vector<uint32_t>{900});
+    EXPECT_TRUE(ClosePort(handle));
+    EXPECT_FALSE(receiver->IsOpen());
+    EXPECT_FALSE(transmitter->IsOpen());
+  }
+  UnregisterSimPeer("pair-rx");
+  UnregisterSimPeer("pair-tx");
+}
+
 }  // namespace
