@@ -1,7 +1,8 @@
 // Monitoring on the real clock, through a kernel infrared device (sim:lirc) or the sampled serial
 // port (sim:ir), as the headless monitor runs it: the share of a core the idle monitor takes,
-// and taps of real remotes 1.2 s apart, named right, wrong or twice, with the time from a tap's
-// last light to its event. Run it as root and as an unprivileged user, with and without --load.
+// and taps of the recorded real remotes (every remote of the table in turn, 10 % jitter) 1.2 s
+// apart, named right, wrong or twice, with the time from a tap's last light to its event. Run
+// it as root and as an unprivileged user, with and without --load.
 //
 //   bench_kernel_device [--port lirc|ir] [--load] [--taps N] [--idle-s S]
 #include <sys/resource.h>
@@ -29,6 +30,7 @@
 #include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
 #include "qvx/ircode/port/serialport.h"
+#include "qvx/ircode/sim/realremotes.h"
 #include "qvx/ircode/sim/remotescenarios.h"
 #include "qvx/monitor/monitoring.h"
 
@@ -87,9 +89,13 @@ Script MakeScript(int perFamily) {
   Script script;
   std::map<std::string, std::string> commands;  // code -> command
   std::string lines;
+  std::map<sim::RemoteFamily, std::vector<const sim::RecordedRemote*>> remotes;
+  for (const sim::RecordedRemote& remote : sim::RecordedRemotes())
+    remotes[remote.family].push_back(&remote);
   for (int i = 0; i < perFamily; ++i) {
-    for (const sim::RemoteFamily family : sim::AllFamilies()) {
-      const sim::RealPress press = sim::MakeRealPress(family, false, kJitterPercent, rng);
+    for (const auto& [family, ofFamily] : remotes) {
+      const sim::RecordedRemote& remote = *ofFamily[static_cast<size_t>(i) % ofFamily.size()];
+      const sim::RealPress press = sim::MakeRecordedPress(remote, 0, kJitterPercent, rng);
       const auto [at, added] = commands.emplace(press.code, "K" + std::to_string(commands.size()));
       if (added) lines += press.code + "," + at->second + "\r\n";
       Tap tap{std::string(sim::FamilyName(family)), at->second, {}};
