@@ -79,9 +79,10 @@ inline constexpr uint32_t kKernelSampleUs = 55;
 // serial port opened before the light would: the decoders tell a frame that follows darkness
 // (an RC5 frame has no header to tell it by) from one cut into.
 inline constexpr uint32_t kKernelWatchLeadUs = 10'000;
-// Watches further apart than this did not watch in between (the caller paused after a
-// command): what the device received meanwhile is dropped, as a sampled line never saw it.
-inline constexpr int64_t kKernelStaleAfterMs = 100;
+// Watches further apart than this did not watch in between (the monitoring tick pauses 300 ms
+// after a command): what the device received meanwhile is dropped, as a sampled line never saw
+// it. A busy machine keeps a watching thread from running for shorter times, which lose nothing.
+inline constexpr int64_t kKernelStaleAfterMs = 250;
 
 // Turns durations into samples of a slot bitmap: sample k shows the light at the middle of
 // period k, bits from the most significant down, 1 for light.
