@@ -4,7 +4,7 @@
 // apart, named right, wrong or twice, with the time from a tap's last light to its event. Run
 // it as root and as an unprivileged user, with and without --load.
 //
-//   bench_kernel_device [--port lirc|ir] [--load] [--taps N] [--idle-s S]
+//   bench_kernel_device [--port lirc|ir] [--load] [--virtual] [--taps N] [--idle-s S]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,10 +26,11 @@
 #include "platform/services.h"
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/kernel_ir_device.h"
+#include "platform/sim/virtual_clock.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/general.h"
-#include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
+#include "qvx/ctl/stream_prompter.h"
 #include "qvx/ircode/port/serialport.h"
 #include "qvx/ircode/sim/realremotes.h"
 #include "qvx/ircode/sim/remotescenarios.h"
@@ -45,6 +47,7 @@ constexpr int kJitterPercent = 10;
 
 struct Options {
   bool kernel = true;
+  bool virtualClock = false;  // the decoding alone, without the machine's timing
   bool load = false;
   int taps = 16;  // per family
   int idleSeconds = 10;
@@ -54,27 +57,6 @@ struct Tap {
   std::string family;
   std::string command;            // the stored command that holds the tap's code
   std::vector<LightMark> marks;   // from the tap's first light
-};
-
-// The status line's last change on the real clock: the tick shows "Command received" as it
-// names an event.
-class TimedPrompter final : public qvx::Prompter {
- public:
-  int64_t lastStatusNs = 0;
-  void ShowStatus(std::string_view) override { lastStatusNs = platform::RealClock().NowNs(); }
-  void ShowMessage(std::string_view, qvx::MessageIcon, std::string_view) override {}
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  bool AskOkCancel(std::string_view, std::string_view) override { return false; }
-  std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskSaveFile(std::string_view, std::string_view,
-                                         std::string_view) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
 };
 
 // Taps of random keys of the remotes of every family, in turns, and the configuration that
@@ -161,18 +143,24 @@ int main(int argc, char** argv) {
       options.kernel = std::string(argv[++i]) != "ir";
     } else if (arg == "--load") {
       options.load = true;
+    } else if (arg == "--virtual") {
+      options.virtualClock = true;
     } else if (arg == "--taps" && i + 1 < argc) {
       options.taps = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--idle-s" && i + 1 < argc) {
       options.idleSeconds = std::max(1, std::atoi(argv[++i]));
     } else {
       std::fprintf(stderr,
-                   "usage: bench_kernel_device [--port lirc|ir] [--load] [--taps N] [--idle-s S]\n");
+                   "usage: bench_kernel_device [--port lirc|ir] [--load] [--virtual] [--taps N] "
+                   "[--idle-s S]\n");
       return 2;
     }
   }
 
-  platform::Clock& clock = platform::RealClock();
+  platform::sim::VirtualClock virtualClock;
+  std::optional<platform::ScopedClock> scoped;
+  if (options.virtualClock) scoped.emplace(virtualClock);
+  platform::Clock& clock = platform::ActiveClock();
   ::setenv("QVX_AUDIO_DEVICE", "none", 1);
   ::setenv("QVX_COM1", options.kernel ? "sim:bench-lirc" : "sim:bench-ir", 1);
   std::shared_ptr<platform::sim::KernelIrDevice> device;
@@ -195,7 +183,8 @@ int main(int argc, char** argv) {
   executor.irPort = qvx::ircode::OpenPort(1);
   qvx::ircode::SetPortTimeouts(executor.irPort);
   SetHandle(executor.irPort);
-  TimedPrompter prompter;
+  std::ostringstream statusLines;
+  qvx::StreamPrompter prompter(statusLines);
   qvx::monitor::Monitoring monitoring{executor, prompter, {.rememberState = false}};
   monitoring.Start();
 
@@ -230,7 +219,8 @@ int main(int argc, char** argv) {
       clock.SleepMs(qvx::monitor::kIrMonTimerIntervalMs);
       continue;
     }
-    const int64_t atNs = prompter.lastStatusNs;
+    // The tick returns after the pause that follows the dispatch.
+    const int64_t atNs = clock.NowNs() - qvx::monitor::kAfterCommandPauseMs * kMsNs;
     if (atNs < firstTapNs) continue;
     const auto tap = static_cast<size_t>((atNs - firstTapNs) / kTapEveryNs);
     if (tap >= named.size()) continue;
@@ -257,8 +247,9 @@ int main(int argc, char** argv) {
     if (named[i].size() > 1) ++counts.twice;
   }
 
-  std::printf("%s, real clock, %s, %s\n",
+  std::printf("%s, %s, %s, %s\n",
               options.kernel ? "kernel infrared device (sim:lirc)" : "sampled serial port (sim:ir)",
+              options.virtualClock ? "virtual clock" : "real clock",
               ::geteuid() == 0 ? "as root" : "as an unprivileged user",
               options.load ? "with a busy loop on every core" : "no competing load");
   std::printf("  idle monitor: %.2f %% of a core (%d s, a tick every %d ms)\n", 100 * idleShare,
