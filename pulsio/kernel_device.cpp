@@ -94,6 +94,15 @@ bool FillWindow(InfraredDevice& device, SlotRenderer& renderer, std::vector<Infr
   }
 }
 
+// The darkness at the end of `events`, after their last light: the lead of light to come.
+std::vector<InfraredEvent> TrailingDark(const std::vector<InfraredEvent>& events) {
+  auto from = events.end();
+  while (from != events.begin() && std::prev(from)->kind != Kind::Pulse &&
+         std::prev(from)->kind != Kind::Overflow)
+    --from;
+  return {from, events.end()};
+}
+
 size_t FirstPulse(const std::vector<InfraredEvent>& events) {
   return static_cast<size_t>(std::find_if(events.begin(), events.end(),
                                           [](const InfraredEvent& e) { return e.kind == Kind::Pulse; }) -
@@ -207,10 +216,15 @@ bool MonitorFromDevice(InfraredDevice& device, std::span<uint8_t, kMonitorBytes>
   watch.pending.clear();
   watch.handle = state.portHandle;
   if (!Take(device, events, 0)) return finish(false);
-  if (stale) events.clear();
+  // The darkness reported last stays: a pulse under way is reported when it ends, and the
+  // window that takes it opens with that darkness.
+  if (stale) events = TrailingDark(events);
   // Darkness returns at once; a window begins shortly before the light.
   const size_t first = FirstPulse(events);
-  if (first == events.size()) return finish(true);
+  if (first == events.size()) {
+    watch.pending = TrailingDark(events);
+    return finish(true);
+  }
   uint64_t darkUs = 0;
   for (size_t i = first; i > 0 && events[i - 1].kind != Kind::Pulse &&
                          events[i - 1].kind != Kind::Overflow;

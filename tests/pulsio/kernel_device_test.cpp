@@ -106,9 +106,13 @@ TEST_F(KernelPulsio, AWatchReturnsAtOnceInTheDarkAndBeginsWithTheLight) {
   EXPECT_EQ(window, (std::array<uint8_t, 500>{}));
 
   // A NEC header that began between two watches is taken from its start, after 10 ms of the
-  // darkness before it (samples 0-181).
+  // darkness before it (samples 0-181), which the device reported to the watch before, when the
+  // light began.
   device_->PlayRemote({9000, 4500, 560, 560, 560}, 0);
-  clock_.AdvanceNs(10 * kMsNs);
+  clock_.AdvanceNs(5 * kMsNs);
+  EXPECT_EQ(IRMonitor(window.data(), 10), 1);
+  EXPECT_EQ(window, (std::array<uint8_t, 500>{}));
+  clock_.AdvanceNs(5 * kMsNs);
   EXPECT_EQ(IRMonitorN(window.data(), 10), 1);
   // Samples of 55 us at their middles: 10 ms dark, 9 ms light, 4.5 ms dark, 560 us light, ...
   const std::vector<int> runs = {-182, 163, -82, 10, -11, 10, -3542};
