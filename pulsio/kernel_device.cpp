@@ -103,6 +103,22 @@ std::vector<InfraredEvent> TrailingDark(const std::vector<InfraredEvent>& events
   return {from, events.end()};
 }
 
+// Lets `us` of device time pass unwatched from the front of `events` (an entry it ends in is
+// shortened); returns what is left of `us` when the events run out first.
+uint64_t PassUnwatched(std::vector<InfraredEvent>& events, uint64_t us) {
+  size_t taken = 0;
+  for (; taken < events.size() && us > 0; ++taken) {
+    if (events[taken].us > us) {
+      events[taken].us -= static_cast<uint32_t>(us);
+      us = 0;
+      break;
+    }
+    us -= events[taken].us;
+  }
+  events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(taken));
+  return us;
+}
+
 size_t FirstPulse(const std::vector<InfraredEvent>& events) {
   return static_cast<size_t>(std::find_if(events.begin(), events.end(),
                                           [](const InfraredEvent& e) { return e.kind == Kind::Pulse; }) -
@@ -132,6 +148,11 @@ bool SlotRenderer::Add(bool light, uint64_t us) {
 uint64_t SlotRenderer::RemainingUs() const {
   const uint64_t windowHalfUs = 2 * samples_ * sampleUs_;
   return elapsedHalfUs_ >= windowHalfUs ? 0 : (windowHalfUs - elapsedHalfUs_ + 1) / 2;
+}
+
+uint64_t SlotRenderer::BeyondUs() const {
+  const uint64_t windowHalfUs = 2 * samples_ * sampleUs_;
+  return elapsedHalfUs_ <= windowHalfUs ? 0 : (elapsedHalfUs_ - windowHalfUs) / 2;
 }
 
 SlotTrain TrainOfSlots(std::span<const uint8_t> bitmap, uint32_t slotUs) {
@@ -209,29 +230,37 @@ bool MonitorFromDevice(InfraredDevice& device, std::span<uint8_t, kMonitorBytes>
   device.SetLastFault({});
   if (!Usable(device, true)) return finish(false);
   const int64_t nowNs = clock.NowNs();
-  const bool stale = watch.handle != state.portHandle || !watch.lastEndNs ||
-                     nowNs - *watch.lastEndNs > kKernelStaleAfterMs * kMsNs;
+  // What came before the first watch of a device is old light.
+  const bool first = watch.handle != state.portHandle || !watch.lastEndNs;
+  if (!first && watch.heldLight && nowNs - *watch.lastEndNs > kKernelPausedAfterMs * kMsNs)
+    watch.pauseLeftUs = kKernelPauseUs - std::min(kKernelPauseUs, watch.pastEndUs);
+  watch.heldLight = false;
+  watch.pastEndUs = 0;
   std::vector<InfraredEvent> events;
-  if (!stale) events = std::move(watch.pending);
+  if (!first) events = std::move(watch.pending);
   watch.pending.clear();
   watch.handle = state.portHandle;
   if (!Take(device, events, 0)) return finish(false);
   // The darkness reported last stays: a pulse under way is reported when it ends, and the
   // window that takes it opens with that darkness.
-  if (stale) events = TrailingDark(events);
+  if (first) events = TrailingDark(events);
+  watch.pauseLeftUs = PassUnwatched(events, watch.pauseLeftUs);
   // Darkness returns at once; a window begins shortly before the light.
-  const size_t first = FirstPulse(events);
-  if (first == events.size()) {
+  const size_t firstPulse = FirstPulse(events);
+  if (firstPulse == events.size()) {
     watch.pending = TrailingDark(events);
     return finish(true);
   }
   uint64_t darkUs = 0;
-  for (size_t i = first; i > 0 && events[i - 1].kind != Kind::Pulse &&
-                         events[i - 1].kind != Kind::Overflow;
+  for (size_t i = firstPulse; i > 0 && events[i - 1].kind != Kind::Pulse &&
+                              events[i - 1].kind != Kind::Overflow;
        --i)
     darkUs += events[i - 1].us;
   renderer.Add(false, std::min<uint64_t>(darkUs, kKernelWatchLeadUs));
-  return finish(FillWindow(device, renderer, std::move(events), first, &watch.pending));
+  const bool filled = FillWindow(device, renderer, std::move(events), firstPulse, &watch.pending);
+  watch.heldLight = filled;
+  watch.pastEndUs = renderer.BeyondUs();
+  return finish(filled);
 }
 
 bool SendToDevice(InfraredDevice& device, std::span<const uint8_t> bitmap, int32_t slotUs) {

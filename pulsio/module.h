@@ -24,6 +24,9 @@ struct KernelWatch {
   platform::PortHandle handle = platform::kPortClosed;  // the device it was taken from
   std::vector<platform::InfraredEvent> pending;  // received after the window had ended
   std::optional<int64_t> lastEndNs;              // when the last watch returned
+  bool heldLight = false;      // the last watch rendered a window of light
+  uint64_t pastEndUs = 0;      // device time after that window's end already taken by it
+  uint64_t pauseLeftUs = 0;    // device time of a pause still to pass unwatched
 };
 
 // The one state of the library in this process.
@@ -79,10 +82,13 @@ inline constexpr uint32_t kKernelSampleUs = 55;
 // serial port opened before the light would: the decoders tell a frame that follows darkness
 // (an RC5 frame has no header to tell it by) from one cut into.
 inline constexpr uint32_t kKernelWatchLeadUs = 10'000;
-// Watches further apart than this did not watch in between (the monitoring tick pauses 300 ms
-// after a command): what the device received meanwhile is dropped, as a sampled line never saw
-// it. A busy machine keeps a watching thread from running for shorter times, which lose nothing.
-inline constexpr int64_t kKernelStaleAfterMs = 250;
+// A watch that comes later than this after a window that held light follows the pause the
+// monitoring tick makes after a command, so that the rest of a key press is not taken anew
+// (300 ms). The light of that pause is not watched, as a sampled line never saw it; it is
+// reckoned on the device's own durations, so that a busy machine that keeps the watch waiting
+// longer loses none of what came after.
+inline constexpr int64_t kKernelPausedAfterMs = 250;
+inline constexpr uint64_t kKernelPauseUs = 300'000;
 
 // Turns durations into samples of a slot bitmap: sample k shows the light at the middle of
 // period k, bits from the most significant down, 1 for light.
@@ -95,6 +101,8 @@ class SlotRenderer {
   bool Full() const { return next_ >= samples_; }
   // Microseconds of the window still to come.
   uint64_t RemainingUs() const;
+  // Microseconds added beyond the window's end.
+  uint64_t BeyondUs() const;
 
  private:
   std::span<uint8_t> bitmap_;
