@@ -42,6 +42,10 @@ Clock& ActiveClock();
 // alive while it is set.
 void SetActiveClock(Clock* clock);
 
+// Returns once `clock` has reached `ns`, sleeping (giving the processor away) for all but the
+// last millisecond and waiting out the rest; for waits that need not hold a processor.
+void SleepUntilNs(Clock& clock, int64_t ns);
+
 // Sets a clock for the life of a scope and puts the previous one back.
 class ScopedClock {
  public:

@@ -11,6 +11,7 @@
 #include "qvx/config/store.h"
 #include "qvx/ctl/ir_verbs.h"
 #include "qvx/ctl/stream_prompter.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/port/serialport.h"
 #include "qvx/monitor/monitoring.h"
 #include "qvx/monitor/texts.h"
@@ -19,20 +20,16 @@
 namespace qvx {
 namespace {
 
-int CannotOpen(int portNumber, std::ostream& err) {
-  const std::string port = "COM" + std::to_string(portNumber) + " (" +
-                           platform::PortTarget(portNumber) + ")";
-  if (ircode::PortExists(portNumber)) {
-    err << "qvxctl: " << port
-        << " is held by another program; the desktop program holds its infrared port while it "
-           "runs, so stop it (or the other monitor) first\n";
-  } else {
-    err << "qvxctl: " << port << " does not exist\n";
-  }
+int CannotOpen(int portNumber, const platform::Status& why, std::ostream& err) {
+  err << "qvxctl: " << ircode::OpenFailureText(portNumber, why) << '\n';
   return 1;
 }
 
-bool CanMonitor(int receiverType) { return receiverType == 0 || receiverType == 1; }
+// A kernel infrared device is watched whatever the receiver type, if it receives at all.
+bool CanMonitor(const GeneralParams& general, ircode::PortHandle port) {
+  if (ircode::IsKernelDevice(port)) return ircode::KernelDeviceReceives(port);
+  return general.receiverType == 0 || general.receiverType == 1;
+}
 
 void PrintLine(std::ostream& out, std::string_view recCmd, std::string_view execCmd,
                std::string_view status) {
@@ -65,10 +62,12 @@ class PrintedPhoneInput final : public monitor::EventInput {
 };
 
 // Runs the monitoring tick and the two phone timers on the clock until a stop request (or, with
-// `once`, the first received command or phone key).
-void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
-                    const PrintedPhoneInput& phoneInput, bool infrared, bool once,
-                    const platform::StopRequests& stop, platform::Clock& clock, std::ostream& out) {
+// `once`, the first received command or phone key). Returns the exit status: 0, or 1 when the
+// infrared port stopped answering.
+int RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
+                   const PrintedPhoneInput& phoneInput, bool infrared, bool once,
+                   const platform::StopRequests& stop, platform::Clock& clock, std::ostream& out,
+                   std::ostream& err) {
   constexpr int64_t kMsNs = 1'000'000;
   int64_t nextPollNs = clock.NowNs();
   int64_t nextReconnectNs = nextPollNs + bluetooth::kBtAutoTimerIntervalMs * kMsNs;
@@ -94,10 +93,16 @@ void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* pho
         if (once) break;
         busy = true;
       }
+      if (!monitoring.PortFailure().empty()) {
+        // A service manager restarts a monitor that ends in failure; the port may come back.
+        err << "qvxctl: " << monitoring.PortFailure() << '\n';
+        return 1;
+      }
     }
     if (!busy)
       clock.SleepMs(infrared ? monitor::kIrMonTimerIntervalMs : bluetooth::kBtMonTimerIntervalMs);
   }
+  return 0;
 }
 
 }  // namespace
@@ -120,8 +125,9 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   }
   monitor::ExecutorContext executor(store, Variant::MainProgram, services);
   if (general.irInEna) {
-    executor.irPort = ircode::OpenPort(general.comPort);
-    if (executor.irPort < 1) return CannotOpen(general.comPort, err);
+    platform::Status why;
+    executor.irPort = ircode::OpenPort(general.comPort, &why);
+    if (executor.irPort < 1) return CannotOpen(general.comPort, why, err);
     ircode::SetPortTimeouts(executor.irPort);
     SetHandle(executor.irPort);
   }
@@ -137,12 +143,12 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   monitoring.Start();
   prompter.showStatus = false;
   int status = 0;
-  const bool infrared = general.irInEna && CanMonitor(general.receiverType);
+  const bool infrared = general.irInEna && CanMonitor(general, executor.irPort);
   if (general.irInEna && !infrared && !general.btEna) {
     status = 1;
   } else {
-    RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared, once, stop,
-                   services.clock, out);
+    status = RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared,
+                            once, stop, services.clock, out, err);
   }
   prompter.showStatus = true;
   monitoring.Stop();

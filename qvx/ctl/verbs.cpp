@@ -121,6 +121,7 @@ const std::vector<Verb>& VerbTable() {
       {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, 2, EncodeVerb},
       {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, 2, SendVerb},
       {"learn", "learn                   record one press and print its decode", 0, 0, LearnVerb},
+      {"ports", "ports                   the COM ports present and what each one is", 0, 0, PortsVerb},
       {"decode", "decode [--window] FILE  decode a recording (or a watch window) of at most 600 bytes",
        1, 2, Decode},
       {"monitor", "monitor [--once]        monitor infrared (and the phone) until stopped", 0, 1,

@@ -8,6 +8,7 @@
 #include "qvx/config/text.h"
 #include "qvx/devices/x10.h"
 #include "qvx/ircode/learning.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/port/serialport.h"
 #include "qvx/monitor/texts.h"
 #include "qvx/monitor/watchdecode.h"
@@ -74,6 +75,15 @@ void Monitoring::CheckIdleLine(bool activeWhenDcdOn) {
 
 void Monitoring::PrepareReceiver() {
   const ircode::PortHandle port = executor_.irPort;
+  if (ircode::IsKernelDevice(port)) {
+    // No lines to set and no receiver type: the device receives, or it cannot.
+    if (!ircode::KernelDeviceReceives(port)) {
+      ShowStatus(ircode::KernelDeviceCannotReceive(config_.general.comPort));
+    } else if (config_.general.receiverType != ircode::kReceiverDcdStd) {
+      ShowStatus(ircode::KernelDeviceNote(config_.general.comPort));
+    }
+    return;
+  }
   switch (config_.general.receiverType) {
     case ircode::kReceiverDcdStd:
       ircode::SetRtsLine(true, port);
@@ -103,6 +113,7 @@ WindowRequests Monitoring::Start() {
   // The phone's connection event may switch X10 modules: their names are needed first.
   if (general.x10Ena) devices::LoadX10Section(executor_.x10.names, config_.text);
   if (general.btEna) phone_->Start();
+  portFailure_.clear();
   if (general.irInEna) PrepareReceiver();
   controls_.stopMenuChecked = false;
   controls_.startMenuChecked = true;
@@ -171,17 +182,30 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   const GeneralParams& general = config_.general;
   const ircode::PortHandle port = executor_.irPort;
   const int type = general.receiverType;
-  if (!general.irInEna || port < 1) return std::nullopt;
-  if (type != ircode::kReceiverDcdStd && type != ircode::kReceiverIRMouse) return std::nullopt;
-  // A window opened in the middle of a mark would start with half a pulse.
-  const bool dcdOn = ircode::GetDcdLine(port);
-  if (dcdOn == (type == ircode::kReceiverIRMouse)) return std::nullopt;
+  if (!general.irInEna || port < 1 || !portFailure_.empty()) return std::nullopt;
+  // A kernel device has no line to gate on: its watch returns at once in the dark and begins
+  // with the light when there is some.
+  const bool kernelDevice = ircode::IsKernelDevice(port);
+  if (kernelDevice) {
+    if (!ircode::KernelDeviceReceives(port)) return std::nullopt;
+  } else {
+    if (type != ircode::kReceiverDcdStd && type != ircode::kReceiverIRMouse) return std::nullopt;
+    // A window opened in the middle of a mark would start with half a pulse.
+    const bool dcdOn = ircode::GetDcdLine(port);
+    if (dcdOn == (type == ircode::kReceiverIRMouse)) return std::nullopt;
+  }
 
   std::array<uint8_t, kCaptureBytes> capture{};
-  const uint8_t sampled = type == ircode::kReceiverDcdStd
+  const uint8_t sampled = kernelDevice || type == ircode::kReceiverDcdStd
                               ? IRMonitor(capture.data(), general.procDelay)
                               : IRMonitorN(capture.data(), general.procDelay);
-  if (sampled == 0) return std::nullopt;
+  if (sampled == 0) {
+    if (const auto fault = ircode::KernelDeviceFault(port)) {
+      ShowStatus(*fault);
+      if (ircode::KernelDeviceGone(port)) portFailure_ = *fault;
+    }
+    return std::nullopt;
+  }
   const WatchDecode decode = DecodeWatchWindow(capture);
   if (decode.runsMeasured) {
     controls_.plen1 = decode.plen1;

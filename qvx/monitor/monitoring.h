@@ -97,8 +97,12 @@ class Monitoring final : public EventInput {
 
   // The IRMonTimer handler: samples one watch window and, when it holds a command, names it,
   // dispatches it and pauses 300 ms. Returns what was received; nothing when the tick ended
-  // silently.
+  // silently. A kernel infrared device is watched whatever the receiver type; what goes wrong
+  // with it is shown on the status line.
   std::optional<ReceivedCommand> Tick();
+  // Why the infrared port stopped answering (a kernel infrared device unplugged), as shown on
+  // the status line; empty while it works. Ticks do nothing until monitoring starts again.
+  const std::string& PortFailure() const { return portFailure_; }
 
   // Runs every [Monitoring] line of the event (substring match, file order) through the
   // executor; returns the output commands, each followed by ";" (empty when none matched).
@@ -125,6 +129,7 @@ class Monitoring final : public EventInput {
   MonitorControls controls_;
   bool monitoring_ = false;
   std::string status_;  // the status line as monitoring last set it
+  std::string portFailure_;
 };
 
 }  // namespace qvx::monitor

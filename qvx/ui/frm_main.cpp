@@ -907,7 +907,10 @@ void frmMain::ProcDelayPressed() {
 }
 
 void frmMain::ReceiverChosen(int receiverType) {
-  ircode::ChooseReceiverType(iface_, store_, receiverType, *prompter_, services_.clock);
+  if (const std::string status =
+          ircode::ChooseReceiverType(iface_, store_, receiverType, *prompter_, services_.clock);
+      !status.empty())
+    SetStatus(status);
   ShowInterface();
 }
 

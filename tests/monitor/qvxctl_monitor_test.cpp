@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/serial.h"
+#include "platform/sim/kernel_ir_device.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/general.h"
 #include "qvx/config/store.h"
@@ -167,6 +168,64 @@ TEST_F(QvxctlMonitor, RefusesWhenItCannotMonitor) {
     EXPECT_EQ(test::ReadFile(err_), c.err);
     ASSERT_TRUE(SetGeneralParam(store_, c.key, c.key == std::string("IRINENA") ? "1" : "0"));
   }
+}
+
+// A kernel infrared device: taps of every family are named, a device that cannot receive is
+// refused, and one that is unplugged ends the monitor with its reason and a failure status, so
+// that a service manager starts it again.
+TEST_F(QvxctlMonitor, WatchesAKernelDeviceUntilItGoes) {
+  WritePresses({{1000, Transmitted("TV", "Power")},
+                {3000, Transmitted("VCR", "Play")},
+                {5100, ircode::sim::Rc5Press(ircode::sim::Rc5Bits(true, 16, 12), 1)},
+                {7000, ircode::sim::SonyPress(ircode::sim::SonyBits(0x33, 0x07, 5), 3)},
+                {9500, Transmitted("TV", "Power")}});
+  struct Case {
+    const char* com1;
+    std::vector<std::string> lines;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"sim:lirc:vanish=9000",
+       {"TV&Power\tX10&Lamp&On;\tX10-lamp On.", "VCR&Play\tWinamp&PLAY;\tWinamp is disabled!",
+        "Amp&Standby\tWinamp&STOP;\tWinamp is disabled!", "UNKNOWN\tnone\tCommand received"},
+       "Monitoring started OK.\nqvxctl: The infrared device sim:lirc has gone "
+       "(unplugged, or its driver unloaded)!\nMonitoring is stopped.\n"},
+      {"sim:lirc:norecv",
+       {},
+       "COM1 is the kernel infrared device sim:lirc:norecv, which cannot receive remote "
+       "controls as pulse and space durations!\nMonitoring is stopped.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.com1);
+    const auto status = Monitor(c.com1, "").Wait(30'000);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
+    EXPECT_EQ(OutLines(), c.lines);
+    EXPECT_EQ(test::ReadFile(err_), c.err);
+  }
+}
+
+// qvxctl send through a kernel infrared device: what it wrote, in the capture, is the
+// transmitter's light to the microsecond.
+TEST_F(QvxctlMonitor, SendsThroughAKernelDeviceIntoTheCapture) {
+  const auto capture = dir_ / "capture.txt";
+  const std::string command = "QVX_SIM_CLOCK=virtual QVX_COM1=sim:lirc QVX_SIM_CAPTURE='" +
+                              capture.string() + "' exec '" + (test::BinDir() / "qvxctl").string() +
+                              "' --config '" + config_.string() + "' send TV Power >'" +
+                              out_.string() + "'";
+  const auto status = test::ChildProcess({"/bin/sh", "-c", command}).Wait(10'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(test::ReadFile(out_), "TV Power executed.\n");
+  const auto writes = platform::sim::ReadKernelCapture(capture);
+  ASSERT_EQ(writes.size(), 1u);
+  const Light light = Transmitted("TV", "Power");
+  std::vector<uint32_t> expected;
+  for (const double us : light.durationsUs) expected.push_back(static_cast<uint32_t>(std::lround(us)));
+  while (expected.size() % 2 == 0) expected.pop_back();  // darkness after the last light
+  EXPECT_EQ(writes.front().durationsUs, expected);
+  EXPECT_EQ(writes.front().carrierHz, 38'000u);
+  EXPECT_EQ(writes.front().dutyCyclePercent, 33u);
 }
 
 // With the phone input on, the simulated phone's keys are printed as they are dispatched; star
