@@ -74,4 +74,10 @@ bool SerialPortExists(int32_t portNumber) {
   return SerialDevicePresent(target);
 }
 
+std::string PortOwnerGroup(int32_t portNumber) {
+  const std::string target = PortTarget(portNumber);
+  if (target.empty() || target.starts_with(kSimPrefix)) return {};
+  return SerialDeviceGroup(target);
+}
+
 }  // namespace platform

@@ -191,5 +191,8 @@ PortHandle OpenSerialTarget(const std::string& target, Status* why = nullptr);
 // True when COMn is present (GetDefaultCommConfigA): a registered simulated peer, or a serial
 // character device that the system reports as fitted. Never opens the device.
 bool SerialPortExists(int32_t portNumber);
+// The name of the group that owns COMn's device, whose members may open it; empty for a
+// simulated peer, a missing device, or a system without such groups.
+std::string PortOwnerGroup(int32_t portNumber);
 
 }  // namespace platform

@@ -17,5 +17,7 @@ std::string DefaultPortPath(int32_t portNumber);
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why);
 // True when `path` is a serial character device the system reports as fitted; never opens it.
 bool SerialDevicePresent(const std::string& path);
+// The name of the group that owns the device at `path`; empty where there is none to tell.
+std::string SerialDeviceGroup(const std::string& path);
 
 }  // namespace platform

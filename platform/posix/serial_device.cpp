@@ -2,6 +2,7 @@
 // against root and between descriptors of one process, plus TIOCEXCL for other programs.
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -20,6 +21,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/posix/serial_syscalls.h"
@@ -416,6 +418,17 @@ bool SerialDevicePresent(const std::string& path) {
     if (type && *type == "0") return false;
   }
   return true;
+}
+
+std::string SerialDeviceGroup(const std::string& path) {
+  struct stat info{};
+  if (stat(path.c_str(), &info) != 0) return {};
+  std::vector<char> buffer(4096);
+  group entry{};
+  group* found = nullptr;
+  while (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
+    buffer.resize(buffer.size() * 2);
+  return found ? found->gr_name : std::to_string(info.st_gid);
 }
 
 }  // namespace platform

@@ -275,4 +275,7 @@ bool SerialDevicePresent(const std::string& path) {
   return GetDefaultCommConfigA(name.c_str(), &config, &size) != 0;
 }
 
+// Windows grants a COM port to whoever opens it first; no group stands between.
+std::string SerialDeviceGroup(const std::string&) { return {}; }
+
 }  // namespace platform

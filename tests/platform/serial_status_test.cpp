@@ -122,7 +122,7 @@ TEST_F(SyscallFailure, OpeningReportsTheCallThatFailed) {
     StatusCode code;
   } cases[] = {
       {"open", EBUSY, StatusCode::InUse},
-      {"open", EACCES, StatusCode::SystemFailure},
+      {"open", EACCES, StatusCode::AccessDenied},
       {"open", ENOENT, StatusCode::NotFound},
       {"flock", EWOULDBLOCK, StatusCode::InUse},
   };
