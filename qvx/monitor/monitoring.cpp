@@ -72,17 +72,29 @@ void Monitoring::CheckIdleLine(bool activeWhenDcdOn) {
   }
 }
 
+void Monitoring::CheckTimingPriority() {
+  // Said once a run: without real-time priority the sampling windows are only as good as the
+  // machine is idle, and the remedy lies with whoever starts the program.
+  if (priorityChecked_) return;
+  priorityChecked_ = true;
+  const bool granted = clock_.RaisePriority();
+  clock_.RestorePriority();
+  if (!granted) ShowStatus(texts::kNoRealtimePriority);
+}
+
 void Monitoring::PrepareReceiver() {
   const ircode::PortHandle port = executor_.irPort;
   switch (config_.general.receiverType) {
     case ircode::kReceiverDcdStd:
       ircode::SetRtsLine(true, port);
+      CheckTimingPriority();
       CheckIdleLine(false);
       break;
     case ircode::kReceiverIRMouse:
       ircode::SetRtsLine(true, port);
       ircode::SetDtrLine(true, port);
       ircode::SetTxdBreak(false, port);
+      CheckTimingPriority();
       CheckIdleLine(true);
       break;
     case ircode::kReceiverIRMan: ShowStatus(texts::kIrManNotSupported); break;
@@ -101,6 +113,8 @@ WindowRequests Monitoring::Start() {
     return {};
   }
   if (general.btEna) phone_->Start();
+  presses_.Forget();
+  portFailure_.clear();
   if (general.irInEna) PrepareReceiver();
   controls_.stopMenuChecked = false;
   controls_.startMenuChecked = true;
@@ -170,26 +184,63 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   const GeneralParams& general = config_.general;
   const ircode::PortHandle port = executor_.irPort;
   const int type = general.receiverType;
-  if (!general.irInEna || port < 1) return std::nullopt;
+  if (!general.irInEna || port < 1 || !portFailure_.empty()) return std::nullopt;
   if (type != ircode::kReceiverDcdStd && type != ircode::kReceiverIRMouse) return std::nullopt;
-  // A window opened in the middle of a mark would start with half a pulse.
-  const bool dcdOn = ircode::GetDcdLine(port);
-  if (dcdOn == (type == ircode::kReceiverIRMouse)) return std::nullopt;
+  // An active DCD ends the tick. An idle standard receiver holds DCD on, so the window opens
+  // once light arrives; the IR mouse receiver turns DCD on for light and samples while dark.
+  platform::Status why;
+  const bool dcdOn = ircode::GetDcdLine(port, &why);
+  if (!why) {
+    // An unplugged adapter or a lost link: sampling it would read nothing but noise.
+    portFailure_ = std::string(texts::kPortLost) + why.osText();
+    ShowStatus(portFailure_);
+    return std::nullopt;
+  }
+  if (dcdOn) return std::nullopt;
 
   std::array<uint8_t, kCaptureBytes> capture{};
+  const int64_t openNs = clock_.NowNs();
   const uint8_t sampled = type == ircode::kReceiverDcdStd
                               ? IRMonitor(capture.data(), general.procDelay)
                               : IRMonitorN(capture.data(), general.procDelay);
+  const int64_t closeNs = clock_.NowNs();
   if (sampled == 0) return std::nullopt;
   const WatchDecode decode = DecodeWatchWindow(capture);
   if (decode.runsMeasured) {
     controls_.plen1 = decode.plen1;
     controls_.plen0 = decode.plen0;
   }
-  if (decode.code.empty()) return std::nullopt;
+  if (decode.lastLightSample < 0) return std::nullopt;
 
+  WatchedKey window;
+  window.openNs = openNs;
+  window.closeNs = closeNs;
+  window.lastLightNs =
+      openNs + (closeNs - openNs) * (decode.lastLightSample + 1) / static_cast<int64_t>(kWatchBytes * 8);
+  if (!decode.code.empty()) {
+    window.kind = WatchedKey::Kind::Frame;
+    window.codingType = decode.codingType;
+    window.code = decode.code;
+    window.literalCode = decode.literalCode;
+  } else if (decode.necRepeatCodes) {
+    window.kind = WatchedKey::Kind::RepeatCodes;
+  }
+  const std::optional<WatchedKey> fired = presses_.Judge(window);
+  std::optional<ReceivedCommand> received;
+  if (fired) received = Fire(*fired);
+  // The rest of a key press is not taken anew: a held key repeats at this rhythm.
+  if (window.kind != WatchedKey::Kind::Unread) clock_.SleepMs(kAfterCommandPauseMs);
+  presses_.Resumed(clock_.NowNs());
+  return received;
+}
+
+std::optional<ReceivedCommand> Monitoring::Fire(const WatchedKey& key) {
+  WatchDecode named;
+  named.codingType = key.codingType;
+  named.code = key.code;
+  named.literalCode = key.literalCode;
   ReceivedCommand received;
-  if (FindWatchedCode(config_, decode)) {
+  if (FindWatchedCode(config_, named)) {
     received.recCmd = config_.currentDevice + "&" + config_.currentCommand;
   } else {
     received.recCmd = texts::kUnknownEvent;
@@ -203,8 +254,30 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   }
   received.execCmd = controls_.execCmd;
   received.status = status_;
-  clock_.SleepMs(kAfterCommandPauseMs);
   return received;
+}
+
+std::string Monitoring::ReadConfigurationAgain() {
+  ConfigStore fresh;
+  fresh.path = config_.path;
+  const LoadResult loaded = LoadGeneral(fresh);
+  if (!loaded.ok) return loaded.reason;
+  // The ports and inputs were opened and started with the values of the start.
+  const GeneralParams& running = config_.general;
+  GeneralParams general = fresh.general;
+  general.comPort = running.comPort;
+  general.receiverType = running.receiverType;
+  general.outputMode = running.outputMode;
+  general.irInEna = running.irInEna;
+  general.x10Com = running.x10Com;
+  general.btEna = running.btEna;
+  general.btCom = running.btCom;
+  config_.text = std::move(fresh.text);
+  config_.fileText = std::move(fresh.fileText);
+  config_.version = std::move(fresh.version);
+  config_.general = std::move(general);
+  if (monitoring_ && config_.general.x10Ena) devices::LoadX10Section(executor_.x10.names, config_.text);
+  return {};
 }
 
 std::string Monitoring::ReceiveEvent(std::string_view event) {
