@@ -11,6 +11,7 @@
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
+#include "qvx/ctl/port_refusal.h"
 #include "qvx/ctl/stream_prompter.h"
 #include "qvx/devices/beep.h"
 #include "qvx/ircode/deviceparams.h"
@@ -49,17 +50,13 @@ int DecodeStatus(const ircode::LearnResult& result, std::ostream& out) {
 }
 
 // The configured infrared port, opened for one verb and lent to Pulsio while it is open.
-class LentIrPort : public ircode::LentPort {
- public:
-  explicit LentIrPort(int portNumber) : LentPort(portNumber) {
-    if (open()) ircode::SetPortTimeouts(handle());
+struct LentIrPort {
+  explicit LentIrPort(int portNumber) : port(portNumber, &why) {
+    if (port.open()) ircode::SetPortTimeouts(port.handle());
   }
+  platform::Status why;  // why the opening failed; set by the opening, so declared first
+  ircode::LentPort port;
 };
-
-int CannotOpen(const ConfigStore& store, std::ostream& err) {
-  err << "qvxctl: cannot open the infrared port COM" << store.general.comPort << '\n';
-  return 1;
-}
 
 }  // namespace
 
@@ -121,38 +118,38 @@ int SendVerb(ConfigStore& store, const platform::Services& services,
   request.beepOn = store.general.beepOn;
 
   // The port is opened only for an actual transmission, so refusals need no port.
-  bool portFailed = false;
+  std::optional<platform::Status> refused;
   const ircode::IrTransmit transmit = [&](const uint8_t* bytes, int lenBytes, int slotUs, int mode) {
-    LentIrPort port(store.general.comPort);
-    if (!port.open()) {
-      portFailed = true;
+    LentIrPort lent(store.general.comPort);
+    if (!lent.port.open()) {
+      refused = lent.why;
       return 0;
     }
-    if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
-    ircode::SetTxdBreak(false, port.handle());
-    ircode::SetDtrLine(false, port.handle());
+    if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(lent.port.handle());
+    ircode::SetTxdBreak(false, lent.port.handle());
+    ircode::SetDtrLine(false, lent.port.handle());
     return ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);
   };
   ircode::SendState state;
   const ircode::SendOutcome outcome =
       ircode::SendIRCommand(state, request, transmit, devices::SystemBeeper(services.clock));
-  if (portFailed) return CannotOpen(store, err);
+  if (refused) return RefusedPort(store.general.comPort, *refused, err);
   out << outcome.status << '\n';
   return outcome.transmitted ? 0 : 1;
 }
 
 int LearnVerb(ConfigStore& store, const platform::Services& services,
               Args, std::ostream& out, std::ostream& err) {
-  LentIrPort port(store.general.comPort);
-  if (!port.open()) return CannotOpen(store, err);
+  LentIrPort lent(store.general.comPort);
+  if (!lent.port.open()) return RefusedPort(store.general.comPort, lent.why, err);
   StreamPrompter prompter(err);
   ircode::IrInterface iface;
-  iface.handle = port.handle();
+  iface.handle = lent.port.handle();
   ircode::SetReceiverLines(iface, store.general.receiverType, prompter, services.clock);
   ircode::LearnContext context;
   const ircode::LearnResult result =
       ircode::RecordCommand(context, store.general.receiverType, false,
-                            ircode::PulsioRecordSource(port.handle(), store.general.procDelay,
+                            ircode::PulsioRecordSource(lent.port.handle(), store.general.procDelay,
                                                        services.clock),
                             LearnEnvFor(store, services.clock));
   return DecodeStatus(result, out);
