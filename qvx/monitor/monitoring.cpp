@@ -15,6 +15,12 @@
 namespace qvx::monitor {
 namespace {
 
+// Reads of the line no further apart than this do not step over a first mark: RC5's lasts
+// 889 us, every other protocol's longer.
+constexpr int64_t kFirstMarkReadNs = 850'000;
+// Darkness longer than any gap inside a frame (NEC's 4.5 ms after its header mark).
+constexpr int64_t kDarkBeforeBurstNs = 6'000'000;
+
 constexpr std::string_view kFlipWords[] = {"&flip open,", "&flip closed,"};
 
 // The search pattern of a flip event ("&flip open,"), or "" for any other event. A flip event
@@ -190,13 +196,22 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   // once light arrives; the IR mouse receiver turns DCD on for light and samples while dark.
   platform::Status why;
   const bool dcdOn = ircode::GetDcdLine(port, &why);
+  const int64_t readNs = clock_.NowNs();
   if (!why) {
     // An unplugged adapter or a lost link: sampling it would read nothing but noise.
     portFailure_ = std::string(texts::kPortLost) + why.osText();
     ShowStatus(portFailure_);
     return std::nullopt;
   }
-  if (dcdOn) return std::nullopt;
+  if (dcdOn) {
+    if (type == ircode::kReceiverDcdStd) NoteDarkness(readNs);
+    return std::nullopt;
+  }
+  // Light after darkness watched closely enough begins a burst of the remote, whose first mark
+  // the window holds as a recording would; anything else may begin inside a frame.
+  const bool atFirstLight = darkSinceNs_ >= 0 && readNs - lastDarkNs_ <= kFirstMarkReadNs &&
+                            lastDarkNs_ - darkSinceNs_ >= kDarkBeforeBurstNs;
+  darkSinceNs_ = -1;
 
   std::array<uint8_t, kCaptureBytes> capture{};
   const int64_t openNs = clock_.NowNs();
@@ -205,7 +220,8 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
                               : IRMonitorN(capture.data(), general.procDelay);
   const int64_t closeNs = clock_.NowNs();
   if (sampled == 0) return std::nullopt;
-  const WatchDecode decode = DecodeWatchWindow(capture);
+  const WatchDecode decode = DecodeWatchWindow(
+      capture, atFirstLight ? ircode::SampleSpan::Recording : ircode::SampleSpan::Window);
   if (decode.runsMeasured) {
     controls_.plen1 = decode.plen1;
     controls_.plen0 = decode.plen0;
@@ -232,6 +248,17 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   if (window.kind != WatchedKey::Kind::Unread) clock_.SleepMs(kAfterCommandPauseMs);
   presses_.Resumed(clock_.NowNs());
   return received;
+}
+
+std::optional<ReceivedCommand> Monitoring::TimerTick() {
+  if (auto received = Tick()) return received;
+  clock_.SleepUs(kIrMonPollUs);
+  return Tick();
+}
+
+void Monitoring::NoteDarkness(int64_t readNs) {
+  if (darkSinceNs_ < 0 || readNs - lastDarkNs_ > kFirstMarkReadNs) darkSinceNs_ = readNs;
+  lastDarkNs_ = readNs;
 }
 
 std::optional<ReceivedCommand> Monitoring::Fire(const WatchedKey& key) {

@@ -24,9 +24,9 @@ inline constexpr int kIdleChecks = 3;
 // The firing interval of IRMonTimer. A tick on an idle standard receiver reads the line once
 // and ends, so the program sleeps between ticks; it samples only once light arrives.
 inline constexpr int kIrMonTimerIntervalMs = 1;
-// How often a headless monitor's loop ticks, where the system sleeps finer than a window
-// timer fires: an RC5 frame opens with a mark of 889 us, and a tick that steps over it opens
-// the window on the next mark and loses a press of one frame.
+// How often the line is read while it is dark: an RC5 frame opens with a mark of 889 us, and a
+// read that steps over it opens the window on the next mark and reads a press of one frame
+// wrong.
 inline constexpr int kIrMonPollUs = 500;
 
 // What the main window shows of monitoring, as the last call left it.
@@ -105,6 +105,10 @@ class Monitoring final : public EventInput {
   // was received; nothing when the tick ended silently. A port whose lines cannot be read
   // ends every tick from then on (PortFailure).
   std::optional<ReceivedCommand> Tick();
+  // The handler of the window's IRMonTimer, which fires every millisecond at best: a tick, and
+  // unless it received a command a second one kIrMonPollUs later, so that no first mark of a
+  // frame falls between two reads of the line.
+  std::optional<ReceivedCommand> TimerTick();
   // Why the infrared port stopped answering, as shown on the status line; empty while it works.
   const std::string& PortFailure() const { return portFailure_; }
 
@@ -128,6 +132,8 @@ class Monitoring final : public EventInput {
   void PrepareReceiver();
   void CheckIdleLine(bool activeWhenDcdOn);
   void CheckTimingPriority();
+  // Notes a read of the line that showed the standard receiver dark.
+  void NoteDarkness(int64_t readNs);
   std::optional<ReceivedCommand> Fire(const WatchedKey& key);
   std::string RunOutputCommand(std::string_view output);
 
@@ -142,6 +148,8 @@ class Monitoring final : public EventInput {
   bool monitoring_ = false;
   std::string status_;  // the status line as monitoring last set it
   KeyPresses presses_;
+  int64_t darkSinceNs_ = -1;  // the first of the close reads that showed darkness; -1: none
+  int64_t lastDarkNs_ = -1;   // the last of them
   bool priorityChecked_ = false;  // the timing priority was tried once
   std::string portFailure_;
 };

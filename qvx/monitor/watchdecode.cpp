@@ -11,7 +11,7 @@
 
 namespace qvx::monitor {
 
-WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture) {
+WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture, ircode::SampleSpan span) {
   WatchDecode result;
   std::vector<uint8_t> buffer(kCaptureBytes, 0);
   std::copy_n(capture.begin(), std::min(capture.size(), kCaptureBytes), buffer.begin());
@@ -29,7 +29,7 @@ WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture) {
   };
 
   // The same decode as learning, so that a code learned from a remote is the code the tick sees.
-  const ircode::SampleDecode decode = ircode::DecodeSampleText(samples, ircode::SampleSpan::Window);
+  const ircode::SampleDecode decode = ircode::DecodeSampleText(samples, span);
   if (decode.stop == ircode::DecodeStop::AnalyseFailed) return withoutCode();
   result.runsMeasured = true;
   result.plen1 = decode.symbols.plen1;

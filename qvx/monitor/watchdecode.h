@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "qvx/ircode/canonicaldecode.h"
+
 namespace qvx {
 struct ConfigStore;
 }
@@ -39,8 +41,10 @@ struct WatchDecode {
 // Decodes a capture buffer (at most 600 bytes; missing bytes count as 0): the position-40
 // check, the sample text, the run analysis and symbol decoding shared with learning, the two
 // frames and the longer-frame rule (frame 2 on a tie), and the 7-bit minimum. Where that gives
-// no code, tells NEC repeat codes.
-WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture);
+// no code, tells NEC repeat codes. `span` says whether the window began anywhere or at the
+// first light after darkness, as a recording does.
+WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture,
+                              ircode::SampleSpan span = ircode::SampleSpan::Window);
 
 // Looks a decoded window up in the configuration (setting its current device and command): its
 // code first, then the literal code, so that commands stored by earlier versions still fire.

@@ -117,9 +117,10 @@ class Monitor : public ::testing::Test {
   void Press(const Light& light, int64_t delayUs = 0) {
     peer_->PlayMarks(ReceivedLight(light, rng_), delayUs);
   }
-  // Plays presses starting at the given milliseconds from now, then ticks as a headless
-  // monitor does until `forMs` have passed; returns the events fired.
-  std::vector<std::string> PlayAndTick(const std::vector<std::pair<int, Light>>& presses, int forMs) {
+  // Plays presses starting at the given milliseconds (and `laterUs`) from now, then ticks as a
+  // headless monitor does until `forMs` have passed; returns the events fired.
+  std::vector<std::string> PlayAndTick(const std::vector<std::pair<int, Light>>& presses, int forMs,
+                                       int laterUs = 0) {
     std::vector<LightMark> marks;
     for (const auto& [atMs, light] : presses) {
       for (LightMark mark : ReceivedLight(light, rng_)) {
@@ -129,7 +130,7 @@ class Monitor : public ::testing::Test {
       }
     }
     const int64_t startNs = clock_.NowNs();
-    peer_->PlayMarks(marks, presses.front().first * 1000LL);
+    peer_->PlayMarks(marks, presses.front().first * 1000LL + laterUs);
     std::vector<std::string> fired;
     while (clock_.NowNs() - startNs < forMs * 1'000'000LL) {
       if (const auto received = monitoring_.Tick()) {
@@ -325,6 +326,14 @@ TEST_F(Monitor, ATapFiresOnceAndAHeldKeyRepeats) {
     clock_.AdvanceNs(1'000'000'000);
     const std::vector<std::string> fired = PlayAndTick(c.presses, 3000);
     EXPECT_EQ(fired, std::vector<std::string>(c.fired, c.event));
+  }
+  // A press of one RC5 frame, beginning anywhere between two reads of the line: the first
+  // mark, 889 us, is never stepped over.
+  for (int phaseUs = 0; phaseUs < kIrMonPollUs; phaseUs += 25) {
+    SCOPED_TRACE(phaseUs);
+    clock_.AdvanceNs(1'000'000'000);
+    EXPECT_EQ(PlayAndTick({{10, Rc5Press(kAmpVolUp, 1)}}, 600, phaseUs),
+              std::vector<std::string>{"Amp&Vol+"});
   }
 }
 
