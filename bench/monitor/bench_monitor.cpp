@@ -1,7 +1,8 @@
-// Prints, in one run on the virtual clock: monitoring ticks per second of real time for a watch
-// window without a press and with one, and for NEC, SONY and RC5 remotes pressed at every phase
-// of the window, how many presses were taken and the simulated time from the start of the press
-// to the executor's return, set against the length of the remote's frame.
+// Prints, in one run on the virtual clock: the real time a monitoring tick costs when the line
+// is dark (it reads the line once) and when a press opens a watch window, and for NEC, SONY and
+// RC5 remotes pressed at every phase of the headless monitor's poll, how many presses were taken
+// and the simulated time from the start of the press to the executor's return, set against the
+// length of the remote's frame.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -135,17 +136,17 @@ void TickRates(Rig& rig, std::mt19937& rng) {
     long commands = 0;
     const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) {
-      if (press) rig.peer->PlayMarks(Marks(light, rng), 10'000);
+      if (press) rig.peer->PlayMarks(Marks(light, rng), 0);
       commands += rig.monitoring.Tick().has_value();
       ++ticks;
-      if (!press) rig.clock.AdvanceNs(1'000'000);
+      rig.clock.AdvanceNs(1'000'000'000);  // the next press is a new one
     }
     const double seconds = Seconds(std::chrono::steady_clock::now() - start).count();
-    std::printf("  %-32s %8.0f ticks/s  (%ld of %ld ticks received a command)\n",
-                press ? "window with a SONY press" : "window without a press", ticks / seconds,
-                commands, ticks);
+    std::printf("  %-32s %10.0f ticks/s  (%ld of %ld ticks received a command)\n",
+                press ? "a SONY press opens the window" : "dark line", ticks / seconds, commands,
+                ticks);
   };
-  std::printf("Monitoring ticks per second of real time (220 ms watch windows, virtual clock)\n");
+  std::printf("Monitoring ticks per second of real time (virtual clock)\n");
   run(false);
   run(true);
 }
@@ -162,8 +163,9 @@ void PressToReturn(Rig& rig, std::mt19937& rng) {
       {"RC5, 1 frame (short press)", sim::Rc5Press(kRc5, 1), "Amp&Standby"},
       {"RC5, 2 frames", sim::Rc5Press(kRc5, 2), "Amp&Standby"},
   };
-  constexpr int kPhases = 120;  // press starts every 2 ms over 240 ms around the window start
-  std::printf("\nPress to executor return, simulated time, %d press phases per remote\n", kPhases);
+  constexpr int kPhases = 120;  // press starts spread over one poll interval of the monitor
+  std::printf("\nPress to executor return, simulated time, %d press phases per remote, polled every "
+              "%d us\n", kPhases, qvx::monitor::kIrMonPollUs);
   std::printf("  %-30s %6s %6s %6s %6s  %8s %8s %8s  %6s\n", "remote", "frame", "taken", "wrong",
               "lost", "min", "median", "max", "median/frame");
   for (const Remote& remote : remotes) {
@@ -171,17 +173,18 @@ void PressToReturn(Rig& rig, std::mt19937& rng) {
     int wrong = 0;
     double frameMs = 0;
     for (int phase = 0; phase < kPhases; ++phase) {
-      // The press begins between 20 ms before and 220 ms after the next window opens.
+      // The press begins in the dark, at any point of a poll interval, a second after the last.
+      rig.clock.AdvanceNs(1'000'000'000);
       const std::vector<LightMark> marks = Marks(remote.light, rng);
       frameMs = FrameMs(marks);
-      const int64_t delayUs = phase * 2000 - 20'000;
+      const int64_t delayUs = 10'000 + phase * qvx::monitor::kIrMonPollUs / kPhases;
       const int64_t pressNs = rig.clock.NowNs() + delayUs * 1000;
       rig.peer->PlayMarks(marks, delayUs);
       bool first = true;  // only the first command a press gives counts
       while (rig.clock.NowNs() < pressNs + 1'000'000'000) {
         const auto received = rig.monitoring.Tick();
         if (!received) {
-          rig.clock.SleepMs(qvx::monitor::kIrMonTimerIntervalMs);
+          rig.clock.SleepUs(qvx::monitor::kIrMonPollUs);
           continue;
         }
         if (!first) continue;
