@@ -1,7 +1,7 @@
 #pragma once
 
 // Taps and held keys. A remote keeps sending while its key is down: SONY and RC5 repeat the
-// frame, NEC sends its frame once and then repeat codes. The monitoring tick sees such a press
+// frame, NEC sends its frame once and then repeat codes (some NEC remotes repeat the frame). The monitoring tick sees such a press
 // in one watch window after another, with its pause between them; this decides which of those
 // windows fire the key's event, so that a tap fires once and a held key repeats.
 
@@ -49,6 +49,7 @@ class KeyPresses {
     WatchedKey key;         // the window that began it
     int64_t lastLightNs;    // its last light seen
     int64_t lastCloseNs;    // when its last window closed
+    bool repeatCodes;       // NEC: repeat codes followed its frame
   };
   bool Continues(const Press& press, const WatchedKey& window) const;
 

@@ -68,6 +68,18 @@ std::vector<LightMark> ReceivedLight(const Light& light, std::mt19937& rng) {
   return platform::sim::DistortLight(marks, {40, 80, 2}, rng);
 }
 
+// A press of a NEC remote that repeats its whole frame every 108 ms instead of repeat codes.
+Light NecFramesPress(const std::string& bits, int frames) {
+  const Light frame = ircode::sim::NecPress(bits, 0);
+  Light light;
+  for (int i = 0; i < frames; ++i) {
+    ircode::sim::PadTo(light, i * 108'000.0);
+    for (std::size_t k = 0; k < frame.durationsUs.size(); ++k)
+      ircode::sim::AppendLevel(light, k % 2 == 0, frame.durationsUs[k]);
+  }
+  return light;
+}
+
 // A phone link that records what monitoring asks of it.
 class RecordingPhone final : public PhoneLink {
  public:
@@ -308,6 +320,8 @@ TEST_F(Monitor, ATapFiresOnceAndAHeldKeyRepeats) {
       // A frame and 18 repeat codes: 2 s held, repeats at about 1.1 and 1.7 s.
       {"NEC held", {{0, NecPress(kTvPower, 18)}}, 3},
       {"NEC tapped twice", {{0, NecPress(kTvPower, 1)}, {650, NecPress(kTvPower, 1)}}, 2},
+      {"NEC repeating its frame for 650 ms", {{0, NecFramesPress(kTvPower, 6)}}, 1},
+      {"NEC repeating its frame, held", {{0, NecFramesPress(kTvPower, 19)}}, 3},
       {"SONY tap", {{0, SonyPress(kVcrPlay, 3)}}, 1, "VCR&Play"},
       {"SONY press of 450 ms", {{0, SonyPress(kVcrPlay, 10)}}, 1, "VCR&Play"},
       {"SONY held", {{0, SonyPress(kVcrPlay, 44)}}, 3, "VCR&Play"},
