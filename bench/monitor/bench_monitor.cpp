@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/monitor/tapset.h"
 #include "platform/services.h"
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
@@ -96,7 +97,7 @@ double FrameMs(const std::vector<LightMark>& marks) {
 }
 
 struct Rig {
-  Rig() {
+  explicit Rig(const std::string& configText = Config()) {
     clock.SetCounterReadCostNs(250);
     clock.SetLineReadCostNs(5000);  // with PROCDELAY 50 a sample lasts about 55 us
     ::setenv("QVX_COM1", "sim:bench-ir", 1);
@@ -105,7 +106,7 @@ struct Rig {
                                              platform::sim::ReceiverWiring::DcdStandard);
     store.path = std::filesystem::temp_directory_path() /
                  ("bench_monitor_" + std::to_string(::getpid()) + ".cfg");
-    std::ofstream(store.path, std::ios::binary) << Config();
+    std::ofstream(store.path, std::ios::binary) << configText;
     qvx::LoadGeneral(store);
     executor.irPort = qvx::ircode::OpenPort(1);
     qvx::ircode::SetPortTimeouts(executor.irPort);
@@ -209,14 +210,89 @@ void PressToReturn(Rig& rig, std::mt19937& rng) {
               "   its event line; wrong: a window showed another event or UNKNOWN; lost: nothing)\n");
 }
 
+// How often presses of the recorded remotes fire, tune and report sets apart: a tap and a long
+// tap should fire once, a key held for 2 s three times (at once, then with the windows from
+// 0.8 s on). Ticks as a headless monitor does.
+void RecordedPresses(std::mt19937& rng) {
+  using qvx::bench::PressLength;
+  constexpr int kPresses = 20;  // of each family, set and length
+  const PressLength lengths[] = {PressLength::Tap, PressLength::LongTap, PressLength::Held};
+  const sim::RemoteSet sets[] = {sim::RemoteSet::Tune, sim::RemoteSet::Report};
+  std::vector<qvx::bench::BenchPress> presses;
+  for (const sim::RemoteSet set : sets) {
+    for (const qvx::bench::TapFamily& family : qvx::bench::TapFamilies()) {
+      for (const PressLength length : lengths) {
+        for (int i = 0; i < kPresses; ++i)
+          presses.push_back(qvx::bench::MakeBenchPress(family, set, length, 10, rng));
+      }
+    }
+  }
+  const std::vector<std::string> events = qvx::bench::ExpectedEvents(presses);
+  Rig rig(qvx::bench::BenchConfiguration(presses, 0, 50));
+  std::printf("\nPresses of the recorded remotes (jitter 10 %%), %d of each kind, virtual clock\n",
+              kPresses);
+  std::printf("  %-18s %-8s  %-22s  %-22s  %s\n", "family", "set", "tap: once/twice/wrong",
+              "long tap: once/twice/wrong", "held 2 s: fired 3 times/wrong (fires)");
+  for (std::size_t first = 0; first < presses.size(); first += 3 * kPresses) {
+    int counts[3][3] = {};  // by length: right once (held: three times), more, wrong
+    int heldFires = 0;
+    for (std::size_t i = first; i < first + 3 * kPresses; ++i) {
+      const qvx::bench::BenchPress& press = presses[i];
+      std::vector<LightMark> marks;
+      for (const auto& [startUs, endUs] : press.press.marks)
+        marks.push_back({static_cast<int64_t>(startUs * 1000), static_cast<int64_t>(endUs * 1000)});
+      rig.clock.AdvanceNs(1'000'000'000);
+      const int64_t startNs = rig.clock.NowNs();
+      rig.peer->PlayMarks(marks, 10'000);
+      const int64_t untilNs = startNs + (marks.back().endNs - marks.front().startNs) + 1'500'000'000;
+      int fires = 0;
+      bool wrong = false;
+      while (rig.clock.NowNs() < untilNs) {
+        const auto received = rig.monitoring.Tick();
+        if (!received) {
+          rig.clock.SleepUs(qvx::monitor::kIrMonPollUs);
+          continue;
+        }
+        ++fires;
+        wrong = wrong || received->recCmd != events[i];
+      }
+      int* row = counts[static_cast<int>(press.length)];
+      const int expected = press.length == PressLength::Held ? 3 : 1;
+      if (press.length == PressLength::Held) heldFires += fires;
+      if (wrong) {
+        ++row[2];
+      } else if (fires == expected) {
+        ++row[0];
+      } else if (fires > expected) {
+        ++row[1];
+      }
+    }
+    const qvx::bench::BenchPress& sample = presses[first];
+    const auto cell = [&](int length) {
+      return std::to_string(counts[length][0]) + "/" + std::to_string(counts[length][1]) + "/" +
+             std::to_string(counts[length][2]);
+    };
+    std::printf("  %-18s %-8s  %-22s  %-22s  %s/%d (%.2f a press)\n", sample.family->device,
+                sample.set == sim::RemoteSet::Tune ? "tune" : "report", cell(0).c_str(),
+                cell(1).c_str(), std::to_string(counts[2][0]).c_str(), counts[2][2],
+                static_cast<double>(heldFires) / kPresses);
+  }
+  std::printf("  (once: the press's event ran once; twice: more often; wrong: another event or\n"
+              "   UNKNOWN ran; the rest were lost)\n");
+}
+
 }  // namespace
 
 int main() {
   // The sweep has a generator of its own, so that its figures are the same in every run.
   std::mt19937 rateRng(11);
   std::mt19937 sweepRng(13);
-  Rig rig;
-  TickRates(rig, rateRng);
-  PressToReturn(rig, sweepRng);
+  std::mt19937 recordedRng(17);
+  {
+    Rig rig;
+    TickRates(rig, rateRng);
+    PressToReturn(rig, sweepRng);
+  }
+  RecordedPresses(recordedRng);
   return 0;
 }

@@ -6,7 +6,7 @@
 // set side by side; the port (sim:ir, or another simulated receiver) is a parameter.
 //
 //   bench_monitor_taps --qvxctl PATH [--taps N] [--idle-s S] [--port TARGET] [--itype N]
-//                      [--seed N] [--label TEXT]
+//                      [--set tune|report|both] [--seed N] [--label TEXT]
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -30,16 +30,15 @@
 #include <string>
 #include <vector>
 
-#include "qvx/config/general.h"
-#include "qvx/ircode/sim/remotescenarios.h"
-#include "qvx/ircode/sim/remotesim.h"
+#include "bench/monitor/tapset.h"
 
 extern char** environ;
 
 namespace {
 
 namespace sim = qvx::ircode::sim;
-using sim::RemoteFamily;
+using qvx::bench::BenchPress;
+using qvx::bench::PressLength;
 
 constexpr double kJitterPercent = 10;
 constexpr int kTapSpacingMs = 1200;
@@ -59,73 +58,38 @@ struct Options {
   int idleSeconds = 10;
   std::string port = "sim:ir";
   int itype = 0;
+  std::string set = "both";
   unsigned seed = 23;
   std::string label;
 };
 
-struct Family {
-  RemoteFamily family;
-  const char* device;  // its device in the configuration
-  int gproto;
-};
-
-const Family kFamilies[] = {
-    {RemoteFamily::Nec, "NEC", 0},
-    {RemoteFamily::Sony12, "SONY12", 1},
-    {RemoteFamily::Sony15, "SONY15", 1},
-    {RemoteFamily::Rc5, "RC5", 2},
-};
-
 // One tap on the timeline.
 struct Tap {
-  const Family* family;
-  bool longTap;      // the remote sent for about half a second or more
-  std::string code;  // as stored: "G" and the bits, RC5 with toggle bit 0
+  BenchPress press;
   std::string event;
-  int64_t startUs;   // from time 0 of the press script
-  double firstFrameEndUs;
-  std::vector<double> durationsUs;  // the receiver's output: light, dark, light, ...
+  int64_t startUs;                  // from time 0 of the press script
   std::vector<int64_t> linesNs;     // arrival of the monitor's lines, from time 0
   std::vector<std::string> events;  // and the events they name
 };
 
-// A tap of a random key of a random remote of the family: the shortest press (one NEC frame
-// and at most one repeat code, three SONY frames, one RC5 frame) or a longer one (NEC frame
-// and six repeat codes, ten SONY frames, seven RC5 frames: 0.45 to 0.7 s).
-sim::RealPress MakeTap(RemoteFamily family, bool longTap, std::mt19937& rng) {
-  sim::RealPress press = sim::MakeRealPress(family, false, kJitterPercent, rng);
-  if (!longTap) return press;
-  const std::string bits = press.code.substr(1);
-  const double scale = press.remote->timeScale;
-  switch (family) {
-    case RemoteFamily::Nec: press.light = sim::NecPress(bits, 6, scale); break;
-    case RemoteFamily::Rc5: press.light = sim::Rc5Press(bits, 7, scale); break;
-    default: press.light = sim::SonyPress(bits, 10, scale); break;
-  }
-  press.marks = sim::Receive(press.light, press.receiver, rng);
-  return press;
-}
-
+// Taps of every family in turn, short and long taps alternating, of remotes of the tune set, the
+// report set or both in turn.
 std::vector<Tap> MakeTimeline(const Options& options, std::mt19937& rng) {
+  std::vector<BenchPress> presses;
+  for (int i = 0; i < options.tapsPerFamily; ++i) {
+    const bool tune = options.set == "tune" || (options.set == "both" && i / 2 % 2 == 0);
+    for (const qvx::bench::TapFamily& family : qvx::bench::TapFamilies()) {
+      presses.push_back(qvx::bench::MakeBenchPress(
+          family, tune ? sim::RemoteSet::Tune : sim::RemoteSet::Report,
+          i % 2 == 0 ? PressLength::Tap : PressLength::LongTap, kJitterPercent, rng));
+    }
+  }
+  const std::vector<std::string> events = qvx::bench::ExpectedEvents(presses);
   std::vector<Tap> taps;
   int64_t atUs = int64_t{options.idleSeconds} * 1'000'000;
-  for (int i = 0; i < options.tapsPerFamily; ++i) {
-    for (const Family& family : kFamilies) {
-      const bool longTap = i % 2 == 1;
-      const sim::RealPress press = MakeTap(family.family, longTap, rng);
-      Tap tap{&family, longTap, press.code, "", atUs, 0, {}, {}, {}};
-      tap.event = std::string(family.device) + "&K" + std::to_string(taps.size() + 1);
-      const double originUs = press.marks.front().first;
-      tap.firstFrameEndUs = press.marks[press.light.frames.front().second].second - originUs;
-      double lastUs = originUs;
-      for (const auto& [startUs, endUs] : press.marks) {
-        if (startUs > lastUs) tap.durationsUs.push_back(startUs - lastUs);
-        tap.durationsUs.push_back(endUs - startUs);
-        lastUs = endUs;
-      }
-      taps.push_back(std::move(tap));
-      atUs += kTapSpacingMs * 1000;
-    }
+  for (std::size_t i = 0; i < presses.size(); ++i) {
+    taps.push_back({presses[i], events[i], atUs, {}, {}});
+    atUs += kTapSpacingMs * 1000;
   }
   return taps;
 }
@@ -135,39 +99,11 @@ std::string PressScript(const std::vector<Tap>& taps) {
   script << "# taps: at ms, then light and dark in us\n";
   for (const Tap& tap : taps) {
     script << tap.startUs / 1000;
-    for (const double us : tap.durationsUs) script << ' ' << std::max<long>(1, std::lround(us));
+    for (const double us : qvx::bench::ReceivedDurationsUs(tap.press))
+      script << ' ' << std::max<long>(1, std::lround(us));
     script << '\n';
   }
   return script.str();
-}
-
-std::string Configuration(const Options& options, const std::vector<Tap>& taps) {
-  std::string text = "[General]\r\n";
-  const std::map<std::string, std::string> values = {
-      {"COMPORT", "1"}, {"PROCDELAY", "55"}, {"ITYPE", std::to_string(options.itype)},
-      {"IRINENA", "1"}, {"IROUTENA", "1"}, {"WINAMPPATH", "none"}, {"BTCOM", "2"}};
-  for (const auto& key : qvx::GeneralKeys()) {
-    std::string value = "0";
-    if (const auto set = values.find(key); set != values.end()) {
-      value = set->second;
-    } else if (key.size() == 3 && key.starts_with("BT")) {
-      value.clear();  // BT0 to BT9, the phone's device entries
-    }
-    text += key + "= " + value + "\r\n";
-  }
-  std::string events = "\r\n[Monitoring]\r\n# every tap runs one output\r\n";
-  for (const Family& family : kFamilies) {
-    text += "\r\n[" + std::string(family.device) + "]\r\n# " + family.device + " remotes\r\nGPROTO= " +
-            std::to_string(family.gproto) +
-            "\r\nSENDPLS= 560\r\nREPEAT= 0\r\nBITG= 1\r\nBIT0= 10\r\nBIT1= 1000\r\nGREPEAT= 1\r\n";
-    for (std::size_t i = 0; i < taps.size(); ++i) {
-      if (taps[i].family != &family) continue;
-      const std::string command = taps[i].event.substr(taps[i].event.find('&') + 1);
-      text += taps[i].code + "," + command + "\r\n";
-      events += taps[i].event + ",Winamp&PLAY\r\n";
-    }
-  }
-  return text + "\r\n[X10]\r\n# none\r\n" + events + "\r\n[End]\r\n";
 }
 
 // Processor time of a process in nanoseconds, from its CPU-time clock; -1 when unreadable.
@@ -241,7 +177,7 @@ struct Counts {
     } else if (tap.events.size() == 1) {
       ++right;
       latenciesMs.push_back((static_cast<double>(tap.linesNs[0]) / 1000 - static_cast<double>(tap.startUs) -
-                             tap.firstFrameEndUs) / 1000 - kPrintedAfterMs);
+                             tap.press.firstFrameEndUs) / 1000 - kPrintedAfterMs);
     } else {
       ++lost;
     }
@@ -249,7 +185,7 @@ struct Counts {
 };
 
 void PrintRow(const char* name, const Counts& c) {
-  std::printf("  %-22s %5d %6d %6d %6d %6d  %7.1f %7.1f\n", name, c.taps, c.right, c.twice,
+  std::printf("  %-26s %5d %6d %6d %6d %6d  %7.1f %7.1f\n", name, c.taps, c.right, c.twice,
               c.wrong, c.lost, Percentile(c.latenciesMs, 0.5), Percentile(c.latenciesMs, 0.9));
 }
 
@@ -265,12 +201,14 @@ int main(int argc, char** argv) {
     else if (key == "--idle-s") options.idleSeconds = std::max(3, std::atoi(value.c_str()));
     else if (key == "--port") options.port = value;
     else if (key == "--itype") options.itype = std::atoi(value.c_str());
+    else if (key == "--set") options.set = value;
     else if (key == "--seed") options.seed = static_cast<unsigned>(std::atoi(value.c_str()));
     else if (key == "--label") options.label = value;
   }
   if (options.qvxctl.empty()) {
     std::fprintf(stderr, "usage: bench_monitor_taps --qvxctl PATH [--taps N] [--idle-s S] "
-                         "[--port TARGET] [--itype N] [--seed N] [--label TEXT]\n");
+                         "[--port TARGET] [--itype N] [--set tune|report|both] [--seed N] "
+                         "[--label TEXT]\n");
     return 2;
   }
   std::mt19937 rng(options.seed);
@@ -279,7 +217,10 @@ int main(int argc, char** argv) {
   char dirTemplate[] = "/tmp/bench_monitor_taps.XXXXXX";
   if (!mkdtemp(dirTemplate)) return 1;
   const std::filesystem::path dir = dirTemplate;
-  std::ofstream(dir / "pelgrin.cfg", std::ios::binary) << Configuration(options, taps);
+  std::vector<BenchPress> presses;
+  for (const Tap& tap : taps) presses.push_back(tap.press);
+  std::ofstream(dir / "pelgrin.cfg", std::ios::binary)
+      << qvx::bench::BenchConfiguration(presses, options.itype, 55);
   // The script goes through a pipe, so that the monitor's time 0, when it has read the script,
   // is the moment the last byte was taken, give or take the parsing of one pipe's worth.
   if (mkfifo((dir / "presses").c_str(), 0600) != 0) return 1;
@@ -352,17 +293,21 @@ int main(int argc, char** argv) {
   std::map<std::string, Counts> byRow;
   Counts all;
   for (const Tap& tap : taps) {
-    byRow[std::string(tap.family->device) + (tap.longTap ? ", long" : ", short")].Add(tap);
+    const bool tune = tap.press.set == sim::RemoteSet::Tune;
+    byRow[std::string(tap.press.family->device) + (tune ? ", tune" : ", report") +
+          (tap.press.length == PressLength::Tap ? ", tap" : ", long tap")]
+        .Add(tap);
     all.Add(tap);
   }
 
   const double idleShare = idleCpuFrom >= 0 && idleCpuTo >= 0 && idleWallNs > 0
                                ? 100.0 * static_cast<double>(idleCpuTo - idleCpuFrom) / static_cast<double>(idleWallNs)
                                : -1;
-  std::printf("%s: %s on %s, %d taps %.1f s apart, jitter %.0f %%, seed %u\n",
+  std::printf("%s: %s on %s, %d taps %.1f s apart, remotes of the %s set%s, jitter %.0f %%, seed %u\n",
               options.label.empty() ? "taps" : options.label.c_str(), options.qvxctl.c_str(),
-              options.port.c_str(), all.taps, kTapSpacingMs / 1000.0, kJitterPercent, options.seed);
-  std::printf("  %-22s %5s %6s %6s %6s %6s  %7s %7s\n", "remote, tap", "taps", "right", "twice",
+              options.port.c_str(), all.taps, kTapSpacingMs / 1000.0, options.set.c_str(),
+              options.set == "both" ? "s" : "", kJitterPercent, options.seed);
+  std::printf("  %-26s %5s %6s %6s %6s %6s  %7s %7s\n", "family, set, press", "taps", "right", "twice",
               "wrong", "lost", "med ms", "p90 ms");
   for (const auto& [name, counts] : byRow) PrintRow(name.c_str(), counts);
   PrintRow("all", all);
