@@ -1,5 +1,6 @@
 #include "qvx/monitor/monitoring.h"
 
+#include <algorithm>
 #include <array>
 
 #include "pulsio/pulsio.h"
@@ -16,8 +17,8 @@ namespace qvx::monitor {
 namespace {
 
 // Reads of the line no further apart than this do not step over a first mark: RC5's lasts
-// 889 us, every other protocol's longer.
-constexpr int64_t kFirstMarkReadNs = 850'000;
+// 889 us, as short as 740 us from a remote that runs fast, every other protocol's longer.
+constexpr int64_t kFirstMarkReadNs = 740'000;
 // Darkness longer than any gap inside a frame (NEC's 4.5 ms after its header mark).
 constexpr int64_t kDarkBeforeBurstNs = 6'000'000;
 
@@ -220,8 +221,14 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
                               : IRMonitorN(capture.data(), general.procDelay);
   const int64_t closeNs = clock_.NowNs();
   if (sampled == 0) return std::nullopt;
+  // The light came at some time after the last dark read, on average halfway to the read that
+  // saw it; what shone before the window opened is given back to its first mark.
+  const int64_t sampleNs = std::max<int64_t>(1, (closeNs - openNs) / static_cast<int64_t>(kWatchBytes * 8));
+  const int missedLightSamples =
+      atFirstLight ? static_cast<int>((openNs - (lastDarkNs_ + readNs) / 2 + sampleNs / 2) / sampleNs) : 0;
   const WatchDecode decode = DecodeWatchWindow(
-      capture, atFirstLight ? ircode::SampleSpan::Recording : ircode::SampleSpan::Window);
+      capture, atFirstLight ? ircode::SampleSpan::Recording : ircode::SampleSpan::Window,
+      missedLightSamples);
   if (decode.runsMeasured) {
     controls_.plen1 = decode.plen1;
     controls_.plen0 = decode.plen0;

@@ -11,13 +11,20 @@
 
 namespace qvx::monitor {
 
-WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture, ircode::SampleSpan span) {
+WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture, ircode::SampleSpan span,
+                              int missedLightSamples) {
   WatchDecode result;
   std::vector<uint8_t> buffer(kCaptureBytes, 0);
   std::copy_n(capture.begin(), std::min(capture.size(), kCaptureBytes), buffer.begin());
-  const std::string samples = ircode::SamplesToText(buffer);
+  std::string samples = ircode::SamplesToText(buffer);
   const std::size_t lastLight = samples.find_last_of('1', kWatchBytes * 8 - 1);
   if (lastLight != std::string::npos) result.lastLightSample = static_cast<int>(lastLight);
+  const auto missed = static_cast<std::size_t>(
+      std::clamp(missedLightSamples, 0, static_cast<int>(kWatchBytes * 8)));
+  if (missed > 0) {
+    samples.insert(0, missed, '1');
+    samples.erase(kWatchBytes * 8, missed);
+  }
   const bool active = std::any_of(buffer.begin() + (kFirstCountedByte - 1), buffer.end(),
                                   [](uint8_t byte) { return byte != 0; });
   if (!active) return result;

@@ -42,9 +42,11 @@ struct WatchDecode {
 // check, the sample text, the run analysis and symbol decoding shared with learning, the two
 // frames and the longer-frame rule (frame 2 on a tie), and the 7-bit minimum. Where that gives
 // no code, tells NEC repeat codes. `span` says whether the window began anywhere or at the
-// first light after darkness, as a recording does.
+// first light after darkness, as a recording does; then `missedLightSamples` samples of light
+// that shone before the window opened are put in front of it (pushing its last ones out).
 WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture,
-                              ircode::SampleSpan span = ircode::SampleSpan::Window);
+                              ircode::SampleSpan span = ircode::SampleSpan::Window,
+                              int missedLightSamples = 0);
 
 // Looks a decoded window up in the configuration (setting its current device and command): its
 // code first, then the literal code, so that commands stored by earlier versions still fire.

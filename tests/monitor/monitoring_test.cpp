@@ -124,6 +124,13 @@ class Monitor : public ::testing::Test {
     ircode::SetPortTimeouts(executor_.irPort);
     SetHandle(executor_.irPort);
   }
+  // Stops monitoring and starts it again with a receiver of the type, wired as it is.
+  void RestartWith(int receiverType) {
+    monitoring_.Stop();
+    store_.general.receiverType = static_cast<std::int16_t>(receiverType);
+    peer_->SetWiring(receiverType == 1 ? ReceiverWiring::IrMouse : ReceiverWiring::DcdStandard);
+    monitoring_.Start();
+  }
   // The remote shines from `delayUs` on; at once, the next tick opens its window on the first
   // light.
   void Press(const Light& light, int64_t delayUs = 0) {
@@ -199,10 +206,7 @@ TEST_F(Monitor, PressesFoundInTheConfigurationRunTheirEventLines) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    monitoring_.Stop();
-    store_.general.receiverType = static_cast<std::int16_t>(c.receiverType);
-    peer_->SetWiring(c.receiverType == 1 ? ReceiverWiring::IrMouse : ReceiverWiring::DcdStandard);
-    monitoring_.Start();
+    RestartWith(c.receiverType);
     // The IR mouse samples while dark, so its window opens before the press.
     Press(c.light, c.receiverType == 1 ? 10'000 : 0);
     const int64_t beforeNs = clock_.NowNs();
@@ -238,10 +242,7 @@ TEST_F(Monitor, TheGateSamplesTheStandardReceiverOnlyInLightAndTheIrMouseOnlyInT
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    monitoring_.Stop();
-    store_.general.receiverType = static_cast<std::int16_t>(c.receiverType);
-    peer_->SetWiring(c.receiverType == 1 ? ReceiverWiring::IrMouse : ReceiverWiring::DcdStandard);
-    monitoring_.Start();
+    RestartWith(c.receiverType);
     clock_.AdvanceNs(1'000'000'000);
     // A key without event lines: nothing is sent, so only the window raises the priority.
     if (c.light) Press(ircode::sim::NecPress(kTvVolDown, 1));
