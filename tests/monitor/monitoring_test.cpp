@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <stdexcept>
 
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
@@ -15,6 +16,7 @@
 #include "qvx/config/devices.h"
 #include "qvx/config/general.h"
 #include "qvx/monitor/watchdecode.h"
+#include "qvx/ircode/sim/realremotes.h"
 #include "qvx/ircode/sim/remotescenarios.h"
 #include "qvx/ircode/sim/remotesim.h"
 #include "qvx/ircode/port/serialport.h"
@@ -34,6 +36,18 @@ const std::string kTvVolDown = ircode::sim::NecBits(0x04, 0x09);
 const std::string kVcrPlay = ircode::sim::SonyBits(0x1A, 0x01, 5);
 const std::string kAmpVolUp = ircode::sim::Rc5Bits(false, 0x10, 0x10);
 
+// A recorded RC5 remote whose marks come out 300 us longer than its spaces: a window that cuts
+// its first mark short reads its one frame only where the cut is given back.
+const ircode::sim::RecordedRemote& LopsidedRc5Remote() {
+  for (const ircode::sim::RecordedRemote& remote : ircode::sim::RecordedRemotes()) {
+    if (remote.source == "philips/RC-5.lircd.conf") return remote;
+  }
+  throw std::logic_error("the table lost philips/RC-5.lircd.conf");
+}
+// Its third key: Vol- of the amplifier's address.
+const std::string kAmpVolDown =
+    ircode::sim::ExpectedCode(LopsidedRc5Remote(), LopsidedRc5Remote().codes[2]);
+
 std::string Config(const std::map<std::string, std::string>& values, const std::string& events) {
   return test::Crlf(test::GeneralSection(values, "0") +
                     "\n[TV]\n# NEC\nGPROTO= 0\nSENDPLS= 560\nREPEAT= 0\n"
@@ -43,7 +57,7 @@ std::string Config(const std::map<std::string, std::string>& values, const std::
                     "BIT0= 01\nBIT1= 011\nGREPEAT= 40\nG" + kVcrPlay + ",Play\n"
                     "\n[Amp]\n# RC5\nGPROTO= 2\nSENDPLS= 889\nREPEAT= 150\nBITG= 0\n"
                     "BIT0= 10\nBIT1= 01\nGREPEAT= 0\nG11010000001100,Standby\n"
-                    "G" + kAmpVolUp + ",Vol+\n"
+                    "G" + kAmpVolUp + ",Vol+\n" + kAmpVolDown + ",Vol-\n"
                     "\n[X10]\n# modules\n/X10/*a1,Lamp\n"
                     "\n[Monitoring]\n# events\n" + events + "\n[End]\n");
 }
@@ -343,12 +357,16 @@ TEST_F(Monitor, ATapFiresOnceAndAHeldKeyRepeats) {
     EXPECT_EQ(fired, std::vector<std::string>(c.fired, c.event));
   }
   // A press of one RC5 frame, beginning anywhere between two reads of the line: the first
-  // mark, 889 us, is never stepped over.
+  // mark, 889 us, is never stepped over, and what a read saw late is given back to it.
+  const Light lopsided =
+      ircode::sim::PressLight(LopsidedRc5Remote(), LopsidedRc5Remote().codes[2], 0, true);
   for (int phaseUs = 0; phaseUs < kIrMonPollUs; phaseUs += 25) {
     SCOPED_TRACE(phaseUs);
     clock_.AdvanceNs(1'000'000'000);
     EXPECT_EQ(PlayAndTick({{10, Rc5Press(kAmpVolUp, 1)}}, 600, phaseUs),
               std::vector<std::string>{"Amp&Vol+"});
+    clock_.AdvanceNs(1'000'000'000);
+    EXPECT_EQ(PlayAndTick({{10, lopsided}}, 600, phaseUs), std::vector<std::string>{"Amp&Vol-"});
   }
 }
 
