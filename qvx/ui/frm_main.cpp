@@ -710,7 +710,7 @@ void frmMain::SendPressed() {
     Label("plen0")->clear();
     Label("plen1")->clear();
     ClearSignal();
-    if (const auto refusal = CodeRefusal(codeBackground_ == Colour::Red, FromQt(codeStr_->text()))) {
+    if (const auto refusal = CodeRefusal(learn_.codeStrBack == Colour::Red, FromQt(codeStr_->text()))) {
       SetStatus(*refusal);
       return finish();
     }
@@ -810,7 +810,8 @@ void frmMain::ApplyLearnResult(const ircode::LearnResult& r) {
 }
 
 void frmMain::SavePressed() {
-  const auto name = SaveCommand(store_, *prompter_, FromQt(codeStr_->text()));
+  const std::string code = FromQt(codeStr_->text());
+  const auto name = SaveCommand(store_, *prompter_, code, ircode::EarlierCodeOf(learn_, code));
   if (!name) return;
   learn_.validated = false;
   SetCodeBackground(Colour::Default);
@@ -1109,7 +1110,7 @@ void frmMain::ResetSignalView() {
 }
 
 void frmMain::SetCodeBackground(Colour colour) {
-  codeBackground_ = colour;
+  learn_.codeStrBack = colour;
   QPalette palette = QApplication::palette(codeStr_);
   switch (colour) {
     case Colour::Red: palette.setColor(QPalette::Base, QtColour(kRed)); break;
