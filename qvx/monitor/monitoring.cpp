@@ -223,7 +223,7 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   if (sampled == 0) return std::nullopt;
   // The light came at some time after the last dark read, on average halfway to the read that
   // saw it; what shone before the window opened is given back to its first mark.
-  const int64_t sampleNs = std::max<int64_t>(1, (closeNs - openNs) / static_cast<int64_t>(kWatchBytes * 8));
+  const int64_t sampleNs = std::max<int64_t>(1, (closeNs - openNs) / static_cast<int64_t>(ircode::kWatchedSamples));
   const int missedLightSamples =
       atFirstLight ? static_cast<int>((openNs - (lastDarkNs_ + readNs) / 2 + sampleNs / 2) / sampleNs) : 0;
   const WatchDecode decode = DecodeWatchWindow(
@@ -239,7 +239,7 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   window.openNs = openNs;
   window.closeNs = closeNs;
   window.lastLightNs =
-      openNs + (closeNs - openNs) * (decode.lastLightSample + 1) / static_cast<int64_t>(kWatchBytes * 8);
+      openNs + (closeNs - openNs) * (decode.lastLightSample + 1) / static_cast<int64_t>(ircode::kWatchedSamples);
   if (!decode.code.empty()) {
     window.kind = WatchedKey::Kind::Frame;
     window.codingType = decode.codingType;

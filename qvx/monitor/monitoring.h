@@ -24,9 +24,9 @@ inline constexpr int kIdleChecks = 3;
 // The firing interval of IRMonTimer. A tick on an idle standard receiver reads the line once
 // and ends, so the program sleeps between ticks; it samples only once light arrives.
 inline constexpr int kIrMonTimerIntervalMs = 1;
-// How often the line is read while it is dark: an RC5 frame opens with a mark of 889 us, and a
-// read that steps over it opens the window on the next mark and reads a press of one frame
-// wrong.
+// How often the line is read while it is dark: an RC5 frame opens with a mark of 889 us, and
+// only a window that read darkness less than that before the light surely holds the frame from
+// its start; elsewhere a press of one frame is lost.
 inline constexpr int kIrMonPollUs = 500;
 
 // What the main window shows of monitoring, as the last call left it.

@@ -16,22 +16,22 @@ WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture, ircode::SampleSp
   WatchDecode result;
   std::vector<uint8_t> buffer(kCaptureBytes, 0);
   std::copy_n(capture.begin(), std::min(capture.size(), kCaptureBytes), buffer.begin());
-  std::string samples = ircode::SamplesToText(buffer);
-  const std::size_t lastLight = samples.find_last_of('1', kWatchBytes * 8 - 1);
+  // The samples IRMonitor took; the zeros after them in the buffer are no darkness that was
+  // seen, and would let a frame the window cuts off look whole.
+  std::string samples = ircode::SamplesToText(buffer).substr(0, ircode::kWatchedSamples);
+  const std::size_t lastLight = samples.find_last_of('1');
   if (lastLight != std::string::npos) result.lastLightSample = static_cast<int>(lastLight);
   const auto missed = static_cast<std::size_t>(
-      std::clamp(missedLightSamples, 0, static_cast<int>(kWatchBytes * 8)));
+      std::clamp(missedLightSamples, 0, static_cast<int>(ircode::kWatchedSamples)));
   if (missed > 0) {
     samples.insert(0, missed, '1');
-    samples.erase(kWatchBytes * 8, missed);
+    samples.resize(ircode::kWatchedSamples);
   }
   const bool active = std::any_of(buffer.begin() + (kFirstCountedByte - 1), buffer.end(),
                                   [](uint8_t byte) { return byte != 0; });
   if (!active) return result;
   const auto withoutCode = [&result, &samples] {
-    // The samples IRMonitor took; the zeros after them are no darkness that was seen.
-    result.necRepeatCodes =
-        ircode::HoldsOnlyNecRepeatCodes(std::string_view(samples).substr(0, kWatchBytes * 8));
+    result.necRepeatCodes = ircode::HoldsOnlyNecRepeatCodes(samples);
     return result;
   };
 
