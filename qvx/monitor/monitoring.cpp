@@ -19,8 +19,10 @@ namespace {
 // Reads of the line no further apart than this do not step over a first mark: RC5's lasts
 // 889 us, as short as 740 us from a remote that runs fast, every other protocol's longer.
 constexpr int64_t kFirstMarkReadNs = 740'000;
-// Darkness longer than any gap inside a frame (NEC's 4.5 ms after its header mark).
-constexpr int64_t kDarkBeforeBurstNs = 6'000'000;
+// Darkness longer than any gap inside an RC5 frame (two half bits, 1.8 ms): light after it
+// begins a frame of the one protocol that has no header to show where its frames begin. (A
+// NEC frame's header gap is longer, but a frame without its header is never read.)
+constexpr int64_t kDarkBeforeBurstNs = 2'000'000;
 
 constexpr std::string_view kFlipWords[] = {"&flip open,", "&flip closed,"};
 
