@@ -1,5 +1,6 @@
 #include "qvx/config/editing.h"
 
+#include "platform/paths.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
@@ -222,7 +223,9 @@ bool AddApplication(ConfigStore& store, Prompter& prompter) {
   std::string path;
   std::optional<ApplicationBlock> block;
   while (true) {
-    const auto chosen = prompter.AskOpenFile(kSelectFileTitle, kApplicationFilter);
+    const auto chosen = prompter.AskOpenFile(
+        kSelectFileTitle,
+        platform::ProgramsHaveExtensions() ? kApplicationFilter : kExecutableApplicationFilter);
     if (!chosen || chosen->empty()) return false;
     path = *chosen;
     if (!UsablePath(path)) {

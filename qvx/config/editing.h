@@ -99,6 +99,10 @@ inline constexpr std::string_view kSelectFileTitle = "Select file to run";
 inline constexpr std::string_view kApplicationFilter =
     "Executable Files (*.exe;*.com)|*.exe;*.com|Batch Files (*.bat;*.cmd)|*.bat;*.cmd|"
     "Sound Files (*.wav;*.mp3)|*.wav;*.mp3";
+// The same where programs and scripts have no extensions of their own: any file the user may
+// execute (kExecutableFiles), and the sound files.
+inline constexpr std::string_view kExecutableApplicationFilter =
+    "Programs and Scripts|<executable>|Sound Files (*.wav;*.mp3)|*.wav;*.mp3";
 inline constexpr std::string_view kInvalidFileName =
     "The name of the file contains invalid characters!";
 inline constexpr std::string_view kCommandLineExists =

@@ -170,7 +170,7 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   }
   prompter.showStatus = true;
   monitoring.Stop();
-  devices::CloseX10Port(executor.x10, general.x10Com);
+  devices::CloseX10Port(executor.x10);
   return status;
 }
 
