@@ -251,7 +251,7 @@ TEST_F(Monitor, TheGateSamplesTheStandardReceiverOnlyInLightAndTheIrMouseOnlyInT
       // An idle standard receiver holds DCD active: the tick ends after one read.
       {"standard, idle", 0, false, false, false},
       {"standard, light", 0, true, true, true},
-      // The IR mouse turns DCD active for light: it samples while idle, as its Part says.
+      // The IR mouse turns DCD active for light: it samples while idle.
       {"IR mouse, idle", 1, false, true, false},
       {"IR mouse, light", 1, true, false, false},
   };
