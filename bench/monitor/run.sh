@@ -2,25 +2,29 @@
 # Every cell of the real-clock monitoring benchmark: taps of real remotes on the simulated
 # receiver, watched by a qvxctl monitor process as root and as a plain user, each on the machine
 # as it is and beside a busy loop on every core, for this tree's qvxctl and for the one of commit
-# 182f8e5 (before the light gate), printed side by side. Run it as root on a quiet machine; with
-# the default 24 taps per family a cell takes about two minutes, the whole run about 17.
+# 182f8e5 (before the light gate), printed side by side with the machine's load. Run it as root
+# on a quiet machine; with the default 12 taps per family a cell takes about 66 s, the eight
+# cells about 9 minutes (building 182f8e5 the first time comes on top).
 #
-#   bash bench/monitor/run.sh [--taps N] [--port TARGET] [--user NAME]
+#   bash bench/monitor/run.sh [--taps N] [--idle-s S] [--port TARGET] [--user NAME]
 #
 # --taps N        taps per remote family (NEC, SONY 12, SONY 15, RC5), half short, half long
+# --idle-s S      seconds before the first tap, over which the idle monitor is measured (6)
 # --port TARGET   the receiver COM1 maps to (sim:ir; a kernel infrared device's simulated peer)
 # --user NAME     the unprivileged user (made with useradd when missing; default qvxbench)
 # BASELINE_QVXCTL=PATH takes that qvxctl for the earlier figures instead of building 182f8e5.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-taps=24
+taps=12
+idle_s=6
 port=sim:ir
 user=qvxbench
 baseline_commit=182f8e5
 while [ $# -gt 0 ]; do
   case "$1" in
     --taps) taps=$2; shift 2 ;;
+    --idle-s) idle_s=$2; shift 2 ;;
     --port) port=$2; shift 2 ;;
     --user) user=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
@@ -62,41 +66,52 @@ stop_load() {
 trap stop_load EXIT
 
 log=$(mktemp /tmp/bench_monitor_run.XXXXXX)
-echo "== machine: $(nproc) cores, $(uname -r), load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+command="bash bench/monitor/run.sh --taps $taps --idle-s $idle_s --port $port --user $user"
+echo "== $command"
+echo "== machine: $(nproc) cores, $(uname -r); before: $(uptime)"
 for who in root user; do
   for load in quiet busy; do
     [ "$load" = busy ] && start_load
     for version in before after; do
       qvxctl=$after
       [ "$version" = before ] && qvxctl=$before
-      args=(--qvxctl "$qvxctl" --taps "$taps" --port "$port" --label "$version/$who/$load")
+      label=$version/$who/$load
+      args=(--qvxctl "$qvxctl" --taps "$taps" --idle-s "$idle_s" --port "$port" --label "$label")
       if [ "$who" = root ]; then
         "$bench" "${args[@]}" | tee -a "$log"
       else
         runuser -u "$user" -- "$bench" "${args[@]}" | tee -a "$log"
       fi
+      # The 1-minute load average at a cell's end stands for the load the cell ran under (the
+      # busy loop's own share included).
+      echo "LOAD $label $(cut -d' ' -f1 /proc/loadavg)" >>"$log"
     done
     [ "$load" = busy ] && stop_load
   done
 done
-echo "== load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== after: $(uptime)"
 
 echo
-echo "== side by side: taps named right once / fired twice / named wrong / lost, of all taps;"
-echo "   the idle monitor's share of a core; median latency from a tap's first frame end, ms"
-printf '%-22s | %-36s | %-36s\n' "" "before ($baseline_commit)" "after (this tree)"
-printf '%-22s | %5s %5s %5s %5s %6s %6s | %5s %5s %5s %5s %6s %6s\n' cell \
-  right twice wrong lost idle% lat right twice wrong lost idle% lat
+echo "== side by side: taps named right once (of all) / fired twice / named wrong / lost;"
+echo "   the idle monitor's share of a core, %; median latency from a tap's first frame end"
+echo "   to the executor, ms; the 1-minute load average at the cell's end"
+printf '%-16s | %-42s | %-42s\n' "" "before ($baseline_commit)" "after (this tree)"
+printf '%-16s | %7s %5s %5s %4s %6s %5s %5s | %7s %5s %5s %4s %6s %5s %5s\n' cell \
+  right twice wrong lost idle lat load right twice wrong lost idle lat load
 for who in root user; do
   for load in quiet busy; do
-    line=$(printf '%-22s' "$who, $([ "$load" = busy ] && echo 'busy loop' || echo quiet)")
+    line=$(printf '%-16s' "$who, $([ "$load" = busy ] && echo 'busy loop' || echo quiet)")
     for version in before after; do
       result=$(grep "^RESULT $version/$who/$load " "$log" | tail -1)
       field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$result"; }
-      line+=$(printf ' | %2s/%-2s %5s %5s %5s %6s %6s' "$(field right)" "$(field taps)" \
-        "$(field twice)" "$(field wrong)" "$(field lost)" "$(field idle)" "$(field latmed)")
+      cellLoad=$(sed -n "s|^LOAD $version/$who/$load ||p" "$log" | tail -1)
+      line+=$(printf ' | %7s %5s %5s %4s %6s %5s %5s' "$(field right)/$(field taps)" \
+        "$(field twice)" "$(field wrong)" "$(field lost)" "$(field idle)" "$(field latmed)" \
+        "$cellLoad")
     done
     echo "$line"
   done
 done
+echo
+echo "== to run it again: $command"
 rm -f "$log"
