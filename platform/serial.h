@@ -208,12 +208,12 @@ PortHandle OpenSerialTarget(const std::string& target, Status* why = nullptr);
 // character device that the system reports as fitted, or a kernel infrared device. Never
 // opens the device.
 bool SerialPortExists(int32_t portNumber);
+// The name of the group that owns COMn's device, whose members may open it; empty for a
+// simulated peer, a missing device, or a system without such groups.
+std::string PortOwnerGroup(int32_t portNumber);
 
 // What COMn stands for, told by the device itself (or, for "sim:NAME", by the peer type)
 // without opening it; Absent for a number outside 1..9999.
 PortKind PortKindOf(int32_t portNumber);
-// The name of the group that owns COMn's device, whose members may open it; empty for a
-// simulated peer, a missing device, or a system without such groups.
-std::string PortOwnerGroup(int32_t portNumber);
 
 }  // namespace platform

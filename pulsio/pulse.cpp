@@ -73,14 +73,16 @@ bool Record(std::span<uint8_t> destination, int32_t pauseUs, bool lightWhenDcdOn
   auto port = CurrentPort();
   if (auto* device = port ? port->Infrared() : nullptr) return RecordFromDevice(*device, destination);
   Clock& clock = platform::ActiveClock();
-  RaisedPriority raised(clock);
   int64_t start = clock.Counter();
   int64_t frequency = clock.Frequency();
   int64_t deadline = start + frequency * kStartWaitUs / 1'000'000 + 1;
-  // The read that shows light ends the wait and is not a sample itself.
+  // The read that shows light ends the wait and is not a sample itself. Waiting for a person
+  // to press a key is no timing: the priority is raised for the samples only, so that five
+  // seconds of waiting do not hold a processor at real-time priority.
   while (!LightSeen(port.get(), lightWhenDcdOn)) {
     if (clock.Counter() > deadline) return false;
   }
+  RaisedPriority raised(clock);
   Sample(port.get(), clock, destination.size(), pauseUs, lightWhenDcdOn);
   std::copy_n(State().data.begin(), destination.size(), destination.begin());
   return true;

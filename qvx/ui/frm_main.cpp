@@ -1017,7 +1017,7 @@ void frmMain::ShowMonitorControls() {
 
 void frmMain::IRMonTimerTick() {
   executor_.irPort = iface_.handle;
-  if (!monitor_->Tick()) return;
+  if (!monitor_->TimerTick()) return;
   const monitor::MonitorControls& c = monitor_->Controls();
   recCmd_->setText(ToQt(c.recCmd));
   execCmd_->setText(ToQt(c.execCmd));
