@@ -364,8 +364,14 @@ std::optional<UnitFit> FitSony(const RunList& list) {
 std::optional<Frame> ReadSony(const std::vector<SampleRun>& runs, const Burst& burst,
                               const UnitFit& fit) {
   if (!burst.beforeDark) return std::nullopt;
+  // After darkness a frame can only begin with its header, however short jitter made it; where
+  // a window opens, a data mark of two units may stand first, so there the header must be nearer
+  // four units than two.
   const SampleRun& header = runs[burst.begin];
-  if (Nearest(header, {1, 2, 4}, fit) != 4 || Deviation(header, 4, fit, true) > kAcceptSpreads) {
+  const double deviation = Deviation(header, 4, fit, true);
+  const bool headerFirst = burst.afterDark || burst.pressStart;
+  if (deviation > kAcceptSpreads ||
+      (headerFirst ? deviation < -kAcceptSpreads : Nearest(header, {1, 2, 4}, fit) != 4)) {
     return std::nullopt;
   }
   Frame frame;
