@@ -38,6 +38,7 @@ struct Frame {
   Costs costs;
   std::string bits;         // the frame read on its own
   bool repeatCode = false;  // a NEC repeat code, which carries no bits
+  bool headerless = false;  // a NEC frame read without its header mark
   size_t burst = 0;         // the burst it was read from
 };
 
@@ -322,9 +323,11 @@ std::optional<Frame> ReadNec(const std::vector<SampleRun>& runs, const Burst& bu
       return frame;
     }
     i += 2;
-  } else if (!burst.afterDark) {
+  } else if (burst.afterDark) {
     // Without a header only the darkness before it shows the frame's start; a remote's first
     // frame always has one.
+    frame.headerless = true;
+  } else {
     return std::nullopt;
   }
   for (; i < burst.end; i += 2) {
@@ -554,6 +557,9 @@ std::optional<Reading> ReadAs(const Protocol& protocol, const RunList& list, Sam
     }
   }
   if (repeats.empty()) return std::nullopt;
+  // A NEC frame without its header is sent only to repeat a frame: on its own it is as likely
+  // an RC5 frame whose double runs jitter shortened.
+  if (repeats.size() < 2 && repeats.front()->headerless) return std::nullopt;
 
   Reading reading;
   CanonicalDecode& decode = reading.decode;

@@ -105,6 +105,15 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
        kSony12, 2, true, false, SampleSpan::Window},
       {"window up to inside a frame", SonyFrame(kSony12) + kDark + SonyFrame(kSony12).substr(0, 150),
        1, kSony12, 1, false, false, SampleSpan::Window},
+      // Jitter shortened the double runs of the whole frame: it reads as a NEC frame without
+      // header as well.
+      {"RC5 frame of a jittered remote, after the end of one",
+       Runs({25, 12, 14, 19, 19, 14, 20, 12, 11, 14, 16, 18, 17, 17, 13, 29, 20, 12, 27, 20, 14,
+             1860, 14, 19, 24, 13, 17, 13, 18, 19, 11, 16, 12, 17, 16, 18, 14, 18, 13, 36, 12, 15,
+             23, 20, 20}) + kDark,
+       2, "11000000001100", 1, false, false, SampleSpan::Window},
+      {"NEC frames without header only, in a window", kDark + Repeat(NecFrame(kNec32, false) + kDark, 2),
+       0, kNec32, 2, true, false, SampleSpan::Window},
       {"window from inside an RC5 frame", Rc5Frame(rc5Zero).substr(40) + kDark + Rc5Frame(rc5Alternating) + kDark,
        2, rc5Alternating, 1, false, false, SampleSpan::Window},
   };
