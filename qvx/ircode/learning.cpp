@@ -248,7 +248,7 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
   if (literal.size() > kShortestCodeBits) {
     result.literalCode = "G" + StoredForm(literal, decode.literalCodingType);
   }
-  const Rule rule = decode.frames.frame2 == decode.frames.frame1 ? Rule::Repeated : Rule::Single;
+  const Rule rule = decode.repeated ? Rule::Repeated : Rule::Single;
   AcceptCode(context, result, decode.frames.frame1, rule, env);
   if (result.decoded) {
     context.learnedCode = result.codeStr;
