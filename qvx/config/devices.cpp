@@ -286,7 +286,7 @@ std::optional<std::string> DeleteCommandLine(const ConfigStore& store) {
 
 bool IsValidName(std::string& name) {
   name = std::string(TrimBlanks(name));
-  return name.find_first_of("[],#%&") == std::string::npos;
+  return name.find_first_of("[],#%&") == std::string::npos && !HoldsLineBreak(name);
 }
 
 bool IsValidCode(std::string_view code) {

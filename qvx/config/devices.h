@@ -109,7 +109,8 @@ std::vector<std::string> SectionNamesAfterGeneral(std::string_view text);
 // nothing when the device or the command line (before the next section) is missing.
 std::optional<std::string> DeleteCommandLine(const ConfigStore& store);
 
-// Trims the name in place; true when it has none of "[", "]", ",", "#", "%", "&".
+// Trims the name in place; true when it has none of "[", "]", ",", "#", "%", "&" and no line
+// break.
 bool IsValidName(std::string& name);
 
 // True when the trimmed code has at least 3 characters, all "0", "1" or "g" (any case), with at
