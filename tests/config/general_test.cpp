@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -274,6 +275,48 @@ TEST(SetGeneralParam, ReplacesTheValueInPlaceAndSaves) {
   EXPECT_FALSE(SetGeneralParam(store, "", "1"));
   EXPECT_FALSE(SetGeneralParam(store, "NOSUCHKEY", "1"));
   EXPECT_EQ(ReadFile(store.path), before);
+}
+
+// A save keeps the file's owner, group and mode: a program run by root replaces another user's
+// file with one of that user's, and a writable file in a directory the program may not write is
+// written over itself.
+TEST(SetGeneralParam, KeepsOwnerGroupAndModeAndWritesInPlaceWhereTheDirectoryIsClosed) {
+  TempDir dir;
+  ConfigStore store;
+  ASSERT_TRUE(LoadText(store, dir, MinimalConfig()).ok);
+  const bool root = ::geteuid() == 0;
+  const uid_t owner = root ? 65534 : ::geteuid();
+  const gid_t group = root ? 65534 : ::getegid();
+  ASSERT_EQ(::chown(store.path.c_str(), owner, group), 0);
+  ASSERT_EQ(::chmod(store.path.c_str(), 0640), 0);
+  const auto statOf = [&] {
+    struct stat now {};
+    ::stat(store.path.c_str(), &now);
+    return now;
+  };
+  const auto expectKept = [&](const struct stat& now) {
+    EXPECT_EQ(now.st_uid, owner);
+    EXPECT_EQ(now.st_gid, group);
+    EXPECT_EQ(now.st_mode & 07777, 0640u);
+  };
+  std::string expected = MinimalConfig();
+  expected.replace(expected.find("COMPORT= 0"), 10, "COMPORT= 3");
+  ASSERT_TRUE(SetGeneralParam(store, "COMPORT", "3")) << store.lastError;
+  EXPECT_EQ(ReadFile(store.path), expected);
+  expectKept(statOf());
+
+  const ino_t inode = statOf().st_ino;
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0555));
+  const int status = InChild([&] {
+    if (root && (::setgid(group) != 0 || ::setuid(owner) != 0)) return 3;
+    return SetGeneralParam(store, "COMPORT", "4") ? 0 : 1;
+  });
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0700));
+  EXPECT_EQ(status, 0);
+  expected.replace(expected.find("COMPORT= 3"), 10, "COMPORT= 4");
+  EXPECT_EQ(ReadFile(store.path), expected);
+  EXPECT_EQ(statOf().st_ino, inode);
+  expectKept(statOf());
 }
 
 TEST(SetGeneralParam, NeedsTheGeneralSection) {
