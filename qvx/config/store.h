@@ -28,7 +28,7 @@ struct ConfigStore {
   bool codeValidated = false;      // a learned code has been accepted and may be saved
   DeviceDialogMode deviceDialogMode = DeviceDialogMode::New;
   bool importMode = false;         // the import/export dialog imports (true) or exports
-  std::string lastError;           // why the last save failed
+  std::string lastError;           // why the last save or general value was refused or failed
 };
 
 // Why a whole new text was not saved when the file had changed under it.
