@@ -210,6 +210,22 @@ TEST_F(Editing, DeleteDeviceRemovesTheBlockAndItsBlankLine) {
   EXPECT_EQ(store.deviceDialogMode, DeviceDialogMode::Delete);
 }
 
+// The block ends at the next header however short it is, and a "[" inside one of its lines
+// does not end it: the sections after it stay whole.
+TEST_F(Editing, DeleteDeviceTakesItsOwnBlockAndNothingElse) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"AB", "[AB]\r\n\r\n"},
+      {"Key", "[Key]\r\n# A [ in it\r\nG01,[\r\n\r\n"},
+  };
+  for (const auto& [device, block] : cases) {
+    std::filesystem::remove(store.path);
+    store.text = Replaced(kConfig, "[X10]", block + "[X10]");
+    prompter.yesNoAnswers = {true};
+    ASSERT_TRUE(DeleteDevice(store, prompter, device));
+    ExpectSaved(kConfig);
+  }
+}
+
 TEST_F(Editing, DeleteDeviceRefusals) {
   struct Case {
     std::string device, message;

@@ -139,6 +139,13 @@ TEST_F(QvxctlTest, ExportsAndImportsADeviceWithTheQuestionsAnsweredByOptions) {
   EXPECT_EQ(run.err, "qvxctl: the device exists; --replace overrides it\n");
   run = Ctl({"import", file, "Living room TV", "--replace"});
   EXPECT_EQ(run.err, "qvxctl: a device needs --name NAME\n");
+  run = Ctl({"import", file, "Living room TV", "--name", "Tel\r\n[ly", "--replace"});
+  EXPECT_EQ(run.err, "A device name cannot hold a line break.\n"
+                     "qvxctl: Living room TV was not imported\n");
+  run = Ctl({"export", config.string(), "living room tv", "--replace"});
+  EXPECT_EQ(run.err, "The file " + config.string() +
+                         " is the configuration file in use; export to another file.\n"
+                         "qvxctl: nothing was written to " + config.string() + "\n");
   EXPECT_EQ(test::ReadFile(config), delivered);
 
   run = Ctl({"import", file, "Living room TV", "--name", "Telly", "--replace"});
