@@ -238,8 +238,9 @@ std::optional<std::string> DeleteCommandLine(const ConfigStore& store) {
   if (!section) return std::nullopt;
   const std::string pattern = "," + store.currentCommand + "\r\n";
   const std::size_t hit = FindInText(pattern, text, section->body);
-  // A line of another section with the same name is not this device's command.
-  if (hit == 0 || hit - pattern.size() >= section->end) return std::nullopt;
+  // A line of another section with the same name is not this device's command, and a name read
+  // across lines without CR must not take the next section's lines with it.
+  if (hit == 0 || hit > section->end) return std::nullopt;
   const std::size_t lineStart = FindBack(text, '\n', hit - pattern.size()) + 1;
   return DeleteText(text, lineStart, hit - 1);
 }

@@ -196,6 +196,14 @@ TEST_F(Editing, DeleteCommandRefusalsAndForeignLines) {
   EXPECT_FALSE(DeleteCommand(store, prompter, "TV", "Standby"));
   EXPECT_TRUE(prompter.statuses.empty());
   ExpectUnchanged();
+  // A name read up to the next CR in lines without one runs into Amp's block: it is not
+  // deleted with them.
+  store.text = Replaced(kConfig, "G0110,Vol+\r\n\r\n", "G0110,Vol+\n\n");
+  const std::string runOn = ListDeviceCommands(store.text, "TV").back();
+  ASSERT_NE(runOn.find("[Amp]"), std::string::npos);
+  prompter.yesNoAnswers = {true};
+  EXPECT_FALSE(DeleteCommand(store, prompter, "TV", runOn));
+  EXPECT_FALSE(std::filesystem::exists(store.path));
 }
 
 TEST_F(Editing, DeleteDeviceRemovesTheBlockAndItsBlankLine) {
