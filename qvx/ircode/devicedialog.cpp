@@ -85,13 +85,13 @@ std::optional<DeviceDialog> OpenDeviceDialog(const ConfigStore& store, Prompter&
   const std::string_view text = store.text;
   const std::string& device = store.currentDevice;
   const auto section = FindSection(text, device);
-  const auto description = section ? DescriptionOf(text, *section) : std::nullopt;
   const auto params = FindDeviceParams(text, device, ParamScope::AcceptBeyondSection);
-  if (!description || !params) {
+  if (!section || !params) {
     prompter.ShowMessage(kCannotOpenDeviceForm, MessageIcon::Critical, kCriticalErrorTitle);
     return std::nullopt;
   }
-  dialog.description = std::string(TrimBlanks(description->text));
+  // A hand-made block without a description line opens with an empty one, which Save asks for.
+  dialog.description = std::string(TrimBlanks(DescriptionText(text, *section)));
   // A device saved without a protocol choice (GPROTO=-1) opens with none selected.
   const long stored = LeadingNumber(params->gproto);
   if (stored >= 0 && stored < static_cast<long>(kProtocolNames.size()))
