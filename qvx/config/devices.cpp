@@ -40,8 +40,8 @@ std::optional<std::string_view> RestOfLine(std::string_view text, std::size_t po
 // of a device, the modules of [X10]. A comma whose line has no CR ends the list.
 std::vector<std::string_view> NamesAfterCommas(std::string_view text, const Section& section) {
   std::vector<std::string_view> names;
-  for (std::size_t comma = FindInText(",", text, section.body); comma != 0 && comma - 1 < section.end;
-       comma = FindInText(",", text, comma)) {
+  for (std::size_t comma = FindInText(",", text, section.body);
+       comma != 0 && comma - 1 < section.end; comma = FindInText(",", text, comma)) {
     const auto name = RestOfLine(text, comma);
     if (!name) break;
     names.push_back(*name);

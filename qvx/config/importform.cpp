@@ -154,7 +154,8 @@ bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view patte
 
   const auto description = DescriptionOf(import, source);
   const std::size_t first = description ? description->line : source.body;
-  const std::string block = "[" + name + "]\r\n" + std::string(Between(import, first, source.end - 1));
+  const std::string block =
+      "[" + name + "]\r\n" + std::string(Between(import, first, source.end - 1));
   const auto x10 = FindSection(text, "X10");
   if (!x10) {
     prompter.ShowMessage(kNoX10Section, MessageIcon::Exclamation, kMessageTitle);

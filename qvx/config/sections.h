@@ -16,7 +16,7 @@ namespace qvx {
 // One section of a text; positions are 1-based, as FindInText's.
 struct Section {
   std::size_t start = 0;  // the header's "["
-  std::size_t body = 0;   // the first character after the header's line (one past the text when none)
+  std::size_t body = 0;   // the first character after the header's line (or one past the text)
   std::size_t end = 0;    // the next header's "[", or one past the text
   std::string_view name;  // what stands between "[" and "]"
 };

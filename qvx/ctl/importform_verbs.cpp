@@ -54,8 +54,8 @@ std::optional<std::string> EntryFor(const ImportFormView& view, std::string_view
 void ReportShared(const ImportFormView& view, const std::vector<std::string>& chosen,
                   std::ostream& err) {
   for (const auto& entry : chosen) {
-    const auto count = std::count_if(view.entries.begin(), view.entries.end(),
-                                     [&](const std::string& e) { return SameDescription(e, entry); });
+    const auto same = [&](const std::string& e) { return SameDescription(e, entry); };
+    const auto count = std::count_if(view.entries.begin(), view.entries.end(), same);
     if (count < 2) continue;
     for (const char c : view.notice)
       if (c != '\r') err << c;
