@@ -11,4 +11,6 @@ std::filesystem::path ProgramDirectory() {
   return exe.parent_path();
 }
 
+bool ProgramsHaveExtensions() { return false; }
+
 }  // namespace platform

@@ -19,4 +19,6 @@ std::filesystem::path ProgramDirectory() {
   }
 }
 
+bool ProgramsHaveExtensions() { return true; }
+
 }  // namespace platform
