@@ -239,7 +239,8 @@ TEST(Names, ValidatesNamesCodesAndDeviceNames) {
   std::string name = "  POWER ON  ";
   EXPECT_TRUE(IsValidName(name));
   EXPECT_EQ(name, "POWER ON");
-  for (std::string bad : {"a[b", "a]", ",", "#1", "50%", "A&B"}) EXPECT_FALSE(IsValidName(bad));
+  for (std::string bad : {"a[b", "a]", ",", "#1", "50%", "A&B", "Mute\r\n[Radio", "a\nb"})
+    EXPECT_FALSE(IsValidName(bad)) << bad;
 
   for (const char* code : {"G01", " g0101 ", "010", "0G1"}) EXPECT_TRUE(IsValidCode(code)) << code;
   for (const char* code : {"G0", "", "GG01", "G012", "G01 1"}) EXPECT_FALSE(IsValidCode(code)) << code;

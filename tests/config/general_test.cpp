@@ -296,7 +296,7 @@ TEST(SetGeneralParam, RefusesWhatTheFileCouldNotLoadBack) {
     EXPECT_EQ(ReadFile(store.path), original) << key;
   }
   for (const auto& [key, value] : {std::pair{"COMPORT", "-32768"}, {"BEEPON", "0.5"},
-                                   {"WINAMPPATH", "C:\\Progs [x86]\\w.exe"}})
+                                   {"BTMODE", "+7"}, {"WINAMPPATH", "C:\\Progs [x86]\\w.exe"}})
     EXPECT_TRUE(SetGeneralParam(store, key, value)) << key << ": " << store.lastError;
 
   // An imported [General] writes what it can and reports the rest; the file always loads.
@@ -310,6 +310,8 @@ TEST(SetGeneralParam, RefusesWhatTheFileCouldNotLoadBack) {
   ASSERT_TRUE(LoadGeneral(reloaded).ok);
   EXPECT_EQ(reloaded.general.comPort, -32768);
   EXPECT_EQ(reloaded.general.btCom, 4);
+  EXPECT_EQ(reloaded.general.btMode, 7);
+  EXPECT_TRUE(reloaded.general.beepOn);
   EXPECT_EQ(reloaded.general.winampPath, "C:\\Progs [x86]\\w.exe");
 }
 
