@@ -60,8 +60,8 @@ class TimedPrompter final : public qvx::Prompter {
   int64_t lastStatusNs = 0;
   void ShowStatus(std::string_view) override { lastStatusNs = clock_.NowNs(); }
   void ShowMessage(std::string_view, qvx::MessageIcon, std::string_view) override {}
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  bool AskOkCancel(std::string_view, std::string_view) override { return false; }
+  bool AskYesNo(std::string_view, std::string_view, qvx::MessageIcon) override { return false; }
+  bool AskOkCancel(std::string_view, std::string_view, qvx::MessageIcon) override { return false; }
   std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
     return std::nullopt;
   }

@@ -86,12 +86,6 @@ int Params(ConfigStore& store, const platform::Services&, Args args,
 
 int Set(ConfigStore& store, const platform::Services&, Args args,
         std::ostream&, std::ostream& err) {
-  const auto& keys = GeneralKeys();
-  if (std::none_of(keys.begin(), keys.end(),
-                   [&](const std::string& key) { return EqualsIgnoreCase(key, args[0]); })) {
-    err << "qvxctl: " << args[0] << " is not a general key\n";
-    return 1;
-  }
   if (!SetGeneralParam(store, args[0], args[1])) {
     err << "qvxctl: cannot set " << args[0] << ": "
         << (store.lastError.empty() ? "its line cannot be found" : store.lastError) << '\n';

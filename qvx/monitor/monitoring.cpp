@@ -6,6 +6,7 @@
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/general.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/x10.h"
 #include "qvx/ircode/learning.h"
@@ -381,17 +382,15 @@ std::string Monitoring::DispatchEvent(std::string_view event) {
   }
   // The executor may touch the configuration; the search runs on the text as it was.
   const std::string text = config_.text;
-  const std::size_t section = FindInText("[monitoring]", text, 1);
-  if (section == 0) return {};
-  const std::size_t sectionEnd = FindInText("[", text, section);
-  if (sectionEnd == 0) return {};
+  const auto section = FindSection(text, "Monitoring");
+  if (!section || section->end > text.size()) return {};
 
   const std::string_view flipPattern = FlipPattern(event);
   const bool flip = !flipPattern.empty();
   const std::string pattern = flip ? std::string(flipPattern) : std::string(event) + ",";
   std::string outputs;
   std::string statuses;
-  for (std::size_t hit = FindInText(pattern, text, section); hit != 0 && hit <= sectionEnd;
+  for (std::size_t hit = FindInText(pattern, text, section->body); hit != 0 && hit <= section->end;
        hit = FindInText(pattern, text, hit)) {
     if (flip && !PhoneFlipHit(text, hit, pattern)) continue;
     // A line that ends right after its comma has an empty output command.

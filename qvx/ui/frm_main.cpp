@@ -57,11 +57,11 @@ class WindowPrompter final : public Prompter {
   void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override {
     dialogs_.ShowMessage(text, icon, title);
   }
-  bool AskYesNo(std::string_view question, std::string_view title) override {
-    return dialogs_.AskYesNo(question, title);
+  bool AskYesNo(std::string_view question, std::string_view title, MessageIcon icon) override {
+    return dialogs_.AskYesNo(question, title, icon);
   }
-  bool AskOkCancel(std::string_view text, std::string_view title) override {
-    return dialogs_.AskOkCancel(text, title);
+  bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) override {
+    return dialogs_.AskOkCancel(text, title, icon);
   }
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override {
