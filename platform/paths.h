@@ -7,4 +7,8 @@ namespace platform {
 // Directory that holds the running program; empty when the system cannot tell.
 std::filesystem::path ProgramDirectory();
 
+// Directory where this user's programs keep their settings: $XDG_CONFIG_HOME when it is an
+// absolute path, else ~/.config (POSIX); %APPDATA% (Windows). Empty when the system cannot tell.
+std::filesystem::path UserConfigDirectory();
+
 }  // namespace platform
