@@ -4,9 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 variant=${1:-release}
+# The Linux builds install under /usr, as the Debian packages do (scripts/package.sh).
 case "$variant" in
-  release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=ON) ;;
+  release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr) ;;
+  asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=ON -DCMAKE_INSTALL_PREFIX=/usr) ;;
   windows) flags=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake) ;;
   *) echo "unknown build variant: $variant" >&2; exit 2 ;;
 esac
