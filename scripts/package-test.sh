@@ -95,7 +95,8 @@ SOURCES
   echo "qvxctl devices as tester: $(paste -sd' ' build/package-test/devices)"
   cmp -s "$root/home/tester/.config/qvx/pelgrin.cfg" data/pelgrin.cfg ||
     fail "no configuration of the user's own"
-  [ "$(stat -c %U "$root/home/tester/.config/qvx/pelgrin.cfg")" = tester ] || fail "owner"
+  [ "$(stat -c %u "$root/home/tester/.config/qvx/pelgrin.cfg")" = "$(chroot "$root" id -u tester)" ] ||
+    fail "the user's configuration belongs to someone else"
   local missing
   missing=$(chroot "$root" sh -c 'ldd /usr/bin/qvx /usr/bin/qvxctl /usr/lib/cgi-bin/qvx/*.cgi' | grep 'not found' || true)
   [ -z "$missing" ] || fail "libraries missing: $missing"
@@ -103,8 +104,36 @@ SOURCES
   local status=0
   as_tester QT_QPA_PLATFORM=offscreen QVX_COM1=sim:ir timeout 10 qvx >build/package-test/qvx.log 2>&1 || status=$?
   [ $status = 124 ] || fail "qvx ended with $status: $(cat build/package-test/qvx.log)"
-  chroot "$root" sh -c 'REQUEST_METHOD=GET /usr/lib/cgi-bin/qvx/qvxweb.cgi' | grep -q '<option[^>]*>VCR' ||
-    fail "the web gateway does not list the devices of /etc/qvx/pelgrin.cfg"
+  serve_gateways_with_lighttpd "$root"
+}
+
+# Debian's lighttpd with its CGI module enabled as the README says, on a free loopback port:
+# the web page lists the devices of /etc/qvx/pelgrin.cfg, and the configuration beside the
+# gateways is never handed out.
+serve_gateways_with_lighttpd() {
+  local root=$1 log=build/package-test/lighttpd-apt.log
+  printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"  # no service starts in here
+  chmod +x "$root/usr/sbin/policy-rc.d"
+  chroot "$root" sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y lighttpd && lighty-enable-mod cgi' \
+    >"$log" 2>&1 || { tail -5 "$log"; fail "lighttpd could not be installed"; return; }
+  local port
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf '%s\n' 'include "/etc/lighttpd/lighttpd.conf"' "server.port := $port" \
+    'server.bind = "127.0.0.1"' 'server.pid-file := "/tmp/lighttpd.pid"' >"$root/tmp/test-lighttpd.conf"
+  chroot "$root" lighttpd -D -f /tmp/test-lighttpd.conf 2>build/package-test/lighttpd.log &
+  local server=$!
+  local page=build/package-test/page.html
+  for _ in $(seq 50); do curl -s -o "$page" "http://127.0.0.1:$port/cgi-bin/qvx/qvxweb.cgi" && break; sleep 0.2; done
+  grep -q '<option[^>]*>VCR' "$page" || fail "lighttpd's web page lists no devices: $(head -c 300 "$page")"
+  local name
+  for name in pelgrin.cfg ports.cfg; do
+    if curl -s "http://127.0.0.1:$port/cgi-bin/qvx/$name" | grep -q 'COMPORT\|COMn=DEVICE'; then
+      fail "lighttpd hands out $name"
+    fi
+  done
+  kill "$server"
+  wait "$server" 2>/dev/null || true
+  echo "lighttpd served http://127.0.0.1:$port/cgi-bin/qvx/qvxweb.cgi"
 }
 
 case "$mode" in
