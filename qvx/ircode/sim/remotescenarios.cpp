@@ -262,6 +262,7 @@ RealPress MakeRealPress(RemoteFamily family, bool held, double jitterPercent, st
   }
   RealPress press;
   press.remote = remotes[static_cast<size_t>(Random(rng, 0, static_cast<int>(remotes.size()) - 1))];
+  press.family = family;
   press.held = held;
   const double scale = press.remote->timeScale;
   const auto byte = [&rng]() { return static_cast<uint8_t>(Random(rng, 0, 255)); };
@@ -317,8 +318,8 @@ WatchWindow WatchPress(const RealPress& press, double fromUs) {
   window.bytes = SampleMarks(press.marks, fromUs, press.receiver.sampleUs, kWatchBytes);
   // The darkness after a frame that tells its end (NEC's longest inner gap is 4.5 ms), and for
   // RC5, whose frames have no header, the darkness before one that tells its start.
-  const double pauseUs = press.remote->family == RemoteFamily::Nec ? 8000 : 4000;
-  const double leadUs = press.remote->family == RemoteFamily::Rc5 ? 4000 : 0;
+  const double pauseUs = press.family == RemoteFamily::Nec ? 8000 : 4000;
+  const double leadUs = press.family == RemoteFamily::Rc5 ? 4000 : 0;
   const double untilUs = fromUs + kWatchBytes * 8 * press.receiver.sampleUs;
   for (const auto& [first, last] : press.light.frames) {
     if (press.marks[first].first - leadUs >= fromUs && press.marks[last].second + pauseUs <= untilUs) {

@@ -80,7 +80,8 @@ ReceiverModel RealReceiver(double jitterPercent, std::mt19937& rng);
 
 // One press of a random key of a random remote of a family, seen by a random receiver.
 struct RealPress {
-  const RealRemote* remote = nullptr;
+  const RealRemote* remote = nullptr;  // null for a remote of the recorded table
+  RemoteFamily family = RemoteFamily::Nec;
   bool held = false;
   std::string code;  // what learning should show in CodeStr: "G" and the bits, RC5 toggle 0
   std::string rpt;   // and in Rpt

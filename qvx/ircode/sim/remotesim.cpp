@@ -14,8 +14,24 @@ constexpr double kRc5HalfUs = 889;
 constexpr double kRc5PeriodUs = 113778;
 constexpr double kLongDarkUs = 10000;
 
-// Appends a level for a time, joining it to the last entry when the level is the same.
-void Add(Light& light, bool mark, double us) {
+std::string LsbFirst(unsigned value, int bits) {
+  std::string out;
+  for (int i = 0; i < bits; ++i) out += (value >> i) & 1u ? '1' : '0';
+  return out;
+}
+
+// The mark that the last entry is or follows, counted from 0.
+size_t LastMark(const Light& light) { return MarkCount(light) - 1; }
+
+std::string MsbFirst(unsigned value, int bits) {
+  std::string out;
+  for (int i = bits - 1; i >= 0; --i) out += (value >> i) & 1u ? '1' : '0';
+  return out;
+}
+
+}  // namespace
+
+void AppendLevel(Light& light, bool mark, double us) {
   const bool lastIsMark = light.durationsUs.size() % 2 == 1;
   if (light.durationsUs.empty()) {
     if (!mark) return;
@@ -27,40 +43,35 @@ void Add(Light& light, bool mark, double us) {
   }
 }
 
-// Marks so far; the next mark added after a gap is counted from 0 by it.
-size_t MarksSoFar(const Light& light) { return (light.durationsUs.size() + 1) / 2; }
-// The mark that the last entry is or follows, counted from 0.
-size_t LastMark(const Light& light) { return MarksSoFar(light) - 1; }
+size_t MarkCount(const Light& light) { return (light.durationsUs.size() + 1) / 2; }
 
-double Length(const Light& light) {
+double LengthUs(const Light& light) {
   double total = 0;
   for (const double us : light.durationsUs) total += us;
   return total;
 }
 
-// Darkness up to the given time since the start of the press.
 void PadTo(Light& light, double us) {
-  const double length = Length(light);
-  if (us > length) Add(light, false, us - length);
+  const double length = LengthUs(light);
+  if (us > length) AppendLevel(light, false, us - length);
 }
 
-std::string LsbFirst(unsigned value, int bits) {
-  std::string out;
-  for (int i = 0; i < bits; ++i) out += (value >> i) & 1u ? '1' : '0';
-  return out;
+std::vector<platform::sim::LightMark> LightMarks(const Light& light) {
+  std::vector<platform::sim::LightMark> marks;
+  double atUs = 0;
+  for (size_t i = 0; i < light.durationsUs.size(); ++i) {
+    const double endUs = atUs + light.durationsUs[i];
+    if (i % 2 == 0) {
+      marks.push_back({static_cast<int64_t>(atUs * 1000), static_cast<int64_t>(endUs * 1000)});
+    }
+    atUs = endUs;
+  }
+  return marks;
 }
-
-std::string MsbFirst(unsigned value, int bits) {
-  std::string out;
-  for (int i = bits - 1; i >= 0; --i) out += (value >> i) & 1u ? '1' : '0';
-  return out;
-}
-
-}  // namespace
 
 Light PulseTextToLight(std::string_view pulseText, int slotUs) {
   Light light;
-  for (const char slot : pulseText) Add(light, slot == '1', slotUs);
+  for (const char slot : pulseText) AppendLevel(light, slot == '1', slotUs);
   return light;
 }
 
@@ -91,19 +102,19 @@ std::string Rc5Bits(bool toggle, uint8_t address, uint8_t command) {
 Light NecPress(std::string_view bits, int repeatCodes, double timeScale) {
   const double unit = kNecUnitUs * timeScale;
   Light light;
-  Add(light, true, 16 * unit);
-  Add(light, false, 8 * unit);
+  AppendLevel(light, true, 16 * unit);
+  AppendLevel(light, false, 8 * unit);
   for (const char bit : bits) {
-    Add(light, true, unit);
-    Add(light, false, bit == '1' ? 3 * unit : unit);
+    AppendLevel(light, true, unit);
+    AppendLevel(light, false, bit == '1' ? 3 * unit : unit);
   }
-  Add(light, true, unit);
+  AppendLevel(light, true, unit);
   light.frames.emplace_back(0, LastMark(light));
   for (int i = 1; i <= repeatCodes; ++i) {
     PadTo(light, i * kNecPeriodUs * timeScale);
-    Add(light, true, 16 * unit);
-    Add(light, false, 4 * unit);
-    Add(light, true, unit);
+    AppendLevel(light, true, 16 * unit);
+    AppendLevel(light, false, 4 * unit);
+    AppendLevel(light, true, unit);
   }
   return light;
 }
@@ -113,11 +124,11 @@ Light SonyPress(std::string_view bits, int frames, double timeScale) {
   Light light;
   for (int frame = 0; frame < frames; ++frame) {
     PadTo(light, frame * kSonyPeriodUs * timeScale);
-    const size_t first = MarksSoFar(light);
-    Add(light, true, 4 * unit);
+    const size_t first = MarkCount(light);
+    AppendLevel(light, true, 4 * unit);
     for (const char bit : bits) {
-      Add(light, false, unit);
-      Add(light, true, bit == '1' ? 2 * unit : unit);
+      AppendLevel(light, false, unit);
+      AppendLevel(light, true, bit == '1' ? 2 * unit : unit);
     }
     light.frames.emplace_back(first, LastMark(light));
   }
@@ -130,10 +141,10 @@ Light Rc5Press(std::string_view bits, int frames, double timeScale) {
   for (int frame = 0; frame < frames; ++frame) {
     // The first half of the first start bit is dark: the frame's light starts half a bit late.
     PadTo(light, frame * kRc5PeriodUs * timeScale);
-    const size_t first = MarksSoFar(light);
+    const size_t first = MarkCount(light);
     for (const char bit : bits) {
-      Add(light, bit != '1', half);
-      Add(light, bit == '1', half);
+      AppendLevel(light, bit != '1', half);
+      AppendLevel(light, bit == '1', half);
     }
     light.frames.emplace_back(first, LastMark(light));
   }

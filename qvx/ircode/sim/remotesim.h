@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sim/ir_peer.h"
+
 namespace qvx::ircode::sim {
 
 // Light sent by a remote: alternating durations, first a mark (carrier on), then a gap, and so
@@ -17,6 +19,18 @@ struct Light {
   // repeat codes are not among them.
   std::vector<std::pair<size_t, size_t>> frames;
 };
+
+// Appends light (mark) or darkness for `us` to the end, joining it to a last entry of the same
+// level; darkness before the first mark is dropped.
+void AppendLevel(Light& light, bool mark, double us);
+// Darkness up to `us` from the start of the light; nothing when the light is that long already.
+void PadTo(Light& light, double us);
+// Microseconds from the first mark to the end of the last entry.
+double LengthUs(const Light& light);
+// The marks so far; the next mark appended after darkness has this index.
+size_t MarkCount(const Light& light);
+// The marks of the light as the simulated port plays them, from 0 ns at the first mark.
+std::vector<platform::sim::LightMark> LightMarks(const Light& light);
 
 // The light of a pulse text played with the given slot length (leading darkness dropped).
 Light PulseTextToLight(std::string_view pulseText, int slotUs);
