@@ -29,30 +29,48 @@ using qvx::fuzz::Check;
 
 constexpr int kCom = 3;
 constexpr int64_t kDelayStepUs = 50'000;
-// Two attempts of four exchanges, each reply polled at most 10 times (20 for the last) every
-// 200 ms, and the characters on the wire at 4800 baud besides.
-constexpr int64_t kLongestSendNs = 2LL * (10 + 10 + 10 + 20) * 200'000'000 + 100'000'000;
+// Requests of the interface served in one send (0x5A answered by 0xC3, 0xA5 by a clock setting).
+constexpr int kMaxServed = 8;
+// Two failed attempts and a repeat after each served request, four exchanges each with its reply
+// polled at most 10 times (20 for the last) every 200 ms; each request served with up to 20
+// polls more; and the characters on the wire at 4800 baud besides.
+constexpr int64_t kLongestSendNs =
+    ((2 + kMaxServed) * (10 + 10 + 10 + 20) + (kMaxServed + 1) * 20) * 200'000'000LL + 500'000'000;
 
 int Index(uint8_t byte) { return byte % 20 - 2; }
 
-// True when `bytes` is made of at most two attempts, each the exchange's bytes up to the end of
-// one of its steps: a step that fails ends the attempt.
-bool AttemptsOf(const std::vector<uint8_t>& bytes, const std::array<uint8_t, 6>& exchange) {
-  constexpr std::array<std::size_t, 4> kStepEnds = {2, 3, 5, 6};
-  std::size_t at = 0;
-  for (int attempt = 0; attempt < 2 && at < bytes.size(); ++attempt) {
-    std::size_t matched = 0;
-    while (at + matched < bytes.size() && matched < exchange.size() &&
-           bytes[at + matched] == exchange[matched])
-      ++matched;
-    // The longest step end that the bytes reach; a shorter one is where the next attempt began.
-    std::size_t end = 0;
-    for (const std::size_t stepEnd : kStepEnds)
-      if (stepEnd <= matched) end = stepEnd;
-    if (end == 0) return false;
-    at += end;
+struct Sent {
+  std::vector<uint8_t> bytes;
+  std::array<uint8_t, 6> exchange;
+};
+
+// True when bytes from `at` on are attempts (each the exchange's bytes up to the end of one of
+// its steps, a failed step ending the attempt) and served requests (0xC3; or 0x9B and six
+// clock bytes, with or without the go-ahead), with at most two attempts more than requests
+// served and no more requests than a send serves. With `whole`, the last attempt is the whole
+// exchange and only served requests follow it.
+bool Decomposes(const Sent& sent, std::size_t at, int attempts, int served, bool whole, bool done) {
+  const std::vector<uint8_t>& bytes = sent.bytes;
+  if (served > kMaxServed + 1 || attempts > 2 + served) return false;
+  if (at == bytes.size()) return !whole || done;
+  if (bytes[at] == 0xC3 && Decomposes(sent, at + 1, attempts, served + 1, whole, done)) return true;
+  if (bytes[at] == 0x9B && at + 7 <= bytes.size()) {
+    if (Decomposes(sent, at + 7, attempts, served + 1, whole, done)) return true;
+    if (at + 8 <= bytes.size() && bytes[at + 7] == 0x00 &&
+        Decomposes(sent, at + 8, attempts, served + 1, whole, done))
+      return true;
   }
-  return at == bytes.size();
+  if (done) return false;
+  std::size_t matched = 0;
+  while (at + matched < bytes.size() && matched < sent.exchange.size() &&
+         bytes[at + matched] == sent.exchange[matched])
+    ++matched;
+  for (const std::size_t stepEnd : {2, 3, 5, 6}) {
+    if (stepEnd > matched) break;
+    if (Decomposes(sent, at + stepEnd, attempts + 1, served, whole, stepEnd == 6 && whole))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -107,10 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::array<uint8_t, 6> exchange = {
       static_cast<uint8_t>(header), static_cast<uint8_t>(*houseCode * 16 + *unitCode), 0x00,
       static_cast<uint8_t>(header + 2), static_cast<uint8_t>(*houseCode * 16 + function), 0x00};
-  Check(AttemptsOf(received, exchange), "the host sends whole steps of at most two attempts");
+  Check(Decomposes({received, exchange}, 0, 0, 0, false, false),
+        "the host sends whole steps of at most two failed attempts, and serves requests");
   if (sent) {
-    Check(received.size() >= exchange.size() &&
-              std::equal(exchange.begin(), exchange.end(), received.end() - exchange.size()),
+    Check(Decomposes({received, exchange}, 0, 0, 0, true, false),
           "a successful send ends with the whole exchange");
   }
   return 0;

@@ -29,6 +29,9 @@ class Clock {
   virtual void RaisePriority() = 0;
   // Sets the thread and process back to normal priority (the previous ones are not kept).
   virtual void RestorePriority() = 0;
+  // Seconds since 1970-01-01 00:00 UTC by the machine's calendar clock, for devices that keep
+  // the time of day.
+  virtual int64_t CalendarSeconds();
 };
 
 // The machine's clock: CLOCK_MONOTONIC_RAW in nanoseconds (frequency 1e9).

@@ -23,24 +23,33 @@ enum class Key {
 };
 
 // Synthetic pointer and keyboard input on the desktop (mouse_event, SetCursorPos, ...). Every
-// call answers NotFound while no display is reachable.
+// call answers NotFound while no input device is reachable, with what was tried in osText().
 class Input {
  public:
   virtual ~Input() = default;
 
-  // Reads the pointer position in screen pixels; (0, 0) on failure.
+  // Reads the pointer position in screen pixels; (0, 0) on failure. NotSupported where the
+  // device moves the pointer by steps only.
   virtual Status GetCursorPos(int& x, int& y) = 0;
-  // Moves the pointer to (x, y); the display clips it to the screen.
+  // Moves the pointer to (x, y); the display clips it to the screen. NotSupported where the
+  // device moves the pointer by steps only.
   virtual Status SetCursorPos(int x, int y) = 0;
+  // Moves the pointer by (dx, dy) from where it is; the display clips it to the screen.
+  virtual Status MoveCursorBy(int dx, int dy) {
+    int x = 0, y = 0;
+    if (Status read = GetCursorPos(x, y); !read) return read;
+    return SetCursorPos(x + dx, y + dy);
+  }
   // Presses (down) or releases a mouse button where the pointer is.
   virtual Status SendMouseButton(MouseButton button, bool down) = 0;
   // Presses (down) or releases a key; NotSupported when the keyboard has no such key.
   virtual Status SendKey(Key key, bool down) = 0;
 };
 
-// The desktop's input. On POSIX: the X server of DISPLAY through XTest; the X libraries are
-// loaded on the first call (QVX_LIBX11 and QVX_LIBXTST name other files than libX11.so.6 and
-// libXtst.so.6), and without them no display is reachable.
+// The desktop's input. On POSIX: the X server of DISPLAY through XTest on X11; in a Wayland
+// session, or where no X display is reachable, the kernel's uinput device (QVX_UINPUT names
+// another device file than /dev/uinput, "none" none). The X libraries are loaded on the first
+// call (QVX_LIBX11 and QVX_LIBXTST name other files than libX11.so.6 and libXtst.so.6).
 Input& SystemInput();
 
 }  // namespace platform

@@ -11,4 +11,8 @@ std::filesystem::path ProgramDirectory();
 // absolute path, else ~/.config (POSIX); %APPDATA% (Windows). Empty when the system cannot tell.
 std::filesystem::path UserConfigDirectory();
 
+// True where the system tells programs by the extensions of their names (.exe, .bat); false
+// where any file the user may execute is a program, whatever its name.
+bool ProgramsHaveExtensions();
+
 }  // namespace platform

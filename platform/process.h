@@ -11,8 +11,8 @@ enum class ShowMode {
   kShownNoFocus,  // its windows appear, without taking the focus from the user's window
 };
 
-// Starts a program detached from this one; argv[0] is looked up in PATH when it has no
-// directory.
+// Starts a program detached from this one, in a session of its own, with standard input,
+// output and error on the null device; argv[0] is looked up in PATH when it has no directory.
 // Returns its process id, 0 when it cannot be started.
 int StartProgram(const std::vector<std::string>& argv, ShowMode mode);
 // True while a program started here runs; collects it once it has ended.
@@ -29,6 +29,8 @@ class ProgramStarter {
   // started as that file (paths with blanks need no quotes), anything else is run by the
   // system's shell. Returns the process id, 0 when it cannot be started.
   virtual int StartCommandLine(const std::string& commandLine, ShowMode mode) = 0;
+  // True while a program this starter started still runs (ProgramRunning).
+  virtual bool Running(int processId) { return ProgramRunning(processId); }
 };
 
 // The system's program start (posix_spawn, detached; CreateProcessA on Windows).

@@ -8,8 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # desktop services: media player over D-Bus, synthetic input, sound files
   libdbus-1-dev libx11-dev libxtst-dev mpv
-  # their tests: a virtual X server, a private session bus, a real media player
-  xvfb dbus-daemon vlc-bin vlc-plugin-base
+  # their tests: a virtual X server, a private session bus (dbus-send asks it), real media
+  # players (VLC, and mpv with its MPRIS plugin beside it), a real tray host
+  xvfb dbus-daemon dbus-bin vlc-bin vlc-plugin-base mpv-mpris trayer
   libasound2-dev
   # the desktop program: Qt 6 Widgets and its X11 and offscreen platforms
   qt6-base-dev qt6-qpa-plugins

@@ -1,5 +1,3 @@
-#include "platform/input.h"
-
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -9,6 +7,7 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/posix/input_devices.h"
 #include "platform/posix/shared_library.h"
 
 namespace platform {
@@ -145,7 +144,7 @@ class XInput final : public Input {
 
 }  // namespace
 
-Input& SystemInput() {
+Input& XTestInput() {
   static XInput input;
   return input;
 }

@@ -40,4 +40,6 @@ std::filesystem::path UserConfigDirectory() {
   return home.empty() ? home : home / ".config";
 }
 
+bool ProgramsHaveExtensions() { return false; }
+
 }  // namespace platform

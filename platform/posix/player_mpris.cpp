@@ -1,10 +1,12 @@
 #include "platform/player.h"
 
 #include <dbus/dbus.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "platform/clock.h"
@@ -91,6 +93,7 @@ struct TrackInfo {
   std::string trackId;
   std::string url;
   std::string title;
+  std::string artist;  // the artists, joined with ", "
   long long lengthUs = 0;
 };
 
@@ -148,6 +151,19 @@ std::optional<long long> ReadInteger(DBusMessageIter& iter) {
   }
 }
 
+// Reads an array of texts (as) as one text, the entries joined with ", ".
+std::string ReadJoinedTexts(DBusMessageIter& iter) {
+  if (Dbus().dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return ReadText(iter).value_or("");
+  DBusMessageIter items;
+  Dbus().dbus_message_iter_recurse(&iter, &items);
+  std::string joined;
+  while (auto text = ReadText(items)) {
+    if (!text->empty()) joined += (joined.empty() ? "" : ", ") + *text;
+    Dbus().dbus_message_iter_next(&items);
+  }
+  return joined;
+}
+
 // Reads one metadata map (a{sv}).
 TrackInfo ReadTrackInfo(DBusMessageIter& iter) {
   TrackInfo info;
@@ -163,6 +179,7 @@ TrackInfo ReadTrackInfo(DBusMessageIter& iter) {
     if (key == "mpris:trackid") info.trackId = ReadText(value).value_or("");
     else if (key == "xesam:url") info.url = ReadText(value).value_or("");
     else if (key == "xesam:title") info.title = ReadText(value).value_or("");
+    else if (key == "xesam:artist") info.artist = ReadJoinedTexts(value);
     else if (key == "mpris:length") info.lengthUs = ReadInteger(value).value_or(0);
     Dbus().dbus_message_iter_next(&entries);
   }
@@ -182,34 +199,22 @@ void AppendVariant(DBusMessageIter& iter, int type, const char* signature, T val
   Dbus().dbus_message_iter_close_container(&iter, &variant);
 }
 
-// The first media player on the session bus, found again on every call so that a player
-// started or closed in between is noticed.
+// The media player of the session bus, chosen again on every call so that a player started or
+// closed in between, or one the user started playing, is noticed.
 class MprisPlayer : public Player {
  public:
   explicit MprisPlayer(Clock& clock) : clock_(clock) {}
+
+  bool Reachable() override { return Connect(); }
 
   int Version() override { return PlayerName().empty() ? 0 : kMprisVersion; }
 
   bool PressButton(int commandId) override {
     std::string name = PlayerName();
     if (name.empty()) return false;
-    namespace button = player_button;
-    switch (commandId) {
-      case button::kClose: return Call(name, kRootInterface, "Quit") != nullptr;
-      case button::kPrevSong: return ChangeTrack(name, false);
-      case button::kNextSong: return ChangeTrack(name, true);
-      case button::kPlay: return Call(name, kPlayerInterface, "Play") != nullptr;
-      case button::kStop: return Call(name, kPlayerInterface, "Stop") != nullptr;
-      case button::kPause: return TogglePause(name);
-      case button::kFastForward: return Seek(name, kSeekStepUs);
-      case button::kRewind: return Seek(name, -kSeekStepUs);
-      case button::kVolumeUp: return StepVolume(name, kVolumeStep);
-      case button::kVolumeDown: return StepVolume(name, -kVolumeStep);
-      case button::kRepeat: return ToggleRepeat(name);
-      case button::kShuffle: return ToggleShuffle(name);
-      case button::kPlaylistEditor: return Call(name, kRootInterface, "Raise") != nullptr;
-      default: return false;  // display options the desktop interface has no words for
-    }
+    const bool taken = Press(name, commandId);
+    if (taken) NoteActive(name);
+    return taken;
   }
 
   PlayState State() override {
@@ -250,7 +255,9 @@ class MprisPlayer : public Player {
 
   bool StartPlay() override {
     std::string name = PlayerName();
-    return !name.empty() && Call(name, kPlayerInterface, "Play") != nullptr;
+    if (name.empty() || !Call(name, kPlayerInterface, "Play")) return false;
+    NoteActive(name);
+    return true;
   }
 
   PlayerPlaylist Playlist() override {
@@ -258,16 +265,26 @@ class MprisPlayer : public Player {
     std::string name = PlayerName();
     if (name.empty()) return playlist;
     TrackInfo current = CurrentTrack(name);
-    std::vector<TrackInfo> tracks = TracksMetadata(name, TrackIds(name));
-    // A player without a track list still tells its current song.
-    if (tracks.empty() && !current.url.empty()) tracks.push_back(current);
+    // A player lists its songs where it answers for its track list, empty or not; its
+    // HasTrackList says false in some players that have one (VLC 3).
+    const std::optional<std::vector<std::string>> ids = TrackIds(name);
+    playlist.listed = ids.has_value();
+    std::vector<TrackInfo> tracks;
+    if (ids) {
+      tracks = TracksMetadata(name, *ids);
+    } else if (!current.url.empty() || !current.title.empty()) {
+      // Without a track list the player still tells its current song.
+      tracks.push_back(current);
+    }
     for (size_t i = 0; i < tracks.size(); ++i) {
-      playlist.songs.push_back({PathFromUrl(tracks[i].url), tracks[i].title});
+      playlist.songs.push_back({PathFromUrl(tracks[i].url), tracks[i].title, tracks[i].artist});
       if (!current.trackId.empty() && tracks[i].trackId == current.trackId)
         playlist.currentIndex = static_cast<int>(i);
     }
     return playlist;
   }
+
+  void NoteStartedProgram(int processId) override { startedProgram_ = processId; }
 
  private:
   // Connects to the session bus named by the environment now, reconnecting when the
@@ -316,23 +333,109 @@ class MprisPlayer : public Player {
     return reply;
   }
 
-  std::string PlayerName() {
+  // Calls a method of the bus itself with one text argument.
+  Message CallBus(const char* method, const std::string& argument) {
+    return Call("org.freedesktop.DBus", "org.freedesktop.DBus", method,
+                [&](DBusMessageIter& iter) { AppendText(iter, DBUS_TYPE_STRING, argument); },
+                "/org/freedesktop/DBus");
+  }
+
+  // Every media player's name on the bus; the shorter names first, where a player registers
+  // more than one.
+  std::vector<std::string> PlayerNames() {
+    std::vector<std::string> found;
     Message reply = Call("org.freedesktop.DBus", "org.freedesktop.DBus", "ListNames", {},
                          "/org/freedesktop/DBus");
-    if (!reply) return {};
+    if (!reply) return found;
     DBusMessageIter iter, names;
     if (!Dbus().dbus_message_iter_init(reply.get(), &iter) ||
         Dbus().dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY)
-      return {};
+      return found;
     Dbus().dbus_message_iter_recurse(&iter, &names);
-    std::string found;
     while (auto name = ReadText(names)) {
-      // The shortest name is the player's main one; the others name its instances.
-      if (name->starts_with(kNamePrefix) && (found.empty() || name->size() < found.size()))
-        found = *name;
+      if (name->starts_with(kNamePrefix)) found.push_back(*name);
       Dbus().dbus_message_iter_next(&names);
     }
+    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+      return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
     return found;
+  }
+
+  // True when the program that owns the name is the one started as the player, or runs in its
+  // session (a start through a shell or a launcher script).
+  bool StartedHere(const std::string& name) {
+    if (startedProgram_ <= 0) return false;
+    Message reply = CallBus("GetConnectionUnixProcessID", name);
+    if (!reply) return false;
+    DBusMessageIter iter;
+    Dbus().dbus_message_iter_init(reply.get(), &iter);
+    const auto processId = static_cast<pid_t>(ReadInteger(iter).value_or(0));
+    return processId > 0 && (processId == startedProgram_ || getsid(processId) == startedProgram_);
+  }
+
+  // The player a command goes to: the one that plays (the one that began last, where several
+  // do), or else the one seen playing or driven last, or else the one the program started, or
+  // else a paused one, or else any.
+  std::string PlayerName() {
+    const std::vector<std::string> names = PlayerNames();
+    if (names.size() <= 1) return names.empty() ? std::string() : names.front();
+    const int64_t nowNs = clock_.NowNs();
+    std::string playing, paused, lastActive;
+    int64_t playingSinceNs = -1, lastActiveNs = 0;
+    for (const std::string& name : names) {
+      const std::string status = TextProperty(name, kPlayerInterface, "PlaybackStatus");
+      Activity& activity = activity_[name];
+      if (status == "Playing") {
+        if (!activity.playing) activity.sinceNs = nowNs;
+        activity.playing = true;
+        activity.lastNs = nowNs;
+        if (activity.sinceNs > playingSinceNs) {
+          playing = name;
+          playingSinceNs = activity.sinceNs;
+        }
+        continue;
+      }
+      activity.playing = false;
+      if (status == "Paused" && paused.empty()) paused = name;
+      if (activity.lastNs > lastActiveNs) {
+        lastActive = name;
+        lastActiveNs = activity.lastNs;
+      }
+    }
+    if (!playing.empty()) return playing;
+    if (!lastActive.empty()) return lastActive;
+    for (const std::string& name : names)
+      if (StartedHere(name)) return name;
+    return paused.empty() ? names.front() : paused;
+  }
+
+  // The player the remote just drove counts as the one active last.
+  void NoteActive(const std::string& name) {
+    Activity& activity = activity_[name];
+    activity.sinceNs = activity.lastNs = clock_.NowNs();
+  }
+
+  bool Press(const std::string& name, int commandId) {
+    namespace button = player_button;
+    switch (commandId) {
+      case button::kClose: return Call(name, kRootInterface, "Quit") != nullptr;
+      case button::kPrevSong: return ChangeTrack(name, false);
+      case button::kNextSong: return ChangeTrack(name, true);
+      case button::kPlay: return Call(name, kPlayerInterface, "Play") != nullptr;
+      case button::kStop: return Call(name, kPlayerInterface, "Stop") != nullptr;
+      case button::kPause: return TogglePause(name);
+      case button::kFastForward: return Seek(name, kSeekStepUs);
+      case button::kRewind: return Seek(name, -kSeekStepUs);
+      case button::kVolumeUp: return StepVolume(name, kVolumeStep);
+      case button::kVolumeDown: return StepVolume(name, -kVolumeStep);
+      case button::kRepeat: return ToggleRepeat(name);
+      case button::kShuffle: return ToggleShuffle(name);
+      case button::kPlaylistEditor: return Call(name, kRootInterface, "Raise") != nullptr;
+      case button::kDoubleSize: return ToggleFullscreen(name);
+      // The equaliser, the visualisation and the time display have no desktop interface.
+      default: return false;
+    }
   }
 
   Message GetProperty(const std::string& name, const char* interface, const char* property) {
@@ -352,8 +455,9 @@ class MprisPlayer : public Player {
   }
 
   template <typename T>
-  std::optional<T> BasicProperty(const std::string& name, const char* property, int type) {
-    Message reply = GetProperty(name, kPlayerInterface, property);
+  std::optional<T> BasicProperty(const std::string& name, const char* interface,
+                                 const char* property, int type) {
+    Message reply = GetProperty(name, interface, property);
     if (!reply) return std::nullopt;
     DBusMessageIter iter;
     Dbus().dbus_message_iter_init(reply.get(), &iter);
@@ -362,10 +466,10 @@ class MprisPlayer : public Player {
   }
 
   template <typename T>
-  bool SetProperty(const std::string& name, const char* property, int type, const char* signature,
-                   T value) {
+  bool SetProperty(const std::string& name, const char* interface, const char* property, int type,
+                   const char* signature, T value) {
     return Call(name, kPropertiesInterface, "Set", [&](DBusMessageIter& iter) {
-             AppendText(iter, DBUS_TYPE_STRING, kPlayerInterface);
+             AppendText(iter, DBUS_TYPE_STRING, interface);
              AppendText(iter, DBUS_TYPE_STRING, property);
              AppendVariant(iter, type, signature, value);
            }) != nullptr;
@@ -380,14 +484,15 @@ class MprisPlayer : public Player {
     return ReadTrackInfo(value);
   }
 
-  std::vector<std::string> TrackIds(const std::string& name) {
+  // The ids of the track list; nothing when the player has no track list.
+  std::optional<std::vector<std::string>> TrackIds(const std::string& name) {
     std::vector<std::string> ids;
     Message reply = GetProperty(name, kTrackListInterface, "Tracks");
-    if (!reply) return ids;
+    if (!reply) return std::nullopt;
     DBusMessageIter iter, items;
     Dbus().dbus_message_iter_init(reply.get(), &iter);
     DBusMessageIter value = Unwrap(iter);
-    if (Dbus().dbus_message_iter_get_arg_type(&value) != DBUS_TYPE_ARRAY) return ids;
+    if (Dbus().dbus_message_iter_get_arg_type(&value) != DBUS_TYPE_ARRAY) return std::nullopt;
     Dbus().dbus_message_iter_recurse(&value, &items);
     while (auto id = ReadText(items)) {
       ids.push_back(*id);
@@ -430,8 +535,9 @@ class MprisPlayer : public Player {
   // the desktop players stop or jump to the other end; the remote's player stays on its song.
   bool AtPlaylistEnd(const std::string& name, const std::string& trackId, bool forward) {
     if (TextProperty(name, kPlayerInterface, "LoopStatus") == "Playlist") return false;
-    if (BasicProperty<dbus_bool_t>(name, "Shuffle", DBUS_TYPE_BOOLEAN).value_or(FALSE)) return false;
-    std::vector<std::string> ids = TrackIds(name);
+    if (BasicProperty<dbus_bool_t>(name, kPlayerInterface, "Shuffle", DBUS_TYPE_BOOLEAN).value_or(FALSE))
+      return false;
+    const std::vector<std::string> ids = TrackIds(name).value_or(std::vector<std::string>());
     auto position = std::find(ids.begin(), ids.end(), trackId);
     if (position == ids.end()) return false;
     return forward ? position + 1 == ids.end() : position == ids.begin();
@@ -466,28 +572,53 @@ class MprisPlayer : public Player {
   }
 
   bool StepVolume(const std::string& name, double step) {
-    auto volume = BasicProperty<double>(name, "Volume", DBUS_TYPE_DOUBLE);
+    auto volume = BasicProperty<double>(name, kPlayerInterface, "Volume", DBUS_TYPE_DOUBLE);
     if (!volume) return false;
     double wanted = std::clamp(*volume + step, 0.0, 1.0);
-    return SetProperty(name, "Volume", DBUS_TYPE_DOUBLE, DBUS_TYPE_DOUBLE_AS_STRING, wanted);
+    return SetProperty(name, kPlayerInterface, "Volume", DBUS_TYPE_DOUBLE,
+                       DBUS_TYPE_DOUBLE_AS_STRING, wanted);
   }
 
   bool ToggleRepeat(const std::string& name) {
     bool looping = TextProperty(name, kPlayerInterface, "LoopStatus") == "Playlist";
     const char* wanted = looping ? "None" : "Playlist";
-    return SetProperty(name, "LoopStatus", DBUS_TYPE_STRING, DBUS_TYPE_STRING_AS_STRING, wanted);
+    return SetProperty(name, kPlayerInterface, "LoopStatus", DBUS_TYPE_STRING,
+                       DBUS_TYPE_STRING_AS_STRING, wanted);
   }
 
   bool ToggleShuffle(const std::string& name) {
-    auto shuffle = BasicProperty<dbus_bool_t>(name, "Shuffle", DBUS_TYPE_BOOLEAN);
+    auto shuffle = BasicProperty<dbus_bool_t>(name, kPlayerInterface, "Shuffle", DBUS_TYPE_BOOLEAN);
     if (!shuffle) return false;
     dbus_bool_t wanted = *shuffle ? FALSE : TRUE;
-    return SetProperty(name, "Shuffle", DBUS_TYPE_BOOLEAN, DBUS_TYPE_BOOLEAN_AS_STRING, wanted);
+    return SetProperty(name, kPlayerInterface, "Shuffle", DBUS_TYPE_BOOLEAN,
+                       DBUS_TYPE_BOOLEAN_AS_STRING, wanted);
+  }
+
+  // Double size is, on the desktop, the player's full-screen mode, where it lets that be set.
+  bool ToggleFullscreen(const std::string& name) {
+    if (!BasicProperty<dbus_bool_t>(name, kRootInterface, "CanSetFullscreen", DBUS_TYPE_BOOLEAN)
+             .value_or(FALSE))
+      return false;
+    auto fullscreen =
+        BasicProperty<dbus_bool_t>(name, kRootInterface, "Fullscreen", DBUS_TYPE_BOOLEAN);
+    if (!fullscreen) return false;
+    dbus_bool_t wanted = *fullscreen ? FALSE : TRUE;
+    return SetProperty(name, kRootInterface, "Fullscreen", DBUS_TYPE_BOOLEAN,
+                       DBUS_TYPE_BOOLEAN_AS_STRING, wanted);
   }
 
   Clock& clock_;
   Connection connection_;
   std::string address_;
+  // What was seen of each player: whether it played at the last look, since when, and when it
+  // was last seen playing or driven by the remote (0: never). Times on clock_.
+  struct Activity {
+    bool playing = false;
+    int64_t sinceNs = 0;
+    int64_t lastNs = 0;
+  };
+  std::map<std::string, Activity> activity_;
+  pid_t startedProgram_ = 0;
 };
 
 }  // namespace

@@ -83,11 +83,14 @@ int StartProgram(const std::vector<std::string>& argv, ShowMode mode) {
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setflags(&attributes,
                            POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  // The program reads and writes nothing of this one's: a caller that waits for the end of
+  // this program's output (a web server, "$(qvxctl exec ...)") must not wait for the started
+  // program as well, shown or hidden. Descriptors this program opened without close-on-exec
+  // stay behind for the same reason.
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (mode == ShowMode::kHidden) {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  }
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
   pid_t processId = 0;
   int error = argv[0].find('/') == std::string::npos

@@ -1,6 +1,7 @@
 // The process's active clock, shared like the handle table (see handle_table.cpp).
 
 #include <atomic>
+#include <ctime>
 
 #include "platform/clock.h"
 
@@ -8,6 +9,8 @@ namespace platform {
 namespace {
 std::atomic<Clock*> activeClock{nullptr};
 }
+
+int64_t Clock::CalendarSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
 Clock& ActiveClock() {
   Clock* clock = activeClock.load(std::memory_order_acquire);

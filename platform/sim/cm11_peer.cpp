@@ -1,13 +1,65 @@
 #include "platform/sim/cm11_peer.h"
 
+#include <algorithm>
 #include <iterator>
 #include <numeric>
 
 namespace platform::sim {
 
-std::vector<TimedReply> Cm11Interface::OnHostByte(uint8_t byte) {
+std::vector<TimedReply> Cm11Interface::OnHostByte(uint8_t byte, int64_t nowUs) {
   std::lock_guard lock(mutex_);
   received_.push_back(byte);
+  OpenDueRequest(nowUs);
+  std::vector<TimedReply> replies = open_ ? RespondAsking(byte) : Respond(byte);
+  // A request that waits for host bytes opens once its last one is heard and answered.
+  for (Request& request : waiting_) {
+    if (request.afterHostBytes > 0) --request.afterHostBytes;
+  }
+  int64_t answeredUs = nowUs;
+  for (const TimedReply& reply : replies) answeredUs = std::max(answeredUs, nowUs + reply.delayUs);
+  OpenDueRequest(answeredUs);
+  return replies;
+}
+
+std::vector<TimedReply> Cm11Interface::TakeUnsolicited(int64_t nowUs) {
+  std::lock_guard lock(mutex_);
+  OpenDueRequest(nowUs);
+  std::vector<TimedReply> sent;
+  while (open_ && nextRequestUs_ <= nowUs) {
+    const uint8_t byte = open_->powerFail ? kPowerFail : kPoll;
+    sent.push_back({{byte}, 0});
+    sentUnasked_.push_back(byte);
+    nextRequestUs_ += kRequestIntervalUs;
+  }
+  return sent;
+}
+
+void Cm11Interface::OpenDueRequest(int64_t startUs) {
+  if (open_ || waiting_.empty() || waiting_.front().afterHostBytes > 0) return;
+  open_ = std::move(waiting_.front());
+  waiting_.erase(waiting_.begin());
+  nextRequestUs_ = startUs;
+  // Whatever it was receiving is dropped: it listens for the answer to its request alone.
+  message_.clear();
+  awaitingGoAhead_ = false;
+}
+
+std::vector<TimedReply> Cm11Interface::RespondAsking(uint8_t byte) {
+  if (!open_->powerFail) {
+    if (byte != kPollAnswer) return {};
+    std::vector<uint8_t> upload = std::move(open_->upload);
+    open_.reset();
+    sentUnasked_.insert(sentUnasked_.end(), upload.begin(), upload.end());
+    return {{std::move(upload), checksumDelayUs_}};
+  }
+  // Only a clock setting ends a power failure; anything before its header is ignored.
+  if (message_.empty() && byte != kSetClock) return {};
+  std::vector<TimedReply> replies = Respond(byte);
+  if (pendingIsClock_ && awaitingGoAhead_) open_.reset();
+  return replies;
+}
+
+std::vector<TimedReply> Cm11Interface::Respond(uint8_t byte) {
   if (scripted_) {
     if (script_.empty()) return {};
     TimedReply reply = std::move(script_.back());
@@ -75,6 +127,26 @@ void Cm11Interface::ScriptReplies(std::vector<TimedReply> replies) {
   script_.assign(std::make_move_iterator(replies.rbegin()), std::make_move_iterator(replies.rend()));
 }
 
+void Cm11Interface::HoldData(std::vector<uint8_t> upload, int afterHostBytes) {
+  std::lock_guard lock(mutex_);
+  waiting_.push_back({false, std::move(upload), std::max(afterHostBytes, 0)});
+}
+
+void Cm11Interface::FailPower(int afterHostBytes) {
+  std::lock_guard lock(mutex_);
+  waiting_.push_back({true, {}, std::max(afterHostBytes, 0)});
+}
+
+bool Cm11Interface::Asking() const {
+  std::lock_guard lock(mutex_);
+  return open_.has_value() || !waiting_.empty();
+}
+
+std::vector<uint8_t> Cm11Interface::SentUnasked() const {
+  std::lock_guard lock(mutex_);
+  return sentUnasked_;
+}
+
 void Cm11Interface::SetChecksumDelayUs(int64_t us) {
   std::lock_guard lock(mutex_);
   checksumDelayUs_ = us;
@@ -107,6 +179,7 @@ std::vector<std::vector<uint8_t>> Cm11Interface::ClockSettings() const {
 
 void Cm11Interface::ClearRecord() {
   std::lock_guard lock(mutex_);
+  sentUnasked_.clear();
   received_.clear();
   transmissions_.clear();
   clockSettings_.clear();
@@ -115,7 +188,13 @@ void Cm11Interface::ClearRecord() {
 void Cm11Peer::OnByteSent(uint8_t byte, int64_t, int64_t endNs) {
   // The interface hears a byte once its stop bit is over; its answers count from then.
   int64_t untilHeardUs = (endNs - PeerClock().NowNs()) / 1000;
-  for (const auto& reply : interface_.OnHostByte(byte)) QueueInput(reply.bytes, untilHeardUs + reply.delayUs);
+  for (const auto& reply : interface_.OnHostByte(byte, endNs / 1000))
+    QueueInput(reply.bytes, untilHeardUs + reply.delayUs);
+}
+
+void Cm11Peer::BeforeRead(int64_t nowNs) {
+  for (const auto& request : interface_.TakeUnsolicited(nowNs / 1000))
+    QueueInput(request.bytes, request.delayUs);
 }
 
 std::shared_ptr<Cm11Peer> InstallCm11Peer(const std::string& name, Clock& clock) {

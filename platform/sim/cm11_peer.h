@@ -11,10 +11,16 @@
 // as the real interface treats a repeated header. 0x9B and six bytes set its clock, answered
 // with the checksum of the six bytes. In scripted mode it answers from a script instead, for
 // replies no fault describes (a fuzzed reply stream).
+//
+// The interface also asks for the PC of its own accord, once a second until it is served: with
+// 0x5A while it holds X10 traffic it heard on the powerline (answered by 0xC3, after which it
+// uploads its buffer), and with 0xA5 after a power failure (answered by setting its clock).
+// While it asks it ignores every other byte. HoldData and FailPower script both.
 
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,14 +34,16 @@ struct TimedReply {
   int64_t delayUs = 0;
 };
 
-// A device's side of a byte exchange, whatever carries the bytes.
+// A device's side of a byte exchange, whatever carries the bytes. Times are the carrier's, in
+// microseconds; a device that sends on a schedule of its own keeps it on them.
 class ByteResponder {
  public:
   virtual ~ByteResponder() = default;
-  // Takes one byte the host sent; returns what the device answers (possibly nothing).
-  virtual std::vector<TimedReply> OnHostByte(uint8_t byte) = 0;
-  // What the device sends of its own accord since the last call, timed from now.
-  virtual std::vector<TimedReply> TakeUnsolicited() { return {}; }
+  // Takes one byte the host sent, heard at `nowUs`; returns what the device answers (possibly
+  // nothing), timed from then.
+  virtual std::vector<TimedReply> OnHostByte(uint8_t byte, int64_t nowUs) = 0;
+  // What the device sends of its own accord up to `nowUs`, timed from then.
+  virtual std::vector<TimedReply> TakeUnsolicited(int64_t /*nowUs*/) { return {}; }
 };
 
 // Ways the interface can misbehave on a reply.
@@ -62,7 +70,13 @@ struct X10Transmission {
 // thread while a test reads what it received.
 class Cm11Interface final : public ByteResponder {
  public:
-  std::vector<TimedReply> OnHostByte(uint8_t byte) override;
+  // The bytes with which the interface asks for the PC, and the PC's answer to a poll.
+  static constexpr uint8_t kPoll = 0x5A;
+  static constexpr uint8_t kPollAnswer = 0xC3;
+  static constexpr uint8_t kPowerFail = 0xA5;
+
+  std::vector<TimedReply> OnHostByte(uint8_t byte, int64_t nowUs) override;
+  std::vector<TimedReply> TakeUnsolicited(int64_t nowUs) override;
 
   // Misbehaves on the next `replies` replies (checksums and ready bytes alike), then answers
   // normally again.
@@ -79,6 +93,19 @@ class Cm11Interface final : public ByteResponder {
   // script (an empty one is no answer), whatever the protocol would answer, and by nothing once
   // the script is used up. The bytes are still recorded; no transmission is.
   void ScriptReplies(std::vector<TimedReply> replies);
+  // Holds `upload` for the PC (its size byte first, then the function/address mask and the
+  // data, as the interface sends them) once it has heard `afterHostBytes` more bytes of the host
+  // (0: from now on): it polls with 0x5A, the first time at once, until the PC answers 0xC3, then
+  // sends the upload. Requests made while another is open wait for it.
+  void HoldData(std::vector<uint8_t> upload, int afterHostBytes = 0);
+  // Loses its clock in a power failure once it has heard `afterHostBytes` more bytes of the host
+  // (0: from now on): it sends 0xA5, the first time at once, until the PC sets its clock.
+  void FailPower(int afterHostBytes = 0);
+  // True while the interface asks for the PC or has a request waiting.
+  bool Asking() const;
+  // The bytes the interface sent of its own accord (its polls, power-fail requests and uploads),
+  // in order.
+  std::vector<uint8_t> SentUnasked() const;
 
   // Every byte the host has sent, in order.
   std::vector<uint8_t> Received() const;
@@ -97,6 +124,21 @@ class Cm11Interface final : public ByteResponder {
 
   // The reply `byte` after `delayUs`, as the next fault makes it.
   std::vector<TimedReply> Answer(uint8_t byte, int64_t delayUs);
+  // The protocol's answer to one host byte, the interface not asking.
+  std::vector<TimedReply> Respond(uint8_t byte);
+  // The answer while the interface asks: the upload for 0xC3 to a poll, the clock setting after
+  // a power failure, nothing for anything else.
+  std::vector<TimedReply> RespondAsking(uint8_t byte);
+  // Opens the next waiting request that has fallen due, from `startUs` on.
+  void OpenDueRequest(int64_t startUs);
+
+  // A request of the interface: a poll with its upload, or a power failure.
+  struct Request {
+    bool powerFail = false;
+    std::vector<uint8_t> upload;
+    int afterHostBytes = 0;  // host bytes still to be heard before it opens
+  };
+  static constexpr int64_t kRequestIntervalUs = 1'000'000;
 
   mutable std::mutex mutex_;
   std::vector<uint8_t> message_;   // bytes of the transmission being received
@@ -110,6 +152,10 @@ class Cm11Interface final : public ByteResponder {
   int64_t checksumDelayUs_ = 2000;
   int64_t readyDelayUs_ = 2000;
   int64_t lateDelayUs_ = 2'500'000;
+  std::vector<Request> waiting_;        // requests not yet open, in order
+  std::optional<Request> open_;        // the request the interface is making
+  int64_t nextRequestUs_ = 0;          // when it sends its next 0x5A or 0xA5
+  std::vector<uint8_t> sentUnasked_;
   std::vector<uint8_t> received_;
   std::vector<X10Transmission> transmissions_;
   std::vector<std::vector<uint8_t>> clockSettings_;
@@ -126,6 +172,7 @@ class Cm11Peer final : public Peer {
 
  protected:
   void OnByteSent(uint8_t byte, int64_t startNs, int64_t endNs) override;
+  void BeforeRead(int64_t nowNs) override;
 
  private:
   Cm11Interface interface_;

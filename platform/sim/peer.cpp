@@ -92,6 +92,7 @@ class Peer::Port final : public SerialPort {
   Status Read(std::span<uint8_t> buffer, size_t& received) override {
     received = 0;
     if (Status refused = Refused(PeerOperation::Read); !refused) return refused;
+    peer_->BeforeRead(peer_->clock_.NowNs());
     peer_->ReadBytes(buffer, received);
     return {};
   }
@@ -165,6 +166,8 @@ uint32_t Peer::InputLinesAt(int64_t) { return heldInputLines_; }
 void Peer::OnLineChanged(OutputLine, bool, int64_t) {}
 
 void Peer::OnByteSent(uint8_t, int64_t, int64_t) {}
+
+void Peer::BeforeRead(int64_t) {}
 
 void Peer::ChangeLine(OutputLine line, bool on) {
   bool& state = lines_[static_cast<size_t>(line)];

@@ -78,6 +78,9 @@ class Peer : public std::enable_shared_from_this<Peer> {
   virtual void OnLineChanged(OutputLine line, bool on, int64_t atNs);
   // Called for every byte sent, with the time it starts and ends on the wire.
   virtual void OnByteSent(uint8_t byte, int64_t startNs, int64_t endNs);
+  // Called when the host reads, before the input due by `nowNs` is taken: a peer that sends on
+  // a schedule of its own queues what has fallen due.
+  virtual void BeforeRead(int64_t nowNs);
 
  private:
   class Port;

@@ -27,7 +27,7 @@ constexpr std::string_view kDisplayPrefix = "AT*EAID=1,2,\"";
 
 }  // namespace
 
-std::vector<TimedReply> PhoneInterface::OnHostByte(uint8_t byte) {
+std::vector<TimedReply> PhoneInterface::OnHostByte(uint8_t byte, int64_t) {
   std::lock_guard lock(mutex_);
   if (byte == '\n') return {};
   if (byte != '\r') {
@@ -63,7 +63,7 @@ std::vector<TimedReply> PhoneInterface::Answer(const std::string& command) {
   return replies;
 }
 
-std::vector<TimedReply> PhoneInterface::TakeUnsolicited() {
+std::vector<TimedReply> PhoneInterface::TakeUnsolicited(int64_t) {
   std::lock_guard lock(mutex_);
   std::vector<TimedReply> lines;
   lines.swap(unsolicited_);
@@ -114,13 +114,13 @@ void PhonePeer::SetInRange(bool inRange) {
 
 void PhonePeer::Send(const std::string& line, int64_t delayMs) {
   phone_.Send(line, delayMs);
-  QueueReplies(phone_.TakeUnsolicited(), 0);
+  QueueReplies(phone_.TakeUnsolicited(PeerClock().NowNs() / 1000), 0);
 }
 
 void PhonePeer::OnByteSent(uint8_t byte, int64_t, int64_t endNs) {
   if (!inRange_) return;
   // The phone hears a byte once its stop bit is over; its answers count from then.
-  QueueReplies(phone_.OnHostByte(byte), (endNs - PeerClock().NowNs()) / 1000);
+  QueueReplies(phone_.OnHostByte(byte, endNs / 1000), (endNs - PeerClock().NowNs()) / 1000);
 }
 
 void PhonePeer::QueueReplies(const std::vector<TimedReply>& replies, int64_t afterUs) {

@@ -40,8 +40,8 @@ class PhoneInterface final : public ByteResponder {
   // Delay of every reply (default 20 ms).
   static constexpr int64_t kReplyDelayUs = 20'000;
 
-  std::vector<TimedReply> OnHostByte(uint8_t byte) override;
-  std::vector<TimedReply> TakeUnsolicited() override;
+  std::vector<TimedReply> OnHostByte(uint8_t byte, int64_t nowUs) override;
+  std::vector<TimedReply> TakeUnsolicited(int64_t nowUs) override;
 
   // The reply line to AT+CGMM (default "T68i").
   void SetModel(const std::string& model);

@@ -112,7 +112,7 @@ void PtyBridge::Serve() {
     TakeInput();
     if (request > completed_) {
       hostNowNs_ = std::max(hostNowNs_, requestedNowNs);
-      Schedule(device_.TakeUnsolicited());
+      Schedule(device_.TakeUnsolicited(hostNowNs_ / 1000));
       ReleaseDue();
       std::lock_guard lock(mutex_);
       completed_ = request;
@@ -125,7 +125,7 @@ void PtyBridge::TakeInput() {
   uint8_t chunk[256];
   ssize_t got;
   while ((got = ::read(master_, chunk, sizeof chunk)) > 0) {
-    for (ssize_t i = 0; i < got; ++i) Schedule(device_.OnHostByte(chunk[i]));
+    for (ssize_t i = 0; i < got; ++i) Schedule(device_.OnHostByte(chunk[i], hostNowNs_ / 1000));
   }
 }
 

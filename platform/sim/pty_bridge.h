@@ -92,6 +92,7 @@ class BridgedClock final : public Clock {
   void NoteLineRead() override { time_.NoteLineRead(); }
   void RaisePriority() override { time_.RaisePriority(); }
   void RestorePriority() override { time_.RestorePriority(); }
+  int64_t CalendarSeconds() override { return time_.CalendarSeconds(); }
 
  private:
   VirtualClock& time_;

@@ -22,7 +22,12 @@ class VirtualClock final : public Clock {
   void NoteLineRead() override;
   void RaisePriority() override;
   void RestorePriority() override;
+  // The calendar start plus the virtual time, so that a device setting's time of day is the same
+  // every run.
+  int64_t CalendarSeconds() override { return calendarStartS_ + nowNs_ / 1'000'000'000; }
 
+  // Sets the calendar time at virtual time 0, in seconds since 1970-01-01 00:00 UTC.
+  void SetCalendarStartS(int64_t seconds) { calendarStartS_ = seconds; }
   // Moves time forward.
   void AdvanceNs(int64_t ns) { nowNs_ += ns; }
   // Sets the cost of one counter read; at least 1 ns, so that busy waits always end.
@@ -43,6 +48,7 @@ class VirtualClock final : public Clock {
  private:
   int64_t frequency_;
   int64_t nowNs_ = 0;
+  int64_t calendarStartS_ = 978'307'200;  // 2001-01-01 00:00 UTC
   int64_t counterReadCostNs_ = 20;
   int64_t lineReadCostNs_ = 0;
   int64_t counterReads_ = 0;

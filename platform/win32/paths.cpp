@@ -32,4 +32,6 @@ std::filesystem::path UserConfigDirectory() {
   return std::filesystem::path(value);
 }
 
+bool ProgramsHaveExtensions() { return true; }
+
 }  // namespace platform

@@ -55,7 +55,7 @@ std::vector<PlaylistSong> ReadPlaylistFile(const std::filesystem::path& file) {
       const size_t comma = line.find(',');
       title = comma == std::string::npos ? std::string() : line.substr(comma + 1);
     } else if (!line.empty() && line[0] != '#') {
-      songs.push_back({line, std::exchange(title, {})});
+      songs.push_back({line, std::exchange(title, {}), {}});
     }
   }
   return songs;

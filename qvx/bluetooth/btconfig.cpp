@@ -1,5 +1,6 @@
 #include "qvx/bluetooth/btconfig.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "qvx/config/devices.h"
@@ -7,6 +8,19 @@
 #include "qvx/config/text.h"
 
 namespace qvx::bluetooth {
+
+PhonePortChoice PhonePortEntries(const std::vector<std::string>& comList, int btCom) {
+  PhonePortChoice choice{comList, -1};
+  if (btCom < 1) return choice;
+  const std::string phonePort = "COM" + std::to_string(btCom);
+  const auto listed = std::find_if(comList.begin(), comList.end(), [&](const std::string& entry) {
+    return EqualsIgnoreCase(entry, phonePort);
+  });
+  if (listed == comList.end()) choice.entries.push_back(phonePort);
+  choice.selected = static_cast<int>(
+      listed == comList.end() ? choice.entries.size() - 1 : listed - comList.begin());
+  return choice;
+}
 
 bool SetPhoneInput(ConfigStore& store, bool on) {
   return SetGeneralParam(store, "BTENA", on ? "1" : "0");

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "qvx/bluetooth/phoneremote.h"
 #include "qvx/config/prompter.h"
@@ -20,6 +21,16 @@ inline constexpr std::string_view kNameChanged = "Current device name was change
 // frmBT's height in twips with the phone input on (mode and names shown) and off.
 inline constexpr int kBtOnHeightTwips = 2835;
 inline constexpr int kBtOffHeightTwips = 1560;
+
+// The entries of BtComListbox: the main window's port list, and "COM" + BTCOM after it when
+// that port is not listed (a phone out of range, a port the machine does not list), so that the
+// dialog shows the phone's port and never another; `selected` is BTCOM's entry, -1 when BTCOM
+// names no port.
+struct PhonePortChoice {
+  std::vector<std::string> entries;
+  int selected = -1;
+};
+PhonePortChoice PhonePortEntries(const std::vector<std::string>& comList, int btCom);
 
 // BTCheckbox: writes BTENA; false when the file could not be written.
 bool SetPhoneInput(ConfigStore& store, bool on);

@@ -1,5 +1,6 @@
 #include "qvx/bluetooth/phoneremote.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -162,6 +163,9 @@ std::string PhoneRemote::ShowOnPhoneOnce(std::string_view text, bool releaseRedr
 }
 
 bool PhoneRemote::StartPhoneLink() {
+  // Entered again from a reply wait of a phone operation (the window's menus run meanwhile):
+  // the operation under way keeps the port, and the link stays as it is.
+  if (busy_) return active_;
   const Busy busy(*this);
   if (!config_.general.btEna) return FailStart();
   controls_.startupLabel = kInitializing;
@@ -242,48 +246,70 @@ void PhoneRemote::BTMonTick() {
   const Busy busy(*this);
   if (!LinePresent()) return LinkLost();
   platform::Status why;
-  std::string text = ircode::ReadPort(port_, &why);
+  std::string text = std::exchange(partialLine_, std::string()) + ircode::ReadPort(port_, &why);
   if (!why) return LinkLost();
   if (text.empty()) return;
   if (!Contains(text, kLineEnd)) {
     text += WaitPhoneReply("");
     if (portFailed_) return LinkLost();
   }
+  // Every report of the read, in order: reports that piled up while the timers were held (an
+  // X10 exchange, the pause after a monitored command) are keys pressed one after the other.
+  // A line still arriving is kept for the next tick; a text that never ended is one report.
+  std::size_t lastEnd = text.rfind(kLineEnd);
+  if (lastEnd == std::string::npos) {
+    lastEnd = text.size();
+  } else {
+    lastEnd += kLineEnd.size();
+    partialLine_ = text.substr(lastEnd);
+  }
+  const std::string_view lines = std::string_view(text).substr(0, lastEnd);
+  for (std::size_t from = 0; from < lines.size();) {
+    const std::size_t end = std::min(lines.find(kLineEnd, from), lines.size());
+    const std::string_view line = lines.substr(from, end - from);
+    from = end + kLineEnd.size();
+    if (!line.empty() && !HandleLine(line)) return;
+  }
+}
 
-  if (Contains(ToLower(text), kMenuChosen)) {
-    if (ShowText(monitor::kPhoneMenuName).empty() ||
-        Command("AT+CMER =3,2,0,0").empty())
-      return LinkLost();
+bool PhoneRemote::HandleLine(std::string_view line) {
+  if (Contains(ToLower(line), kMenuChosen)) {
+    if (ShowText(monitor::kPhoneMenuName).empty() || Command("AT+CMER =3,2,0,0").empty()) {
+      LinkLost();
+      return false;
+    }
     shift_.clear();
   }
-  if (Contains(text, kStarUp)) shift_.clear();
-  if (Contains(text, kHashDown) && shift_ == kShift) {
+  if (Contains(line, kStarUp)) shift_.clear();
+  if (Contains(line, kHashDown) && shift_ == kShift) {
     ShowOnPhone(kRemoteDisabled);
     Command("AT*EAID=0");
     Command("AT+CMER =0,0,0,0");
     shift_.clear();
+    partialLine_.clear();
     ircode::ReadPort(port_);
     clock_.SleepMs(kRemoteOffPauseMs);
-    return;
+    return false;
   }
 
-  const std::string report = KeyReport(text);
+  const std::string report = KeyReport(line);
   if (ToLower(report) == kStarDown) {
     shift_ = kShift;
     ShowOnPhone(DeviceName(config_.general.btCurrent));
-    return;
+    return true;
   }
   const std::optional<std::string> name = KeyEventName(report);
-  if (!name) return;
+  if (!name) return true;
   const bool flip = IsFlip(*name);
   if (shift_ == kShift && !flip) {
     const char last = name->back();
     if (last >= '0' && last <= '9') SelectDevice(last - '0');
-    return;
+    return true;
   }
   // The flip events carry no device number, as the event editor writes them.
   events_.ReceiveEvent(flip ? "BT&" + *name
                             : "BT" + std::to_string(config_.general.btCurrent) + "&" + *name);
+  return true;
 }
 
 void PhoneRemote::SelectDevice(int number) {
@@ -304,6 +330,7 @@ void PhoneRemote::BTAutoTick() {
 
 void PhoneRemote::Stop() {
   controls_.btMonTimer = false;
+  partialLine_.clear();
   ClosePhonePort();
   active_ = false;
 }

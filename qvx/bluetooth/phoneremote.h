@@ -91,13 +91,16 @@ class PhoneRemote final : public monitor::PhoneLink {
   // shown again and the shift state cleared. Returns the reply, "" when none came.
   std::string ShowOnPhone(std::string_view text);
   // The start dialogue; true when the phone is connected. Opens BTCOM when the port is not open.
+  // Entered again while a phone operation waits for a reply, it does nothing and tells whether
+  // the link is up.
   bool StartPhoneLink();
   // BT&CONNECTED, once per change: dispatched, shown, and the link made active.
   void RaisePhoneConnected();
   // BT&DISCONNECTED, once per change: dispatched, shown, and the link made inactive.
   void RaisePhoneDisconnected();
-  // BTMonTimer (every 100 ms): reads one report of the phone and acts on it. Does nothing
-  // unless BTENA is on and the link is active, or while another phone operation waits.
+  // BTMonTimer (every 100 ms): reads what the phone sent and acts on every report in it, in
+  // order. Does nothing unless BTENA is on and the link is active, or while another phone
+  // operation waits.
   void BTMonTick();
   // BTAutoTimer (every 2 s while enabled): in Auto mode, while monitoring runs and the link is
   // down, closes the port and starts the link again.
@@ -131,6 +134,9 @@ class PhoneRemote final : public monitor::PhoneLink {
   std::string ShowText(std::string_view text);
   std::string ShowOnPhoneOnce(std::string_view text, bool releaseRedraws);
   bool StartDialogue();
+  // Acts on one line the phone sent; false when the tick ends with it (the link was lost, or
+  // the remote switched off).
+  bool HandleLine(std::string_view line);
   bool FailStart();
   // True while the phone's CTS is on, or where the port has no modem lines to tell.
   bool LinePresent();
@@ -151,6 +157,7 @@ class PhoneRemote final : public monitor::PhoneLink {
   bool disconnectedRaised_ = false;
   bool busy_ = false;            // a dialogue or a tick is running; ticks entered meanwhile return
   std::string shift_;
+  std::string partialLine_;      // the start of a line still arriving, for the next tick
   PhoneControls controls_;
 };
 

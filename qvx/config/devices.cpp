@@ -232,22 +232,40 @@ std::string StoredCodeBits(std::string_view bits, int protocol) {
   return code;
 }
 
-bool FindCodeInConfig(ConfigStore& store, std::string_view bits, int protocol) {
-  if (bits.empty()) return false;
-  const std::string code = StoredCodeBits(bits, protocol);
-  const std::string_view text = store.text;
-  const std::size_t afterComma = FindInText("G" + code + ",", text, 1);
-  if (afterComma <= 10) return false;
+namespace {
+
+// The section and command name of the first line that holds code and a comma.
+std::optional<StoredCommand> FindCodeLine(std::string_view text, std::string_view code) {
+  if (code.empty()) return std::nullopt;
+  // A code is told apart by its leading "G"; one without it only at the start of a line.
+  const bool led = code.front() == 'G' || code.front() == 'g';
+  const std::size_t afterComma = FindInText((led ? "" : "\n") + std::string(code) + ",", text, 1);
+  if (afterComma <= 10) return std::nullopt;
   const auto command = RestOfLine(text, afterComma);
-  if (!command) return false;
+  if (!command) return std::nullopt;
   const std::size_t bracket = FindBack(text, '[', afterComma);
-  if (bracket == 0) return false;
+  if (bracket == 0) return std::nullopt;
   const auto line = RestOfLine(text, bracket + 1);
-  if (!line) return false;
+  if (!line) return std::nullopt;
   std::string_view device = TrimBlanks(*line);
   if (!device.empty() && device.back() == ']') device.remove_suffix(1);
-  store.currentCommand = std::string(TrimBlanks(*command));
-  store.currentDevice = std::string(TrimBlanks(device));
+  return StoredCommand{std::string(TrimBlanks(device)), std::string(TrimBlanks(*command))};
+}
+
+}  // namespace
+
+std::optional<StoredCommand> FindStoredCommand(std::string_view text, std::string_view code) {
+  auto found = FindCodeLine(text, code);
+  if (found && found->device == "general") return std::nullopt;
+  return found;
+}
+
+bool FindCodeInConfig(ConfigStore& store, std::string_view bits, int protocol) {
+  if (bits.empty()) return false;
+  const auto found = FindCodeLine(store.text, "G" + StoredCodeBits(bits, protocol));
+  if (!found) return false;
+  store.currentCommand = found->command;
+  store.currentDevice = found->device;
   return store.currentDevice != "general";
 }
 

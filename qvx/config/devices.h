@@ -92,6 +92,16 @@ std::string GetDeviceDescription(const ConfigStore& store, std::string_view devi
 // The bits a received code is stored with: for protocol 2 (RC5) the toggle bit, the third, is 0.
 std::string StoredCodeBits(std::string_view bits, int protocol);
 
+// A stored command: the section that holds it and its name.
+struct StoredCommand {
+  std::string device;
+  std::string command;
+};
+
+// The stored command that holds a code ("G" and its bits as stored), found as FindCodeInConfig
+// finds it; nothing when no command holds it. This is what "already stored" means for a code.
+std::optional<StoredCommand> FindStoredCommand(std::string_view text, std::string_view code);
+
 // Names a received code: finds the command line "G" + bits + "," and sets the current device and
 // command to its section and name. protocol is the current protocol number (2 = RC5, whose toggle
 // bit, the third, is looked up as 0). Returns false when there is no such command.

@@ -1,5 +1,6 @@
 #include "qvx/config/editing.h"
 
+#include "platform/paths.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
 #include "qvx/config/store.h"
@@ -63,7 +64,7 @@ std::optional<std::size_t> NewLinePosition(std::string_view text, std::size_t af
 }  // namespace
 
 std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
-                                       std::string_view codeField) {
+                                       std::string_view codeField, std::string_view earlierCode) {
   const std::string device = ToLower(store.currentDevice);
   const DeviceKind kind = GetDeviceKind(device);
   if (kind == DeviceKind::IrDimmer || kind == DeviceKind::Recorded ||
@@ -81,12 +82,11 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
     return std::nullopt;
   }
   const std::string_view text = store.text;
-  if (const std::size_t hit = FindInText("\r\n" + code + ",", text, 1); hit != 0) {
-    const std::size_t cr = text.find('\r', hit - 1);
-    const std::string_view name =
-        text.substr(hit - 1, cr == std::string_view::npos ? std::string_view::npos : cr - (hit - 1));
-    prompter.ShowStatus(std::string(kCommandExists) + std::string(name));
-    return std::nullopt;
+  for (const std::string_view storedAs : {std::string_view(code), TrimBlanks(earlierCode)}) {
+    if (const auto stored = FindStoredCommand(text, storedAs)) {
+      prompter.ShowStatus(std::string(kCommandExists) + stored->command);
+      return std::nullopt;
+    }
   }
 
   // A device without a block of its own, or whose block takes no new line, cannot hold commands.
@@ -223,7 +223,9 @@ bool AddApplication(ConfigStore& store, Prompter& prompter) {
   std::string path;
   std::optional<ApplicationBlock> block;
   while (true) {
-    const auto chosen = prompter.AskOpenFile(kSelectFileTitle, kApplicationFilter);
+    const auto chosen = prompter.AskOpenFile(
+        kSelectFileTitle,
+        platform::ProgramsHaveExtensions() ? kApplicationFilter : kExecutableApplicationFilter);
     if (!chosen || chosen->empty()) return false;
     path = *chosen;
     if (!UsablePath(path)) {

@@ -49,10 +49,13 @@ bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText)
 // file without the blank line, at the start of the header's line.
 std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket);
 
-// Saves a learned code as a new command of the current device, asking for its name. Returns the
-// new command's name, or nothing when the action was refused, cancelled or could not be saved.
+// Saves a learned code as a new command of the current device, asking for its name. A key that
+// is already stored (FindStoredCommand) under the code or under earlierCode, the code an earlier
+// version read from the same recording, is refused. Returns the new command's name, or nothing
+// when the action was refused, cancelled or could not be saved.
 std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
-                                       std::string_view codeField);
+                                       std::string_view codeField,
+                                       std::string_view earlierCode = {});
 
 // Deletes a command of a device after asking. Returns true when the line was removed and saved.
 bool DeleteCommand(ConfigStore& store, Prompter& prompter, std::string_view device,
@@ -96,6 +99,10 @@ inline constexpr std::string_view kSelectFileTitle = "Select file to run";
 inline constexpr std::string_view kApplicationFilter =
     "Executable Files (*.exe;*.com)|*.exe;*.com|Batch Files (*.bat;*.cmd)|*.bat;*.cmd|"
     "Sound Files (*.wav;*.mp3)|*.wav;*.mp3";
+// The same where programs and scripts have no extensions of their own: any file the user may
+// execute (kExecutableFiles), and the sound files.
+inline constexpr std::string_view kExecutableApplicationFilter =
+    "Programs and Scripts|<executable>|Sound Files (*.wav;*.mp3)|*.wav;*.mp3";
 inline constexpr std::string_view kInvalidFileName =
     "The name of the file contains invalid characters!";
 inline constexpr std::string_view kCommandLineExists =

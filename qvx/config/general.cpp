@@ -1,6 +1,5 @@
 #include "qvx/config/general.h"
 
-#include <limits>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -55,17 +54,6 @@ const std::array<KeySpec, 30>& KeyTable() {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The leading decimal number of a text as a 16-bit integer (0 when there is none); empty when it
-// does not fit.
-std::optional<std::int16_t> ParseInteger(std::string_view text) {
-  constexpr long kBeyond16Bits = 100'000;
-  const long value = LeadingInteger(text, kBeyond16Bits);
-  if (value < std::numeric_limits<std::int16_t>::min() ||
-      value > std::numeric_limits<std::int16_t>::max())
-    return std::nullopt;
-  return static_cast<std::int16_t>(value);
-}
-
 // A flag is on when the leading number of its text is not zero ("0.5" is on, "abc" is off).
 bool ParseFlag(std::string_view text) {
   std::size_t i = 0;
@@ -89,7 +77,7 @@ bool StoreValue(GeneralParams& params, const Field& field, std::string_view valu
     GeneralParams& params;
     std::string_view value;
     bool operator()(std::int16_t GeneralParams::*member) const {
-      const auto number = ParseInteger(value);
+      const auto number = ReadInteger16(value);
       if (number) params.*member = *number;
       return number.has_value();
     }
@@ -102,7 +90,7 @@ bool StoreValue(GeneralParams& params, const Field& field, std::string_view valu
       return true;
     }
     bool operator()(ITypeKey) const {
-      const auto number = ParseInteger(value);
+      const auto number = ReadInteger16(value);
       if (!number) return false;
       params.receiverType = static_cast<std::int16_t>(*number % 16);
       params.outputMode = static_cast<std::int16_t>(*number / 16);

@@ -14,6 +14,10 @@ inline constexpr std::string_view kMessageTitle = "QVX";
 
 enum class MessageIcon { NoIcon, Information, Exclamation, Critical };
 
+// In a file filter, the pattern that stands for every file the user may execute, whatever its
+// name (programs and scripts on systems that give them no extensions).
+inline constexpr std::string_view kExecutableFiles = "<executable>";
+
 class Prompter {
  public:
   virtual ~Prompter() = default;
@@ -28,8 +32,8 @@ class Prompter {
   // An input box; the typed text, or nothing when the user cancelled.
   virtual std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                              std::string_view initial) = 0;
-  // An open-file dialog; filter is written "Name (*.a;*.b)|*.a;*.b|Other|*.c". The chosen
-  // path, or nothing when the user cancelled.
+  // An open-file dialog; filter is written "Name (*.a;*.b)|*.a;*.b|Other|*.c", a pattern may be
+  // kExecutableFiles. The chosen path, or nothing when the user cancelled.
   virtual std::optional<std::string> AskOpenFile(std::string_view title,
                                                  std::string_view filter) = 0;
   // A save-file dialog for exporting, filter as for AskOpenFile; defaultExt ("cfg", no dot) is

@@ -1,6 +1,7 @@
 #include "qvx/config/text.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "qvx/config/fold.h"
 
@@ -91,6 +92,17 @@ long LeadingInteger(std::string_view text, long limit) {
   if (negative || text.starts_with('+')) text.remove_prefix(1);
   const long value = LeadingDigits(text, limit);
   return negative ? -value : value;
+}
+
+std::optional<std::int16_t> ReadInteger16(std::string_view text) {
+  constexpr long kBeyond16Bits = 100'000;
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return 0;
+  const long value = LeadingInteger(text.substr(first), kBeyond16Bits);
+  if (value < std::numeric_limits<std::int16_t>::min() ||
+      value > std::numeric_limits<std::int16_t>::max())
+    return std::nullopt;
+  return static_cast<std::int16_t>(value);
 }
 
 std::size_t FindBack(std::string_view text, char c, std::size_t pos) {

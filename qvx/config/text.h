@@ -5,6 +5,7 @@
 // one search is the start of the next.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,10 @@ long LeadingDigits(std::string_view text, long limit);
 // An optional sign ("+" or "-") followed by LeadingDigits: the number at the start of a text,
 // its size saturating at `limit`; 0 when no digit follows the sign.
 long LeadingInteger(std::string_view text, long limit);
+
+// An integer value of the file: the leading number after blanks and tabs (0 when there is none), as
+// a 16-bit signed value; nothing when it lies outside -32768 to 32767.
+std::optional<std::int16_t> ReadInteger16(std::string_view text);
 
 // 1-based position of the last occurrence of c at or before pos, or 0.
 std::size_t FindBack(std::string_view text, char c, std::size_t pos);

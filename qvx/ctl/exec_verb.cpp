@@ -6,7 +6,6 @@
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/store.h"
-#include "qvx/config/text.h"
 #include "qvx/ircode/port/serialport.h"
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/monitor/executor.h"
@@ -61,8 +60,8 @@ int ExecVerb(ConfigStore& store, const platform::Services& services,
   const std::string status = monitor::ExecuteCommand(context);
   out << status << '\n';
 
-  devices::CloseX10Port(context.x10, store.general.x10Com);
-  return TrimBlanks(status).ends_with('!') ? 1 : 0;
+  devices::CloseX10Port(context.x10);
+  return monitor::ReportsSuccess(status) ? 0 : 1;
 }
 
 }  // namespace qvx

@@ -146,7 +146,7 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
   }
   prompter.showStatus = true;
   monitoring.Stop();
-  devices::CloseX10Port(executor.x10, general.x10Com);
+  devices::CloseX10Port(executor.x10);
   if (executor.irPort > 0) {
     SetHandle(0);
     ircode::ClosePort(executor.irPort);

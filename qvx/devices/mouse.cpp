@@ -62,6 +62,14 @@ constexpr KeyName kKeyNames[] = {
     {"NUM+", Key::kNumAdd}, {"NUMENTER", Key::kNumEnter},
 };
 
+// The status text of an input action: its own text, unless no input device could be reached.
+// Other failures (a key the keyboard map lacks) pass as the action's text, as the system's
+// error mode has it.
+std::string Reported(const std::optional<platform::Status>& done, std::string status) {
+  if (done && done->code() == platform::StatusCode::NotFound) return std::string(kInputUnreachable);
+  return status;
+}
+
 }  // namespace
 
 int clsMouse::CurrentX() {
@@ -80,50 +88,49 @@ int clsMouse::CurrentY() {
 
 void clsMouse::SetCurrentY(int y) { MoveTo(CurrentX(), y); }
 
-void clsMouse::MoveTo(int x, int y) { input_.SetCursorPos(x, y); }
+platform::Status clsMouse::MoveTo(int x, int y) { return input_.SetCursorPos(x, y); }
 
-void clsMouse::MoveRelative(int dx, int dy) {
-  int x = 0, y = 0;
-  if (input_.GetCursorPos(x, y)) input_.SetCursorPos(x + dx, y + dy);
+platform::Status clsMouse::MoveRelative(int dx, int dy) { return input_.MoveCursorBy(dx, dy); }
+
+platform::Status clsMouse::DblClick(int button) {
+  if (platform::Status first = Click(button); !first) return first;
+  return Click(button);
 }
 
-void clsMouse::DblClick(int button) {
-  Click(button);
-  Click(button);
+platform::Status clsMouse::Click(int button) {
+  if (platform::Status down = MouseDown(button); !down) return down;
+  return MouseUp(button);
 }
 
-void clsMouse::Click(int button) {
-  MouseDown(button);
-  MouseUp(button);
+platform::Status clsMouse::MouseDown(int button) {
+  const auto which = ButtonOf(button);
+  return which ? input_.SendMouseButton(*which, true) : platform::Status();
 }
 
-void clsMouse::MouseDown(int button) {
-  if (auto which = ButtonOf(button)) input_.SendMouseButton(*which, true);
-}
-
-void clsMouse::MouseUp(int button) {
-  if (auto which = ButtonOf(button)) input_.SendMouseButton(*which, false);
+platform::Status clsMouse::MouseUp(int button) {
+  const auto which = ButtonOf(button);
+  return which ? input_.SendMouseButton(*which, false) : platform::Status();
 }
 
 std::string ExecuteMouseCommand(clsMouse& mouse, std::string_view command) {
+  std::optional<platform::Status> done;
+  std::string status;
   if (EqualsIgnoreCase(command, "LEFT CLICK")) {
-    mouse.Click(kLeftButton);
-    return "Mouse left click";
-  }
-  if (EqualsIgnoreCase(command, "RIGHT CLICK")) {
-    mouse.Click(kRightButton);
-    return "Mouse right click";
-  }
-  if (EqualsIgnoreCase(command, "DOUBLECLICK")) {
-    mouse.DblClick(kLeftButton);
-    return "Mouse double click";
+    done = mouse.Click(kLeftButton);
+    status = "Mouse left click";
+  } else if (EqualsIgnoreCase(command, "RIGHT CLICK")) {
+    done = mouse.Click(kRightButton);
+    status = "Mouse right click";
+  } else if (EqualsIgnoreCase(command, "DOUBLECLICK")) {
+    done = mouse.DblClick(kLeftButton);
+    status = "Mouse double click";
   }
   for (const MoveWord& move : kMoveWords) {
-    if (!EqualsIgnoreCase(command, move.word)) continue;
-    mouse.MoveRelative(move.dx, move.dy);
-    return "Mouse " + std::string(move.word);
+    if (done || !EqualsIgnoreCase(command, move.word)) continue;
+    done = mouse.MoveRelative(move.dx, move.dy);
+    status = "Mouse " + std::string(move.word);
   }
-  return {};
+  return Reported(done, status);
 }
 
 std::optional<platform::Key> KeyFromName(std::string_view name) {
@@ -134,11 +141,12 @@ std::optional<platform::Key> KeyFromName(std::string_view name) {
 }
 
 std::string ExecuteKeyboardCommand(platform::Input& input, std::string_view command) {
+  std::optional<platform::Status> done;
   if (auto key = KeyFromName(command)) {
-    input.SendKey(*key, true);
-    input.SendKey(*key, false);
+    done = input.SendKey(*key, true);
+    if (*done) done = input.SendKey(*key, false);
   }
-  return {};
+  return Reported(done, "");
 }
 
 }  // namespace qvx::devices

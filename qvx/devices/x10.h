@@ -34,8 +34,9 @@ inline constexpr int kX10Units = 16;         // 1..16
 inline constexpr size_t kX10NameChars = 20;  // every name field, filled with blanks
 // The largest dim or brighten amount, in percent, sent in one exchange.
 inline constexpr int kX10DimStepPercent = 39;
-// The dim amount of every X10 command sent by a gateway.
-inline constexpr int kGatewayDimPercent = 33;
+// The dim amount of every X10 command whose function comes from its word: those of the
+// gateways, of monitored events and of qvxctl exec. The window's Send takes DIMScroll instead.
+inline constexpr int kWordDimPercent = 33;
 
 // X10 functions; the value is the four-bit function code sent, and the position in the X10
 // command list.
@@ -53,8 +54,11 @@ X10NameTable BlankX10NameTable();
 
 // The X10 state a program keeps: one per main program, one per gateway request.
 struct X10State {
-  platform::PortHandle port = platform::kPortClosed;  // X10 port: 0 closed, -1 opening failed
-  X10NameTable names = BlankX10NameTable();           // the X10 name table
+  // The interface's own port (X10COM above 0): 0 closed, -1 the last opening failed. The
+  // infrared port's handle, which X10 uses while X10COM is 0, is never kept here, so that
+  // closing X10's port never closes the infrared one.
+  platform::PortHandle port = platform::kPortClosed;
+  X10NameTable names = BlankX10NameTable();  // the X10 name table
 };
 
 // What one X10 command needs besides the configuration and the X10 state.
@@ -66,8 +70,8 @@ struct X10Request {
   // Main program: position of the entry selected in SendCmd (0..6) and the DIMScroll value.
   int selectedFunction = kX10On;
   int dimPercent = 50;
-  // Main program: take the function from the command word instead, as for monitored events,
-  // whose command need not be the one selected in the window.
+  // Main program: take the function from the command word instead, and kWordDimPercent as the
+  // amount, as for monitored events, whose command need not be the one selected in the window.
   bool functionFromWord = false;
   // The infrared port's handle, which X10 shares while X10COM is 0 ("Default").
   platform::PortHandle irPort = platform::kPortClosed;
@@ -109,7 +113,10 @@ std::optional<int> X10FunctionFromWord(std::string_view command);
 // in percent for dim and brighten (kept within 0..100): address and checksum, go-ahead and
 // ready, function and checksum, go-ahead and ready, each reply polled every 200 ms on `clock`
 // and required to be exactly the one expected byte. At most two attempts; false when both
-// fail, at once for arguments outside their ranges.
+// fail, at once for arguments outside their ranges. The interface's own requests are served
+// before, during and after it: a poll (0x5A) with 0xC3 and the upload read, a power failure
+// (0xA5) with the clock setting from `clock`'s calendar; a transmission the interface ignored
+// for them is repeated without counting as an attempt.
 bool SendX10Code(platform::PortHandle port, int house, int unit, int function, int amountPercent,
                  platform::Clock& clock);
 
@@ -128,8 +135,8 @@ std::string ExecuteX10Command(X10State& state, const ConfigStore& store, const X
 // awaiting a reply. Returns kX10ResetDone, or kX10PortError when the port cannot be opened.
 std::string ResetX10Interface(X10State& state, int x10Com, platform::PortHandle irPort);
 
-// Closes the X10 port when it is a port of its own (X10COM above 0) and sets its handle to 0;
-// with X10COM 0 the shared infrared handle is left alone.
-void CloseX10Port(X10State& state, int x10Com);
+// Closes the interface's own port when it is open and sets its handle to 0; the infrared port
+// that X10 shares while X10COM is 0 is never closed here.
+void CloseX10Port(X10State& state);
 
 }  // namespace qvx::devices

@@ -144,10 +144,14 @@ bool SaveX10Config(ConfigStore& store, X10State& state, const X10NameTable& name
   } else if (const auto number = PortNumberOf(portEntry)) {
     port = *number;
   }
-  if (port != store.general.x10Com) CloseX10Port(state, store.general.x10Com);
+  if (port != store.general.x10Com) CloseX10Port(state);
   const bool portWritten = SetGeneralParam(store, "X10COM", " " + std::to_string(port));
   const bool enableWritten = SetGeneralParam(store, "X10ENA", disabled ? " 0" : " 1");
   return portWritten && enableWritten;
+}
+
+void YieldX10PortToInfrared(X10State& state, int x10Com, std::string_view irPortEntry) {
+  if (x10Com >= 1 && PortNumberOf(irPortEntry) == x10Com) CloseX10Port(state);
 }
 
 }  // namespace qvx::devices

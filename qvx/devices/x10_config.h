@@ -64,4 +64,9 @@ std::optional<std::string> RewriteX10Section(std::string_view configText, const 
 bool SaveX10Config(ConfigStore& store, X10State& state, const X10NameTable& names,
                    std::string_view portEntry, bool disabled);
 
+// Before the main window's port list entry `irPortEntry` ("COMn") becomes the infrared port:
+// when it is the X10 port (X10COM), closes X10's own handle, so that the infrared port can be
+// opened there and X10 shares it from then on.
+void YieldX10PortToInfrared(X10State& state, int x10Com, std::string_view irPortEntry);
+
 }  // namespace qvx::devices

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "qvx/config/editing.h"
 #include "qvx/config/general.h"
 #include "qvx/config/text.h"
 #include "qvx/ircode/pulsiolink.h"
@@ -68,10 +69,9 @@ CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkC
   int unit = 0;           // the analysis keeps its last unit when it fails
   int firstTenUs = 0;
   bool firstTenFound = false;  // a separate flag: 10 samples may already be measured at pause 0
-  int nineRepeats = 0;
-  auto fail = [&](std::string_view status) {
+  auto fail = [&](std::string status) {
     store.general.procDelay = previousPause;
-    result.status = std::string(status);
+    result.status = std::move(status);
     return result;
   };
 
@@ -79,36 +79,34 @@ CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkC
     store.general.procDelay = static_cast<std::int16_t>(pauseUs);
     Sound(beep, 5000, 50);
     if (!Calibratable(receiverType)) {
-      return fail(kNoNeedToCalibrate);
+      return fail(std::string(kNoNeedToCalibrate));
     }
     const auto recording = RecordForCalibration(iface, receiverType, pauseUs);
     if (!recording) {
       Sound(beep, 600, 1000);
-      return fail(kCalibrationAborted);
+      return fail(std::string(kCalibrationAborted));
     }
     Sound(beep, 4000, 20);
     const RunAnalysis analysis = AnalyseRuns(SamplesToText(*recording));
     if (analysis.ok) unit = analysis.unitSamples;
     result.steps.emplace_back(pauseUs, unit);
-    if (pauseUs > kHighestCalibrationPauseUs) return fail(kCalibrationFailed);
+    if (pauseUs > kHighestCalibrationPauseUs) return fail(std::string(kCalibrationFailed));
     if (unit == 10 && !firstTenFound) {
       firstTenFound = true;
       firstTenUs = pauseUs;
     }
+    // Nine samples before any ten: the same pause again, until the remote is released.
     if (unit == 9) {
       if (firstTenFound) break;
-      if (++nineRepeats >= kMostNineSampleRepeats) return fail(kCalibrationFailed);
       continue;
     }
-    nineRepeats = 0;
     ++pauseUs;
   }
 
   pauseUs = (pauseUs - firstTenUs) / 2 + firstTenUs;
-  store.general.procDelay = static_cast<std::int16_t>(pauseUs);
   const std::string shown = " " + std::to_string(pauseUs);
+  if (!SetGeneralParam(store, "PROCDELAY", shown)) return fail(std::string(kSaveFailed) + store.lastError);
   result.procDelayShown = std::to_string(pauseUs);
-  SetGeneralParam(store, "PROCDELAY", shown);
   result.status = std::string(kCalibrationSucceeded) + shown;
   result.sendPulse = std::to_string(unit * kSampleUsForSending);
   return result;
@@ -125,8 +123,11 @@ std::optional<int> EnterProcDelay(ConfigStore& store, Prompter& prompter) {
       continue;
     }
     const int pauseUs = static_cast<int>(std::lround(*value));
-    store.general.procDelay = static_cast<std::int16_t>(pauseUs);
-    SetGeneralParam(store, "PROCDELAY", " " + std::to_string(pauseUs));
+    if (!SetGeneralParam(store, "PROCDELAY", " " + std::to_string(pauseUs))) {
+      prompter.ShowMessage(std::string(kSaveFailed) + store.lastError, MessageIcon::Critical,
+                           kMessageTitle);
+      return std::nullopt;
+    }
     return pauseUs;
   }
 }

@@ -34,9 +34,6 @@ inline constexpr std::string_view kProcDelayRange = "The value must be between 0
 inline constexpr int kCalibrationBytes = 100;
 // The largest pause the calibration tries before it gives up.
 inline constexpr int kHighestCalibrationPauseUs = 70;
-// Recordings in a row that may measure 9 samples before any measured 10; a signal that keeps
-// doing so (a stuck button, a lamp) would otherwise hold the window for ever.
-inline constexpr int kMostNineSampleRepeats = 100;
 
 // Asks with OK and Cancel buttons; true for OK.
 using AskOkCancel = std::function<bool(std::string_view title, std::string_view text)>;
@@ -54,13 +51,14 @@ struct CalibrationResult {
 // The AutoCalibrate menu: with the '1' button of a SONY remote held, records at PROCDELAY 0, 1,
 // 2, ... until the 600 us unit measures 10 and then 9 samples, takes the middle of that range,
 // writes PROCDELAY and saves. Records through the library on the port of `iface`; beeps always
-// sound. An aborted or failed calibration keeps the PROCDELAY the program had.
+// sound. An aborted or failed calibration, or one whose value cannot be saved (the status then
+// says why), keeps the PROCDELAY the program had.
 CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkCancel& ask,
                             const Beeper& beep);
 
 // The ProcDelay menu: asks for a value from 0 to 100 until one is given (the nearest integer is
 // taken), writes and saves it. Returns the new value, or nullopt when the answer was empty or
-// cancelled (nothing changes then).
+// cancelled, or when the file could not be saved (told in a message box); nothing changes then.
 std::optional<int> EnterProcDelay(ConfigStore& store, Prompter& prompter);
 
 }  // namespace qvx::ircode

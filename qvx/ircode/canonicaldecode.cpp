@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <limits>
 
 #include "qvx/ircode/irtypes.h"
@@ -18,8 +17,8 @@ constexpr double kRunSpread = 0.17;
 constexpr double kSampleSpread = 0.7;
 // A run further than this many spreads from every length its protocol allows rules the
 // protocol out for its frame. Jitter of 30 % and a sample's error take a run up to 1.8 spreads
-// away; a run of one unit lies 2.6 spreads from two units.
-constexpr double kAcceptSpreads = 2.3;
+// away, and a fit to a single frame so jittered may be off by a few percent more.
+constexpr double kAcceptSpreads = 2.6;
 constexpr double kAcceptCost = kAcceptSpreads * kAcceptSpreads;
 constexpr size_t kShortestCode = 7;
 // Frames of one press whose own readings differ in more bits are taken for different codes.
@@ -39,6 +38,7 @@ struct Frame {
   Costs costs;
   std::string bits;         // the frame read on its own
   bool repeatCode = false;  // a NEC repeat code, which carries no bits
+  size_t burst = 0;         // the burst it was read from
 };
 
 // Runs [begin, end) between two gaps long enough to separate frames; a mark first and last.
@@ -92,67 +92,145 @@ double Median(std::vector<double> values) {
   return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-// The length in units of each run under a fit, 0 for a run left out of it.
-using UnitsOf = std::function<int(size_t run, const UnitFit& fit)>;
+// The squared deviations of the runs of each class from a fit, gathered in one pass: runs of k
+// units are grouped by k and by kind (mark or gap), which is all that a least-squares fit of
+// unit and stretch and its cost need.
+class ClassSums {
+ public:
+  static constexpr int kMostUnits = 4;
 
-// Refines unit and stretch by least squares, each run weighted by the inverse square of its
-// length in units (its jitter grows with it), classifying the runs anew after each pass.
-std::optional<UnitFit> Refine(const std::vector<SampleRun>& runs, UnitFit fit,
-                              const UnitsOf& unitsOf) {
-  for (int pass = 0; pass < 5; ++pass) {
+  void Add(const SampleRun& run, int units) {
+    if (units == 0) {
+      ++rejected_;
+      return;
+    }
+    Group& group = groups_[units - 1][run.mark ? 1 : 0];
+    group.count += 1;
+    group.sum += run.samples;
+    group.squares += static_cast<double>(run.samples) * run.samples;
+  }
+
+  // Unit and stretch by least squares, each run weighted by the inverse square of its length in
+  // units (its jitter grows with it); nothing when the runs do not determine a usable fit.
+  std::optional<UnitFit> Solve() const {
     double skk = 0, sks = 0, sss = 0, skn = 0, ssn = 0;
-    for (size_t i = 0; i < runs.size(); ++i) {
-      const int k = unitsOf(i, fit);
-      if (k == 0) continue;
+    for (int k = 1; k <= kMostUnits; ++k) {
       const double w = 1.0 / (k * k);
-      const double sign = Sign(runs[i]);
-      skk += w * k * k;
-      sks += w * k * sign;
-      sss += w;
-      skn += w * k * runs[i].samples;
-      ssn += w * sign * runs[i].samples;
+      for (int kind = 0; kind < 2; ++kind) {
+        const Group& group = groups_[k - 1][kind];
+        const double sign = kind == 1 ? 1.0 : -1.0;
+        skk += w * k * k * group.count;
+        sks += w * k * sign * group.count;
+        sss += w * group.count;
+        skn += w * k * group.sum;
+        ssn += w * sign * group.sum;
+      }
     }
     const double det = skk * sss - sks * sks;
-    const UnitFit next{(skn * sss - sks * ssn) / det, (skk * ssn - sks * skn) / det};
-    const bool usable = std::abs(det) > 1e-9 && next.unitSamples >= 2 &&
-                        std::abs(next.stretchSamples) < 0.45 * next.unitSamples;
-    if (!usable) {
-      if (pass == 0) return std::nullopt;
-      break;
+    if (std::abs(det) <= 1e-9) return std::nullopt;
+    const UnitFit fit{(skn * sss - sks * ssn) / det, (skk * ssn - sks * skn) / det};
+    if (fit.unitSamples < 2 || std::abs(fit.stretchSamples) >= 0.45 * fit.unitSamples) {
+      return std::nullopt;
     }
-    fit = next;
+    return fit;
   }
-  return fit;
-}
 
-// How well a fit explains the runs: the squared deviation of each run from its class, a run
-// that fits none counting as far as the acceptance allows.
-double FitCost(const std::vector<SampleRun>& runs, const UnitFit& fit, const UnitsOf& unitsOf) {
-  double cost = 0;
-  for (size_t i = 0; i < runs.size(); ++i) {
-    const int k = unitsOf(i, fit);
-    cost += k == 0 ? kAcceptCost : Cost(runs[i], k, fit);
+  // How well a fit explains the runs as classed: the squared deviation of each run in spreads,
+  // a run of no class counting as far as the acceptance allows.
+  double Cost(const UnitFit& fit) const {
+    double cost = rejected_ * kAcceptCost;
+    for (int k = 1; k <= kMostUnits; ++k) {
+      const double spread = Spread(k, fit);
+      for (int kind = 0; kind < 2; ++kind) {
+        const Group& group = groups_[k - 1][kind];
+        const double centre = k * fit.unitSamples + (kind == 1 ? 1 : -1) * fit.stretchSamples;
+        const double squares =
+            group.squares - 2 * centre * group.sum + group.count * centre * centre;
+        cost += squares / (spread * spread);
+      }
+    }
+    return cost;
   }
-  return cost;
-}
 
-// Refines from a few starts around the estimate and keeps the fit that explains the runs best:
-// with much jitter a start a little off can settle on a wrong classification.
+ private:
+  struct Group {
+    double count = 0, sum = 0, squares = 0;
+  };
+  std::array<std::array<Group, 2>, kMostUnits> groups_{};
+  double rejected_ = 0;
+};
+
+// The classes a protocol allows a run, as lengths in samples under one fit: the nearest class
+// by spreads, or 0 when the run lies too far from it. Classification compares the run with the
+// boundaries between neighbouring classes, so a pass over the runs costs no division.
+class Classes {
+ public:
+  Classes(std::initializer_list<int> units, bool mark, const UnitFit& fit) {
+    const double sign = mark ? 1.0 : -1.0;
+    for (const int k : units) {
+      Class& c = classes_[count_++];
+      c.units = k;
+      const double centre = k * fit.unitSamples + sign * fit.stretchSamples;
+      const double reach = kAcceptSpreads * Spread(k, fit);
+      c.low = centre - reach;
+      c.high = centre + reach;
+      c.centre = centre;
+      c.spread = Spread(k, fit);
+    }
+    for (int i = 0; i + 1 < count_; ++i) {
+      const Class& a = classes_[i];
+      const Class& b = classes_[i + 1];
+      classes_[i].upTo = (a.centre * b.spread + b.centre * a.spread) / (a.spread + b.spread);
+    }
+    classes_[count_ - 1].upTo = std::numeric_limits<double>::infinity();
+  }
+
+  // The class of a run of n samples, 0 when it fits none.
+  int Of(int n) const {
+    int i = 0;
+    while (n > classes_[i].upTo) ++i;
+    const Class& c = classes_[i];
+    return n >= c.low && n <= c.high ? c.units : 0;
+  }
+
+ private:
+  struct Class {
+    int units = 0;
+    double centre = 0, spread = 0, low = 0, high = 0, upTo = 0;
+  };
+  std::array<Class, 3> classes_{};
+  int count_ = 0;
+};
+
+// Fits unit and stretch to the runs as a protocol classes them. Each start, a few percent
+// around the estimate (with much jitter a start a little off can settle on a wrong
+// classification), classes the runs in one pass and is solved from the sums; the fit that
+// explains the runs best is classed once more and solved again. classOf(i, fit) is the class of
+// run i under a fit, as ClassifierFor builds it.
+template <class ClassifierFor>
 std::optional<UnitFit> BestFit(const std::vector<SampleRun>& runs, const UnitFit& estimate,
-                               const UnitsOf& unitsOf) {
+                               const ClassifierFor& classifierFor) {
+  const auto classed = [&runs, &classifierFor](const UnitFit& fit) {
+    const auto classOf = classifierFor(fit);
+    ClassSums sums;
+    for (size_t i = 0; i < runs.size(); ++i) sums.Add(runs[i], classOf(i));
+    return sums;
+  };
   std::optional<UnitFit> best;
   double bestCost = 0;
-  for (const double scale : {1.0, 0.94, 1.06, 0.88, 1.12}) {
-    const UnitFit start{estimate.unitSamples * scale, estimate.stretchSamples};
-    const std::optional<UnitFit> fit = Refine(runs, start, unitsOf);
+  for (const double scale : {1.0, 0.96, 1.04, 0.92, 1.08, 0.88, 1.12, 0.84, 1.16}) {
+    const ClassSums sums = classed({estimate.unitSamples * scale, estimate.stretchSamples});
+    const std::optional<UnitFit> fit = sums.Solve();
     if (!fit) continue;
-    const double cost = FitCost(runs, *fit, unitsOf);
+    const double cost = sums.Cost(*fit);
     if (!best || cost < bestCost) {
       best = fit;
       bestCost = cost;
     }
   }
-  return best;
+  if (!best) return best;
+  const std::optional<UnitFit> polished = classed(*best).Solve();
+  return polished ? polished : best;
 }
 
 std::vector<Burst> SplitBursts(const RunList& list, SampleSpan span, const UnitFit& fit,
@@ -219,10 +297,12 @@ std::optional<UnitFit> FitNec(const RunList& list) {
     return std::nullopt;
   }
   const std::vector<SampleRun>& runs = list.runs;
-  return BestFit(runs, fit, [&runs](size_t i, const UnitFit& f) {
-    if (runs[i].mark) return Fits(runs[i], 1, f) ? 1 : 0;
-    const int units = Nearest(runs[i], {1, 3}, f);
-    return Fits(runs[i], units, f) ? units : 0;
+  return BestFit(runs, fit, [&runs](const UnitFit& f) {
+    const Classes marks({1}, true, f);
+    const Classes gaps({1, 3}, false, f);
+    return [&runs, marks, gaps](size_t i) {
+      return (runs[i].mark ? marks : gaps).Of(runs[i].samples);
+    };
   });
 }
 
@@ -272,9 +352,12 @@ std::optional<UnitFit> FitSony(const RunList& list) {
   const double gap = Median(gaps);
   const UnitFit start{gap / 0.94, 0.06 * gap / 0.94};
   const std::vector<SampleRun>& runs = list.runs;
-  return BestFit(runs, start, [&runs](size_t i, const UnitFit& f) {
-    const int units = runs[i].mark ? Nearest(runs[i], {1, 2, 4}, f) : 1;
-    return Fits(runs[i], units, f) ? units : 0;
+  return BestFit(runs, start, [&runs](const UnitFit& f) {
+    const Classes marks({1, 2, 4}, true, f);
+    const Classes gaps({1}, false, f);
+    return [&runs, marks, gaps](size_t i) {
+      return (runs[i].mark ? marks : gaps).Of(runs[i].samples);
+    };
   });
 }
 
@@ -370,11 +453,14 @@ std::optional<UnitFit> FitRc5(const RunList& list) {
     if (run.mark) longest = std::max(longest, span);
   }
   const UnitFit start{longest / 26.5, 0};
-  return BestFit(runs, start, [&runs, pause](size_t i, const UnitFit& f) {
-    const bool afterPause = i == 0 || (!runs[i - 1].mark && runs[i - 1].samples > pause);
-    if (runs[i].samples > pause || (runs[i].mark && afterPause)) return 0;
-    const int units = Nearest(runs[i], {1, 2}, f);
-    return Fits(runs[i], units, f) ? units : 0;
+  return BestFit(runs, start, [&runs, pause](const UnitFit& f) {
+    const Classes marks({1, 2}, true, f);
+    const Classes gaps({1, 2}, false, f);
+    return [&runs, pause, marks, gaps](size_t i) {
+      const bool afterPause = i == 0 || (!runs[i - 1].mark && runs[i - 1].samples > pause);
+      if (runs[i].samples > pause || (runs[i].mark && afterPause)) return 0;
+      return (runs[i].mark ? marks : gaps).Of(runs[i].samples);
+    };
   });
 }
 
@@ -432,8 +518,10 @@ std::optional<Reading> ReadAs(const Protocol& protocol, const RunList& list, Sam
   const std::optional<UnitFit> fit = protocol.fit(list);
   if (!fit) return std::nullopt;
   std::vector<Frame> frames;
-  for (const Burst& burst : SplitBursts(list, span, *fit, protocol.separatorUnits)) {
-    if (std::optional<Frame> frame = protocol.read(list.runs, burst, *fit)) {
+  const std::vector<Burst> bursts = SplitBursts(list, span, *fit, protocol.separatorUnits);
+  for (size_t b = 0; b < bursts.size(); ++b) {
+    if (std::optional<Frame> frame = protocol.read(list.runs, bursts[b], *fit)) {
+      frame->burst = b;
       frames.push_back(std::move(*frame));
     }
   }
@@ -465,7 +553,10 @@ std::optional<Reading> ReadAs(const Protocol& protocol, const RunList& list, Sam
   CanonicalDecode& decode = reading.decode;
   decode.codingType = protocol.codingType;
   decode.fit = *fit;
-  decode.repeatCode = chosen + 1 < frames.size() && frames[chosen + 1].repeatCode;
+  // Whatever follows the frame, a repeat code or the frame again, may start with a header.
+  const size_t next = frames[chosen].burst + 1;
+  decode.headerFollows = protocol.codingType == kGapCoded && next < bursts.size() &&
+                         Nearest(list.runs[bursts[next].begin], {1, 16}, *fit) == 16;
   const Frame* first = repeats.front();
   Costs summed(first->costs.size(), {0, 0});
   for (const Frame* frame : repeats) {
@@ -508,6 +599,7 @@ RunList ExtractRuns(std::string_view sampleText) {
 
 std::optional<CanonicalDecode> CanonicalDecodeSamples(std::string_view sampleText,
                                                       SampleSpan span) {
+  if (span == SampleSpan::Window) sampleText = sampleText.substr(0, kWatchedSamples);
   const RunList list = ExtractRuns(sampleText);
   std::optional<Reading> best;
   for (const Protocol& protocol : kProtocols) {

@@ -42,14 +42,19 @@ struct CanonicalDecode {
   std::string code;         // the bits as sent (RC5 with its toggle bit as received)
   int frames = 0;           // whole frames read for the code
   bool repeated = false;    // at least two of them give the code when read on their own
-  bool repeatCode = false;  // NEC: a repeat code follows the frame
+  bool headerFollows = false;  // NEC: what follows the frame (a repeat code or the frame
+                               // again) starts with a header mark
 };
 
 // Where a sample text begins.
 enum class SampleSpan {
   Recording,  // at the first light of a press, as IRRecord records
-  Window,     // anywhere, even inside a frame, as IRMonitor watches
+  Window,     // anywhere, even inside a frame, as IRMonitor watches: kWatchedSamples of it
 };
+
+// Samples IRMonitor watches (500 bytes); what follows them in a capture buffer was never seen,
+// so darkness there does not tell that a frame has ended.
+inline constexpr size_t kWatchedSamples = 4000;
 
 // Reads a recording or a watch window; nullopt when it holds no whole frame of 7 bits or more
 // of a known protocol.

@@ -1,37 +1,17 @@
 #include "qvx/ircode/deviceparams.h"
 
-#include <charconv>
-#include <limits>
-
 #include "qvx/config/text.h"
 
 namespace qvx::ircode {
-
-namespace {
-
-// A whole 16-bit number, blanks around it allowed; a stored "+5" or "5x" is refused.
-std::optional<int> Parse16(std::string_view text) {
-  text = TrimWhitespace(text);
-  if (text.empty()) return std::nullopt;
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-}  // namespace
 
 std::optional<DeviceParams> DeviceParamsFromTexts(std::string_view gproto, std::string_view sendpls,
                                                   std::string_view repeat, std::string_view bitg,
                                                   std::string_view bit0, std::string_view bit1,
                                                   std::string_view grepeat) {
-  const auto proto = Parse16(gproto);
-  const auto slot = Parse16(sendpls);
-  const auto rep = Parse16(repeat);
-  const auto grep = Parse16(grepeat);
+  const auto proto = ReadInteger16(gproto);
+  const auto slot = ReadInteger16(sendpls);
+  const auto rep = ReadInteger16(repeat);
+  const auto grep = ReadInteger16(grepeat);
   if (!proto || !slot || !rep || !grep) return std::nullopt;
   DeviceParams params;
   params.gproto = *proto;

@@ -24,8 +24,8 @@ struct DeviceParams {
 };
 
 // Builds the parameters from the seven value texts of a device block, in file order; numbers
-// must be whole 16-bit values (blanks around them allowed), patterns are trimmed. Returns
-// nullopt when a number is missing, malformed or out of range.
+// are read by their leading number as every integer of the file is ("550us" is 550, a text
+// without one is 0), patterns are trimmed. Returns nullopt when a number lies outside 16 bits.
 std::optional<DeviceParams> DeviceParamsFromTexts(std::string_view gproto, std::string_view sendpls,
                                                   std::string_view repeat, std::string_view bitg,
                                                   std::string_view bit0, std::string_view bit1,

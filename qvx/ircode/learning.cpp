@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "qvx/config/text.h"
 #include "qvx/ircode/runanalysis.h"
 #include "qvx/ircode/sampledecode.h"
 
@@ -20,9 +21,10 @@ void Beep(const LearnEnv& env, int freqHz, int durationMs) {
   if (env.beepOn && env.beep) env.beep(freqHz, durationMs);
 }
 
-void ShowStored(LearnResult& result, const StoredCommand& stored, const LearnEnv& env) {
+void ShowStored(LearnContext& context, LearnResult& result, const StoredCommand& stored,
+                const LearnEnv& env) {
   result.irCommand = stored.device + "&" + stored.command;
-  result.codeStrBack = Colour::ButtonFace;
+  context.codeStrBack = Colour::ButtonFace;
   Beep(env, 2000, 50);
   Beep(env, 5000, 50);
 }
@@ -45,7 +47,7 @@ void Validate(LearnContext& context, LearnResult& result, const std::string& cod
   const std::string storedForm = StoredForm(code, context.codingType);
   result.stored = FindStored(storedForm, result, env);
   if (result.stored) {
-    ShowStored(result, *result.stored, env);
+    ShowStored(context, result, *result.stored, env);
     if (rule == Rule::Single) {
       context.validated = true;
       context.pressCounter = 0;
@@ -54,7 +56,7 @@ void Validate(LearnContext& context, LearnResult& result, const std::string& cod
   }
   if (rule == Rule::Repeated) {
     result.irCommand = "?";
-    result.codeStrBack = Colour::Green;
+    context.codeStrBack = Colour::Green;
     Beep(env, 5000, 50);
     context.validated = true;
     context.pressCounter = 0;
@@ -65,16 +67,16 @@ void Validate(LearnContext& context, LearnResult& result, const std::string& cod
     context.firstCode = storedForm;
     context.validated = false;
     context.pressCounter = 1;
-    result.codeStrBack = Colour::Red;
+    context.codeStrBack = Colour::Red;
     Beep(env, 2000, 300);
   } else if (storedForm == context.firstCode) {
     context.validated = true;
-    result.codeStrBack = Colour::Green;
+    context.codeStrBack = Colour::Green;
     Beep(env, 5000, 50);
   } else {
     context.validated = false;
     context.pressCounter = 0;
-    result.codeStrBack = Colour::Red;
+    context.codeStrBack = Colour::Red;
     Beep(env, 2000, 300);
   }
 }
@@ -144,7 +146,7 @@ void AcceptCode(LearnContext& context, LearnResult& result, const std::string& c
   result.rpt = rule == Rule::Repeated ? "Y" : "N";
   // An empty or very short code is never taken for a command, repeated or not.
   if (code.size() <= kShortestCodeBits) {
-    result.codeStrBack = Colour::ButtonFace;
+    context.codeStrBack = Colour::ButtonFace;
     result.gProt = "";
     result.gProtColour = Colour::Red;
     result.messages.emplace_back(kTooFewBits);
@@ -180,7 +182,7 @@ LearnResult Started(const LearnContext& context) {
 
 void NoSignal(LearnContext& context, LearnResult& result, const LearnEnv& env) {
   Beep(env, 600, 1000);
-  result.codeStrBack = context.codeStrBack = Colour::ButtonFace;
+  context.codeStrBack = Colour::ButtonFace;
   result.messages.emplace_back(kNoSignal);
 }
 
@@ -217,7 +219,7 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
     result.gProt = "UNK";
     result.gProtColour = Colour::Red;
     result.frame1 = "";
-    result.codeStrBack = context.codeStrBack = Colour::ButtonFace;
+    context.codeStrBack = Colour::ButtonFace;
     result.gType = "";
     result.messages.emplace_back(kUnknownProtocol);
     return;
@@ -240,10 +242,17 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
   }
   const Rule rule = decode.frames.frame2 == decode.frames.frame1 ? Rule::Repeated : Rule::Single;
   AcceptCode(context, result, decode.frames.frame1, rule, env);
-  context.codeStrBack = result.codeStrBack;
+  if (result.decoded) {
+    context.learnedCode = result.codeStr;
+    context.earlierCode = result.literalCode != result.codeStr ? result.literalCode : "";
+  }
 }
 
 }  // namespace
+
+std::string EarlierCodeOf(const LearnContext& context, std::string_view codeField) {
+  return TrimBlanks(codeField) == context.learnedCode ? context.earlierCode : std::string();
+}
 
 LearnResult RecordCommand(LearnContext& context, int receiverType, bool monitoringOn,
                           const RecordSource& source, const LearnEnv& env) {
@@ -306,7 +315,10 @@ LearnResult LearnFromIRMan(LearnContext& context,
   for (const uint8_t byte : *code) bits += ByteToBinText(byte);
   result.messages.emplace_back(kNoIrManGraph);
   AcceptCode(context, result, bits, Rule::Repeated, env);
-  context.codeStrBack = result.codeStrBack;
+  if (result.decoded) {
+    context.learnedCode = result.codeStr;
+    context.earlierCode.clear();
+  }
   FinishPlot(context, result, std::vector<uint8_t>(kIRManPlotBytes, 0));
   return result;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "qvx/config/devices.h"
 #include "qvx/ircode/irtypes.h"
 #include "qvx/ircode/sampledecode.h"
 
@@ -53,10 +54,7 @@ inline constexpr std::string_view kNoIrManGraph =
     "No graph available for IRMan type IR input interface.";
 
 // A stored command, named by its device and command.
-struct StoredCommand {
-  std::string device;
-  std::string command;
-};
+using qvx::StoredCommand;
 
 // Finds the stored command whose code is these bits (without "G"; for RC5 the toggle bit is
 // already 0); nullopt when no command holds them.
@@ -68,7 +66,11 @@ struct LearnContext {
   bool validated = false;         // the shown code may be saved (saving clears it)
   int pressCounter = 0;           // recordings so far in the current validation attempt
   std::string firstCode;          // code of the first recording of the attempt
-  Colour codeStrBack = Colour::Default;  // CodeStr's background as it stands now
+  // CodeStr's background as the window shows it now: the one record of it, which the window
+  // sets whenever it changes the colour itself (a save, a chosen command).
+  Colour codeStrBack = Colour::Default;
+  std::string learnedCode;  // CodeStr as the last decoded recording set it ("G" and the bits)
+  std::string earlierCode;  // the code the literal analysis read from it, where that differs
 };
 
 // What learning needs from the rest of the program.
@@ -103,7 +105,8 @@ struct LearnResult {
   std::optional<std::string> frame1;   // caption "NEC params", ...
   std::optional<std::string> sendPulse;
   std::optional<std::string> gType;
-  Colour codeStrBack = Colour::Default;  // CodeStr's background after the recording
+  Colour codeStrBack = Colour::Default;  // CodeStr's background after the recording (the
+                                         // context's, as the recording left it)
   std::vector<std::string> messages;     // status texts in the order shown; the last one stays
   std::optional<StoredCommand> stored;   // the stored command that has the learned code
   bool selectStored = false;             // select the found device and command in the lists
@@ -129,6 +132,10 @@ struct RecordSource {
   // Reads the IRMan receiver's 6 code bytes; nullopt when none came within 50 passes of 100 ms.
   std::function<std::optional<std::array<uint8_t, 6>>()> irman;
 };
+
+// The code an earlier version read from the recording whose code CodeStr shows, which that
+// version may have stored for the key; empty when CodeStr shows another code or both agree.
+std::string EarlierCodeOf(const LearnContext& context, std::string_view codeField);
 
 // The Record button: refuses while monitoring, records by receiver type and learns the code.
 LearnResult RecordCommand(LearnContext& context, int receiverType, bool monitoringOn,

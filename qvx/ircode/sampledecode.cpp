@@ -1,5 +1,6 @@
 #include "qvx/ircode/sampledecode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -42,8 +43,41 @@ SampleDecode LiteralDecodeSampleText(std::string_view sampleText) {
   return result;
 }
 
+namespace {
+
+// A gap this many units long lies between frames: NEC's longest inner gap is its 8-unit header
+// gap, a SONY or RC5 frame has none longer than 2.
+constexpr int kFrameGapUnits = 12;
+
+// A watch window without the frames it cuts off at its start and at its end, dark in their
+// place: the watched samples from the first darkness long enough to part frames to the last.
+// Unchanged where the window starts and ends in such darkness; all dark when it holds none.
+std::string WholeFramesOnly(std::string_view sampleText) {
+  std::string text(sampleText);
+  const RunAnalysis analysis = AnalyseRuns(text);
+  if (!analysis.ok) return text;
+  const size_t longGap = static_cast<size_t>(kFrameGapUnits * analysis.unitSamples);
+  const size_t watched = std::min(text.size(), kWatchedSamples);
+  std::optional<size_t> first;
+  size_t last = 0;
+  for (size_t pos = 0; pos < watched;) {
+    const size_t end = std::min(text.find(text[pos] == '1' ? '0' : '1', pos), watched);
+    if (text[pos] == '0' && end - pos >= longGap) {
+      if (!first) first = pos;
+      last = end == watched ? watched : pos;
+    }
+    pos = end;
+  }
+  std::fill(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(first.value_or(0)), '0');
+  std::fill(text.begin() + static_cast<std::ptrdiff_t>(last), text.end(), '0');
+  return text;
+}
+
+}  // namespace
+
 SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span) {
-  SampleDecode result = LiteralDecodeSampleText(sampleText);
+  SampleDecode result = span == SampleSpan::Window ? LiteralDecodeSampleText(WholeFramesOnly(sampleText))
+                                                   : LiteralDecodeSampleText(sampleText);
   const std::optional<CanonicalDecode> canonical = CanonicalDecodeSamples(sampleText, span);
   if (!canonical) return result;
 
@@ -59,7 +93,7 @@ SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span) {
   }
   result.frames.frame1 = canonical->code;
   result.frames.frame2 = canonical->repeated ? canonical->code : std::string();
-  result.frames.gapSyncType.assign(1, canonical->repeatCode ? '2' : '1');
+  result.frames.gapSyncType.assign(1, canonical->headerFollows ? '2' : '1');
   result.decoded = "G" + canonical->code + "G" + result.frames.frame2;
   result.canonical = true;
   result.mended = !agrees;

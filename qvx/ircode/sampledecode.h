@@ -40,8 +40,10 @@ SampleDecode LiteralDecodeSampleText(std::string_view sampleText);
 // Decodes a recording (learning) or a watch window (monitoring). Where the canonical reading finds a whole frame, its code is the
 // decoded one (the literal analysis yields the same code wherever it reads the frame right),
 // with the fitted unit; frame 2 repeats frame 1 when at least two frames read on their own give
-// the code, and the gap sync type is "2" when a NEC repeat code follows. Elsewhere the literal
-// analysis's result stands.
+// the code, and the gap sync type is "2" when a header starts what follows the NEC frame (a
+// repeat code, or the frame repeated with its leader). Elsewhere the literal
+// analysis's result stands. In a watch window neither reads a frame that the window cuts off at
+// its start or end: a partial frame never names a code.
 SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span);
 
 // The code a stored command holds for bits of a coding type: RC5's toggle bit is stored as 0.

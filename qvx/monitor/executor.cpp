@@ -38,11 +38,11 @@ std::string WinampBranch(ExecutorContext& context) {
   if (!general.winampEna) return std::string(kWinampDisabled);
   FrameBeep(context, kStartBeepHz);
   if (!context.winamp)
-    context.winamp = std::make_unique<devices::clsWinamp>(context.services.player);
+    context.winamp = std::make_unique<devices::clsWinamp>(
+        context.services.player, context.services.programs, context.services.clock);
   const std::string& command = context.config.currentCommand;
-  const std::string status =
-      devices::ExecuteWinampCommand(*context.winamp, context.playlistOffset, general.winampPath,
-                                    command, context.services.programs);
+  const std::string status = devices::ExecuteWinampCommand(*context.winamp, context.playlistOffset,
+                                                           general.winampPath, command);
   if (devices::WinampClosingBeep(command)) FrameBeep(context, kEndBeepHz);
   return status;
 }
@@ -163,6 +163,12 @@ std::string ExecuteCommand(ExecutorContext& context) {
       break;
   }
   return InfraredBranch(context, kind);
+}
+
+bool ReportsSuccess(std::string_view status) {
+  const std::string_view trimmed = TrimBlanks(status);
+  return !trimmed.ends_with('!') && trimmed != ircode::kCodeNotBinary &&
+         trimmed != ircode::kRecordedUnknown;
 }
 
 }  // namespace qvx::monitor

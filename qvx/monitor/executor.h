@@ -64,4 +64,9 @@ inline constexpr std::string_view kWinampDisabled = "Winamp is disabled!";
 // Runs the current output command and returns its status text (empty when the output gives none).
 std::string ExecuteCommand(ExecutorContext& context);
 
+// False for a status text that reports a failure: every text ending in "!", and the two
+// refusals of an infrared code that end in "." (a code that is not binary, a Recorded signal
+// of an unknown protocol).
+bool ReportsSuccess(std::string_view status);
+
 }  // namespace qvx::monitor

@@ -100,6 +100,8 @@ WindowRequests Monitoring::Start() {
     ShowStatus(texts::kNoInputToMonitor);
     return {};
   }
+  // The phone's connection event may switch X10 modules: their names are needed first.
+  if (general.x10Ena) devices::LoadX10Section(executor_.x10.names, config_.text);
   if (general.btEna) phone_->Start();
   if (general.irInEna) PrepareReceiver();
   controls_.stopMenuChecked = false;
@@ -109,7 +111,6 @@ WindowRequests Monitoring::Start() {
   controls_.label112 = texts::kLabelOut;
   controls_.monitorFieldsShown = true;
   monitoring_ = true;
-  if (general.x10Ena) devices::LoadX10Section(executor_.x10.names, config_.text);
   if (options_.rememberState) SetGeneralParam(config_, "MONITOR", "1");
   UpdateTrayIcon();
   if (general.irInEna) controls_.irMonTimer = true;

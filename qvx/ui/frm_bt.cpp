@@ -51,11 +51,9 @@ frmBT::frmBT(QWidget* parent, ConfigStore& store, bluetooth::PhoneRemote& phone,
   const GeneralParams& general = store_.general;
   disable_->setChecked(!general.btEna);
   ShowPhoneInput(general.btEna);
-  const std::string current = "COM" + std::to_string(general.btCom);
-  for (const std::string& entry : comList) {
-    ports_->addItem(ToQt(entry));
-    if (entry == current) ports_->setCurrentIndex(ports_->count() - 1);
-  }
+  const bluetooth::PhonePortChoice ports = bluetooth::PhonePortEntries(comList, general.btCom);
+  for (const std::string& entry : ports.entries) ports_->addItem(ToQt(entry));
+  ports_->setCurrentIndex(ports.selected);
   if (general.btMode == 0 || general.btMode == 1) options_[general.btMode]->setChecked(true);
   for (int n = 0; n <= 9; ++n) number_->addItem(QString::number(n));
   number_->setCurrentIndex(0);

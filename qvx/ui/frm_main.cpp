@@ -24,6 +24,7 @@
 #include "qvx/config/importform.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/x10.h"
+#include "qvx/devices/x10_config.h"
 #include "qvx/ircode/calibration.h"
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/port/serialport.h"
@@ -419,14 +420,22 @@ bool frmMain::Start() {
   SetStatus(kStarted);
   UpdateTrayIcon();
   splash_.reset();
-  if (monitorAtStart) showMinimized(); else show();
+  if (monitorAtStart && tray_) {
+    // Minimised while still hidden, so that the tray takes it without the window ever being
+    // mapped: showMinimized would map it again after the tray had hidden it.
+    setWindowState(windowState() | Qt::WindowMinimized);
+  } else if (monitorAtStart) {
+    showMinimized();
+  } else {
+    show();
+  }
   return true;
 }
 
 void frmMain::Exit() {
   ircode::CloseIrPort(iface_);
   iface_.handle = platform::kPortClosed;
-  devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  devices::CloseX10Port(executor_.x10);
   // Every change was saved when it was made, so a file another program saved since is kept:
   // CommitConfigText refuses to write over it.
   if (started_) CommitConfigText(store_, store_.text);
@@ -436,7 +445,7 @@ void frmMain::Exit() {
 void frmMain::ClosePorts() {
   ircode::CloseIrPort(iface_);
   iface_.handle = platform::kPortClosed;
-  devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  devices::CloseX10Port(executor_.x10);
   phone_->ClosePhonePort();
 }
 
@@ -501,7 +510,7 @@ void frmMain::UpdateTrayIcon() {
   monitor_->UpdateTrayIcon();
   const QIcon icon(ToQt((options_.programDir / monitor_->Controls().icon).string()));
   setWindowIcon(icon);
-  if (tray_ && isMinimized()) {
+  if (tray_ && tray_->isVisible()) {
     tray_->setIcon(icon);
     tray_->setToolTip(windowTitle().left(63));
   }
@@ -587,7 +596,7 @@ void frmMain::ApplyChanges(const ControlChanges& c, const CommandList& list) {
   if (c.zoneVisible) zone_->setVisible(*c.zoneVisible);
   if (c.dimVisible) SetDimVisible(*c.dimVisible);
   if (c.rts) ircode::SetRtsLine(*c.rts, iface_.handle);
-  if (c.closeX10Port) devices::CloseX10Port(executor_.x10, store_.general.x10Com);
+  if (c.closeX10Port) devices::CloseX10Port(executor_.x10);
   if (c.initIrMan) ircode::InitIRMan(iface_, *prompter_, services_.clock);
   if (c.loadX10Names) devices::LoadX10Section(executor_.x10.names, store_.text);
   if (c.refillZone) {
@@ -710,7 +719,7 @@ void frmMain::SendPressed() {
     Label("plen0")->clear();
     Label("plen1")->clear();
     ClearSignal();
-    if (const auto refusal = CodeRefusal(codeBackground_ == Colour::Red, FromQt(codeStr_->text()))) {
+    if (const auto refusal = CodeRefusal(learn_.codeStrBack == Colour::Red, FromQt(codeStr_->text()))) {
       SetStatus(*refusal);
       return finish();
     }
@@ -810,7 +819,8 @@ void frmMain::ApplyLearnResult(const ircode::LearnResult& r) {
 }
 
 void frmMain::SavePressed() {
-  const auto name = SaveCommand(store_, *prompter_, FromQt(codeStr_->text()));
+  const std::string code = FromQt(codeStr_->text());
+  const auto name = SaveCommand(store_, *prompter_, code, ircode::EarlierCodeOf(learn_, code));
   if (!name) return;
   learn_.validated = false;
   SetCodeBackground(Colour::Default);
@@ -908,8 +918,9 @@ void frmMain::AutoDetectPressed() {
 
 void frmMain::ComPortChosen(int index) {
   if (index < 0) return;
-  ircode::ChangeComPort(iface_, store_, FromQt(comList_->itemText(index)), *prompter_,
-                       services_.clock);
+  const std::string entry = FromQt(comList_->itemText(index));
+  devices::YieldX10PortToInfrared(executor_.x10, store_.general.x10Com, entry);
+  ircode::ChangeComPort(iface_, store_, entry, *prompter_, services_.clock);
   ShowInterface();
 }
 
@@ -1109,7 +1120,7 @@ void frmMain::ResetSignalView() {
 }
 
 void frmMain::SetCodeBackground(Colour colour) {
-  codeBackground_ = colour;
+  learn_.codeStrBack = colour;
   QPalette palette = QApplication::palette(codeStr_);
   switch (colour) {
     case Colour::Red: palette.setColor(QPalette::Base, QtColour(kRed)); break;

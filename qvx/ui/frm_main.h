@@ -170,7 +170,6 @@ class frmMain final : public QMainWindow {
   bool fullLayout_ = true;
   int secondTicks_ = 0;
   ListColour deviceColour_;
-  ircode::Colour codeBackground_ = ircode::Colour::Default;
   int plotScroll_ = 15;
   double plotZoom_ = 1.0;
 

@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSortFilterProxyModel>
 
 #include "qvx/ui/model/presentation.h"
 #include "qvx/ui/qt_text.h"
@@ -34,6 +36,29 @@ QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, std::st
   box.setObjectName(QStringLiteral("MessageBox"));
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
+
+// The file list of a file dialog while its filter at `executableFilter` is chosen: the folders
+// and the files the user may execute, whatever their names.
+class ExecutableFiles final : public QSortFilterProxyModel {
+ public:
+  ExecutableFiles(QFileDialog& dialog, QString executableFilter)
+      : QSortFilterProxyModel(&dialog), dialog_(dialog), executableFilter_(std::move(executableFilter)) {}
+
+  // Applies the filter the dialog shows now.
+  void Refilter() { invalidateFilter(); }
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (files == nullptr || dialog_.selectedNameFilter() != executableFilter_) return true;
+    const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+    return info.isDir() || info.isExecutable();
+  }
+
+ private:
+  QFileDialog& dialog_;
+  QString executableFilter_;
+};
 
 // The file a file dialog was confirmed with, as the file system spells it.
 std::optional<std::string> ChosenFile(QFileDialog& dialog) {
@@ -79,6 +104,13 @@ std::optional<std::string> QtPrompter::AskOpenFile(std::string_view title,
   dialog.setObjectName(QStringLiteral("FileDialog"));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
+  if (const int executable = ExecutableFilterIndex(filter); executable >= 0) {
+    // Qt's own dialog, which takes a proxy model; a desktop's dialog would list every file.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    auto* files = new ExecutableFiles(dialog, dialog.nameFilters().value(executable));
+    dialog.setProxyModel(files);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, files, [files] { files->Refilter(); });
+  }
   return ChosenFile(dialog);
 }
 

@@ -9,11 +9,13 @@
 #include <map>
 #include <memory>
 
+#include "platform/sim/cm11_peer.h"
 #include "platform/sim/phone_peer.h"
 #include "platform/sim/pty_bridge.h"
 #include "platform/sim/virtual_clock.h"
 #include "qvx/config/general.h"
 #include "qvx/monitor/monitoring.h"
+#include "tests/support/env.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/support.h"
 #include "tests/support/terminal.h"
@@ -247,6 +249,16 @@ TEST_F(PhoneRemoteTest, KeyReportsBecomeEventsOrSelectOrSwitchOff) {
        {}},
       {"lines that are no key reports", {{100, "RING"}, {300, "+CKEV: 5"}, {500, "ERROR"}}, {},
        "0", {}},
+      // Reports that pile up while the timers are held arrive in one read, each a key.
+      {"keys in one read", {{100, "+CKEV: 5,1"}, {100, "+CKEV: 5,0"}, {100, "+CKEV: 7,1"}},
+       {"BT0&5", "BT0&7"}, "0", {}},
+      {"star and 3 in one read",
+       {{100, "+CKEV: *,1"}, {100, "+CKEV: 3,1"}, {100, "+CKEV: 3,0"}, {100, "+CKEV: *,0"},
+        {100, "+CKEV: 5,1"}},
+       {"BT3&5"}, "3", {"Room0", "Selected device is Room3"}},
+      // Keys without events, so that no echo of a result comes between the two parts.
+      {"a read that ends inside a report",
+       {{100, "+CKEV: 8,1\r\n+CKEV: 9", false}, {150, ",1"}}, {"BT0&8", "BT0&9"}, "0", {}},
   };
   OnPseudoTerminal();
   for (const bool reentered : {false, true}) {
@@ -278,6 +290,39 @@ TEST_F(PhoneRemoteTest, KeyReportsBecomeEventsOrSelectOrSwitchOff) {
   }
   EXPECT_TRUE(Sent("AT*EAID=0"));
   EXPECT_TRUE(Sent("AT+CMER =0,0,0,0"));
+}
+
+// The start entered again from its own reply waits (the menu's Start while the phone answers)
+// leaves the dialogue under way alone.
+TEST_F(PhoneRemoteTest, TheStartIsNotEnteredAgainFromItsReplyWaits) {
+  OnPseudoTerminal();
+  int entered = 0;
+  remote_.SetEventPump([&] {
+    clock_.SleepMs(kWaitSliceMs);
+    if (clock_.NowNs() / 1'000'000 % kSecondTimerIntervalMs < kWaitSliceMs) remote_.SecondTick();
+    ++entered;
+    EXPECT_FALSE(remote_.StartPhoneLink());
+  });
+  EXPECT_TRUE(remote_.StartPhoneLink());
+  EXPECT_GT(entered, 0);
+  const auto commands = Phone().Commands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), "ATZ"), 1);
+  EXPECT_EQ(input_.events, Events{"BT&CONNECTED"});
+}
+
+// The connection event may switch X10 modules: their names are loaded before the phone connects.
+TEST_F(PhoneRemoteTest, TheConnectionEventReachesX10Modules) {
+  OnPseudoTerminal();
+  auto cm11 = platform::sim::InstallCm11Peer("bt-cm11", clock_);
+  test::ScopedEnv com6{"QVX_COM6", "sim:bt-cm11"};
+  Load({{"X10ENA", "1"}, {"X10COM", "6"}});
+  monitoring_.Start();
+  EXPECT_TRUE(StatusShown("X10-lamp Off.")) << prompter_.statuses.back();
+  EXPECT_EQ(cm11->Interface().Transmissions(),
+            (std::vector<platform::sim::X10Transmission>{{0x04, 0x66}, {0x06, 0x63}}));
+  monitoring_.Stop();
+  devices::CloseX10Port(executor_.x10);
+  platform::UnregisterSimPeer("bt-cm11");
 }
 
 // Choosing the menu entry after the remote was switched off turns key reporting on again.

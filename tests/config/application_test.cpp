@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
 #include "qvx/config/editing.h"
 #include "qvx/config/store.h"
 #include "tests/support/support.h"
@@ -71,9 +72,13 @@ TEST(AddApplication, AsksUntilPathAndNameAreUsableAndAddsTheEntry) {
       EXPECT_EQ(test::ReadFile(store.path), c.expected);
     }
     ASSERT_FALSE(prompter.fileDialogs.empty());
+    // Where programs have no extensions, the dialog offers every executable file.
     EXPECT_EQ(prompter.fileDialogs[0],
-              "Select file to run: Executable Files (*.exe;*.com)|*.exe;*.com|"
-              "Batch Files (*.bat;*.cmd)|*.bat;*.cmd|Sound Files (*.wav;*.mp3)|*.wav;*.mp3");
+              platform::ProgramsHaveExtensions()
+                  ? "Select file to run: Executable Files (*.exe;*.com)|*.exe;*.com|"
+                    "Batch Files (*.bat;*.cmd)|*.bat;*.cmd|Sound Files (*.wav;*.mp3)|*.wav;*.mp3"
+                  : "Select file to run: Programs and Scripts|<executable>|"
+                    "Sound Files (*.wav;*.mp3)|*.wav;*.mp3");
   }
 }
 

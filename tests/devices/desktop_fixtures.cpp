@@ -97,7 +97,28 @@ void WriteWave(const fs::path& path, int seconds) {
     out.put(static_cast<char>(128 + static_cast<int>(20 * std::sin(i * 0.3))));
 }
 
-void WriteMp3(const fs::path& path, int seconds) {
+// An ID3v2.3 text frame in ISO-8859-1.
+static std::string TextFrame(const std::string& id, const std::string& text) {
+  const std::size_t size = text.size() + 1;
+  std::string frame = id;
+  for (int shift = 24; shift >= 0; shift -= 8) frame += static_cast<char>((size >> shift) & 0xFF);
+  frame += std::string(2, '\0');  // flags
+  frame += '\0';                   // encoding
+  return frame + text;
+}
+
+void WriteMp3(const fs::path& path, int seconds, const std::string& artist,
+              const std::string& title) {
+  std::ofstream out(path, std::ios::binary);
+  if (!artist.empty() || !title.empty()) {
+    std::string frames;
+    if (!title.empty()) frames += TextFrame("TIT2", title);
+    if (!artist.empty()) frames += TextFrame("TPE1", artist);
+    out << "ID3" << '\x03' << '\0' << '\0';
+    for (int shift = 21; shift >= 0; shift -= 7)
+      out.put(static_cast<char>((frames.size() >> shift) & 0x7F));  // seven bits a byte
+    out << frames;
+  }
   // MPEG-1 layer III, 128 kbit/s, 44.1 kHz, mono, no CRC: 417-byte frames of 1152 samples.
   // Zeroed side information and main data decode as silence.
   constexpr int kFrameBytes = 417;
@@ -107,8 +128,42 @@ void WriteMp3(const fs::path& path, int seconds) {
   frame[1] = '\xFB';
   frame[2] = '\x90';
   frame[3] = '\xC0';
-  std::ofstream out(path, std::ios::binary);
   for (int i = 0; i < seconds * kFramesPerSecond; ++i) out << frame;
+}
+
+// Runs dbus-send on the session bus of this process and returns what it printed.
+static std::string DbusSend(const std::vector<std::string>& arguments) {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  std::vector<std::string> argv = {"/usr/bin/dbus-send", "--session", "--print-reply"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return RunProgram(argv, {std::string("DBUS_SESSION_BUS_ADDRESS=") + (address ? address : "")}, "",
+                    fs::temp_directory_path(), 5000)
+      .out;
+}
+
+std::string BusNames() {
+  return DbusSend({"--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                   "org.freedesktop.DBus.ListNames"});
+}
+
+std::string PlayerStatus(const std::string& busName) {
+  const std::string reply =
+      DbusSend({"--dest=" + busName, "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Get",
+                "string:org.mpris.MediaPlayer2.Player", "string:PlaybackStatus"});
+  const std::size_t open = reply.find("string \"");
+  if (open == std::string::npos) return {};
+  const std::size_t start = open + 8;
+  return reply.substr(start, reply.find('"', start) - start);
+}
+
+std::string PlayerMetadata(const std::string& busName) {
+  return DbusSend({"--dest=" + busName, "/org/mpris/MediaPlayer2",
+                   "org.freedesktop.DBus.Properties.Get", "string:org.mpris.MediaPlayer2.Player",
+                   "string:Metadata"});
+}
+
+void CallPlayer(const std::string& busName, const std::string& method) {
+  DbusSend({"--dest=" + busName, "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player." + method});
 }
 
 }  // namespace qvx::test

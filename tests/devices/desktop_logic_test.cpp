@@ -57,16 +57,33 @@ TEST(MouseWords, EveryWordOfTheListMovesOrClicksAndSaysWhat) {
   EXPECT_EQ(FillListFromText(kMouseCommands).size(), std::size(cases) - 1);
 }
 
-TEST(MouseWords, MovesStopAtTheScreenEdgeAndNothingHappensWithoutADisplay) {
+TEST(MouseWords, MovesStopAtTheScreenEdge) {
   FakeServices fakes;
   clsMouse mouse(fakes.input);
   fakes.input.x = 2;
-  ExecuteMouseCommand(mouse, "LEFT");
+  EXPECT_EQ(ExecuteMouseCommand(mouse, "LEFT"), "Mouse LEFT");
   EXPECT_EQ(mouse.CurrentX(), 0);
+}
+
+// Without any input device the words say so instead of reporting what did not happen; a word
+// that means nothing still says nothing.
+TEST(MouseWords, WithoutAnInputDeviceTheWordsReportIt) {
+  const std::string unreachable = "Mouse and keyboard need an X display, or write access to /dev/uinput!";
+  const std::pair<const char*, std::string> mouseWords[] = {
+      {"LEFT CLICK", unreachable}, {"DOUBLECLICK", unreachable}, {"RIGHT", unreachable},
+      {"leftdown", unreachable},   {"wiggle", ""},
+  };
+  for (const auto& [word, status] : mouseWords) {
+    FakeServices fakes;
+    fakes.input.displayReachable = false;
+    clsMouse mouse(fakes.input);
+    EXPECT_EQ(ExecuteMouseCommand(mouse, word), status) << word;
+    EXPECT_TRUE(fakes.input.events.empty());
+  }
+  FakeServices fakes;
   fakes.input.displayReachable = false;
-  EXPECT_EQ(ExecuteMouseCommand(mouse, "RIGHT"), "Mouse RIGHT");
-  EXPECT_EQ(mouse.CurrentX(), 0);
-  EXPECT_EQ(fakes.input.events.size(), 1u);
+  EXPECT_EQ(ExecuteKeyboardCommand(fakes.input, "F1"), unreachable);
+  EXPECT_EQ(ExecuteKeyboardCommand(fakes.input, "F13"), "");
 }
 
 TEST(KeyboardWords, EveryKeyNamePressesAndReleasesOneKey) {
@@ -119,14 +136,14 @@ class PlayerWords : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* path : {"/m/alpha.wav", "/m/bravo.wav", "/m/charlie.wav", "C:\\M\\Delta.wav"})
-      fakes_.player.playlist.songs.push_back({path, ""});
+      fakes_.player.playlist.songs.push_back({path, "", ""});
   }
   void RunSteps(const std::vector<test::PlayerStep>& steps) {
-    test::RunPlayerSteps(winamp_, offset_, "/opt/player/", fakes_.programs, steps);
+    test::RunPlayerSteps(winamp_, offset_, "/opt/player/", steps);
   }
 
   FakeServices fakes_;
-  clsWinamp winamp_{fakes_.player};
+  clsWinamp winamp_{fakes_.player, fakes_.programs, fakes_.clock};
   std::int16_t offset_ = 0;
 };
 
@@ -152,17 +169,104 @@ TEST_F(PlayerWords, BrowsingMovesAnOffsetThatPlayTurnsIntoSkips) {
   EXPECT_TRUE(fakes_.programs.started.empty());
 }
 
-TEST_F(PlayerWords, APlayerThatDoesNotRunIsStartedOnce) {
+// A key held while the player comes up starts it once; a start that brought no player is tried
+// again once the start-up time has passed; a running player is started again by "power on" only.
+TEST_F(PlayerWords, AHeldKeyStartsThePlayerOnceWhileItComesUp) {
   fakes_.player.running = false;
-  RunSteps({{"power on", "Winamp STARTED.", 0}, {"getname", "", 0}});
-  ASSERT_EQ(fakes_.programs.started.size(), 2u);  // one per word, none twice for "power on"
-  EXPECT_EQ(fakes_.programs.started[0].commandLine, "/opt/player/winamp.exe");
-  EXPECT_EQ(fakes_.programs.started[0].mode, ShowMode::kShownNoFocus);
+  RunSteps({{"play", "(>)  ", 0}, {"play", "(>)  ", 0}, {"power on", "Winamp STARTED.", 0}});
+  const auto& started = fakes_.programs.started;
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_EQ(started[0].commandLine, "/opt/player/winamp.exe");
+  EXPECT_EQ(started[0].mode, ShowMode::kShownNoFocus);
+  EXPECT_EQ(fakes_.player.startedProgram, 1001);
+
+  fakes_.programs.running = false;
+  RunSteps({{"getname", "", 0}});
+  EXPECT_EQ(started.size(), 1u);
+  fakes_.clock.AdvanceNs(int64_t{kPlayerStartupMs} * 1'000'000);
+  RunSteps({{"getname", "", 0}});
+  EXPECT_EQ(started.size(), 2u);
+
+  fakes_.player.running = true;
+  RunSteps({{"getname", "alpha", 0}, {"power on", "Winamp STARTED.", 0}});
+  EXPECT_EQ(started.size(), 3u);
+}
+
+TEST(PlayerSongNames, ArtistAndTitleOrElseTheFileName) {
+  struct Case {
+    platform::PlaylistSong song;
+    const char* name;
+  };
+  const Case cases[] = {
+      {{"/m/alpha.wav", "", ""}, "alpha"},
+      {{"/m/alpha.wav", "alpha.wav", ""}, "alpha"},  // a player's title that is the file's name
+      {{"/m/b.mp3", "Bravo Song", "The Band"}, "The Band - Bravo Song"},
+      {{"/m/b.mp3", "Bravo Song", ""}, "Bravo Song"},
+      {{"", "Morning Show", "Radio One"}, "Radio One - Morning Show"},  // a browser's player
+      {{"https://radio.example/live", "", ""}, "live"},                  // a stream
+      {{"C:\\Music\\Song.mp3", "", ""}, "Song"},
+      {{"/m/Song.flac", "", "Nobody"}, "Song"},  // an artist without a title names nothing
+      {{"", "", ""}, ""},
+  };
+  for (const Case& c : cases) {
+    FakeServices fakes;
+    fakes.player.playlist.songs = {c.song};
+    clsWinamp winamp(fakes.player, fakes.programs, fakes.clock);
+    std::int16_t offset = 0;
+    EXPECT_EQ(SongNameAt(winamp, offset), c.name) << c.song.path << " " << c.song.title;
+  }
 }
 
 TEST_F(PlayerWords, VolumeWordsPressFiveTimesAndUnknownWordsNothing) {
   RunSteps({{"volup", "VOLUME UP 10% OK.", 0}, {"jump", "Invalid Winamp command!", 0}});
   EXPECT_EQ(fakes_.player.pressed, std::vector<int>(5, platform::player_button::kVolumeUp));
+}
+
+// Words whose button the player has nothing for say so; the time display's words tell the time
+// from the song's position and length. Without a player the words answer as ever.
+TEST_F(PlayerWords, WordsThePlayerHasNothingForSaySo) {
+  namespace button = platform::player_button;
+  fakes_.player.lacking = {button::kEqualizer, button::kVisualisation, button::kDoubleSize,
+                           button::kTimeElapsed, button::kTimeRemaining, button::kVolumeUp};
+  fakes_.player.positionMs = 83'400;
+  fakes_.player.lengthS = 240;
+  RunSteps({
+      {"eqon", "Winamp toggle EQ is not available with this player!", 0},
+      {"visual", "Winamp VISUALISATION is not available with this player!", 0},
+      {"double", "Winamp toggle DOUBLE SIZE is not available with this player!", 0},
+      {"volup", "VOLUME UP 10% is not available with this player!", 0},
+      {"time elapsed", "Winamp TIME ELAPSED 1:23.", 0},
+      {"time remaining", "Winamp TIME REMAINING 2:36.", 0},
+      {"shuffle", "Winamp toggle SUFFLE OK.", 0},
+  });
+  fakes_.player.lengthS = 0;  // a stream has no length
+  fakes_.player.positionMs = 3'723'000;
+  RunSteps({{"time remaining", "Winamp TIME REMAINING is not available with this player!", 0},
+            {"time elapsed", "Winamp TIME ELAPSED 1:02:03.", 0}});
+
+  fakes_.player.running = false;
+  RunSteps({{"eqon", "Winamp toggle EQ OK.", 0}, {"time elapsed", "Winamp TIME ELAPSED OK.", 0}});
+}
+
+// A player that tells its current song only can name it, and cannot be browsed.
+TEST_F(PlayerWords, APlayerWithoutATrackListCannotBeBrowsed) {
+  fakes_.player.playlist = {{{"/m/b.mp3", "Bravo Song", "The Band"}}, 0, false};
+  offset_ = 0;
+  RunSteps({
+      {"getname", "The Band - Bravo Song", 0},
+      {"next in pl", "Playlist browsing is not available with this player!", 0},
+      {"prev 10 in pl", "Playlist browsing is not available with this player!", 0},
+      {"play", "The Band - Bravo Song(>)  ", 0},
+  });
+}
+
+// Where no player can be reached at all, no player is started that could never be driven.
+TEST_F(PlayerWords, WithoutASessionBusNoPlayerIsStarted) {
+  fakes_.player.reachable = false;
+  fakes_.player.running = false;
+  for (const char* word : {"power on", "play", "getname", "jump"})
+    RunSteps({{word, "No media player can be reached: there is no desktop session bus!", 0}});
+  EXPECT_TRUE(fakes_.programs.started.empty());
 }
 
 TEST(WinampProgramTest, DirectoryGetsTheProgramNameAppended) {

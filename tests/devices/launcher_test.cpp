@@ -23,11 +23,17 @@ class LauncherTest : public ::testing::Test {
   void SetUp() override {
     setenv("DISPLAY", ":77", 1);
     const fs::path& dir = temp_.path();
-    // Each program reports where it ran: the display it was given and its startup id.
+    // Each program reports where it ran: the display it was given, its startup id, where its
+    // standard streams lead and whether it leads a session of its own.
     for (const char* name : {"hidden.sh", "shown prog.sh", "notepad.sh", "late.sh"}) {
-      WriteScript(dir / name, "echo \"display=$DISPLAY startup=$DESKTOP_STARTUP_ID\" > '" +
-                                  Marker(name).string() + "'");
+      WriteScript(dir / name,
+                  "streams=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 | tr '\\n' ' ')\n"
+                  "session=$(sed 's/.*) //' /proc/$$/stat | cut -d' ' -f4)\n"
+                  "[ \"$session\" = $$ ] && leader=yes || leader=no\n"
+                  "echo \"display=$DISPLAY startup=$DESKTOP_STARTUP_ID streams=${streams}"
+                  "leader=$leader\" > '" + Marker(name).string() + "'");
     }
+    WriteScript(dir / "sleeper.sh", "sleep 6");
     WriteMp3(dir / "first.mp3", 30);
     WriteMp3(dir / "second.MP3", 30);
     WriteWave(dir / "chime.wav", 30);
@@ -82,25 +88,53 @@ TEST_F(LauncherTest, EntriesThatCannotBeFoundGiveTheErrorText) {
   EXPECT_FALSE(fs::exists(Marker("notepad.sh")));
 }
 
-TEST_F(LauncherTest, ProgramWithoutAtRunsHiddenWithoutADisplay) {
-  EXPECT_EQ(LaunchApplication(config_, "hidden", programs_, media_), "hidden executed.");
-  EXPECT_EQ(WaitForMarker("hidden.sh"), "display= startup=\n");
+// Hidden or shown, a program runs in a session of its own and reads and writes nothing of its
+// caller's; only a shown one gets the display, with a startup id that keeps the focus away.
+TEST_F(LauncherTest, ProgramsRunDetachedHiddenOrShown) {
+  struct Case {
+    const char* command;
+    const char* program;
+    const char* reportStart;
+  };
+  const std::string detached = "streams=/dev/null /dev/null /dev/null leader=yes\n";
+  const Case cases[] = {
+      {"hidden", "hidden.sh", "display= startup= "},
+      {"shown", "shown prog.sh", "display=:77 startup=qvx"},
+      // The search is for "," followed by the name, so "note" finds the entry "notepad".
+      {"note", "notepad.sh", "display= startup= "},
+      {"NOTEPAD", "notepad.sh", "display= startup= "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    fs::remove(Marker(c.program));
+    EXPECT_EQ(LaunchApplication(config_, c.command, programs_, media_),
+              std::string(c.command) + " executed.");
+    const std::string report = WaitForMarker(c.program);
+    EXPECT_TRUE(report.starts_with(c.reportStart)) << report;
+    EXPECT_TRUE(report.ends_with(detached)) << report;
+  }
+  EXPECT_NE(ReadFile(Marker("shown prog.sh")).find("_TIME0 "), std::string::npos);
 }
 
-TEST_F(LauncherTest, ProgramWithAtRunsShownWithoutTakingTheFocus) {
-  EXPECT_EQ(LaunchApplication(config_, "shown", programs_, media_), "shown executed.");
-  std::string report = WaitForMarker("shown prog.sh");
-  EXPECT_TRUE(report.starts_with("display=:77 startup=qvx")) << report;
-  EXPECT_TRUE(report.ends_with("_TIME0\n")) << report;
-}
-
-TEST_F(LauncherTest, NameMatchesCaseInsensitivelyAndByItsBeginning) {
-  // The search is for "," followed by the name, so "note" finds the entry "notepad".
-  EXPECT_EQ(LaunchApplication(config_, "note", programs_, media_), "note executed.");
-  EXPECT_EQ(WaitForMarker("notepad.sh"), "display= startup=\n");
-  fs::remove(Marker("notepad.sh"));
-  EXPECT_EQ(LaunchApplication(config_, "NOTEPAD", programs_, media_), "NOTEPAD executed.");
-  EXPECT_EQ(WaitForMarker("notepad.sh"), "display= startup=\n");
+// A caller that reads the status text to its end (a web server, "$(qvxctl exec ...)") has it at
+// once, while the shown program it started runs on.
+TEST_F(LauncherTest, AStartedProgramDoesNotHoldItsCallersOutput) {
+  const fs::path config = temp_.path() / "pelgrin.cfg";
+  WriteFile(config, Crlf(GeneralSection({{"APPLICATIONENA", "1"}}, "0") + "\n[Application]\n" +
+                         "# programs\n@" + (temp_.path() / "sleeper.sh").string() +
+                         ",sleeper\n\n[End]\n"));
+  const auto start = std::chrono::steady_clock::now();
+  const ProgramRun run = RunProgram(
+      {(BinDir() / "qvxctl").string(), "--config", config.string(), "exec", "Application&sleeper"},
+      {"PATH=/usr/bin:/bin", "QVX_AUDIO_DEVICE=none"}, "", temp_.path(), 4000);
+  const auto took = std::chrono::steady_clock::now() - start;
+  ASSERT_TRUE(run.waitStatus.has_value());
+  EXPECT_EQ(*run.waitStatus, 0);
+  EXPECT_EQ(run.out, "sleeper executed.\n");
+  EXPECT_LT(took, std::chrono::seconds(4));
+  const std::string sleeper = (temp_.path() / "sleeper.sh").string();
+  EXPECT_FALSE(ProcessesWithArgument(sleeper).empty());
+  for (pid_t pid : ProcessesWithArgument(sleeper)) KillAndWait(pid);
 }
 
 TEST_F(LauncherTest, ProgramThatCannotStartStillReportsExecuted) {

@@ -21,12 +21,10 @@ struct PlayerStep {
 
 // Runs the words one after the other and checks each answer and the offset it leaves.
 inline void RunPlayerSteps(devices::clsWinamp& winamp, std::int16_t& offset,
-                           const std::string& winampPath, platform::ProgramStarter& programs,
-                           const std::vector<PlayerStep>& steps) {
+                           const std::string& winampPath, const std::vector<PlayerStep>& steps) {
   for (const PlayerStep& step : steps) {
     SCOPED_TRACE(step.word);
-    EXPECT_EQ(devices::ExecuteWinampCommand(winamp, offset, winampPath, step.word, programs),
-              step.status);
+    EXPECT_EQ(devices::ExecuteWinampCommand(winamp, offset, winampPath, step.word), step.status);
     EXPECT_EQ(offset, step.offset);
   }
 }

@@ -32,7 +32,7 @@ class X10PtyTest : public ::testing::Test {
     store_.general.x10Com = kPtyCom;
     LoadX10Section(state_.names, store_.text);
   }
-  void TearDown() override { CloseX10Port(state_, kPtyCom); }
+  void TearDown() override { CloseX10Port(state_); }
 
   std::string Run(const std::string& command, int function, int dimPercent) {
     X10Request request;

@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <functional>
 #include <map>
 #include <vector>
 
 #include "platform/sim/cm11_peer.h"
 #include "platform/sim/virtual_clock.h"
 #include "qvx/config/store.h"
+#include "qvx/devices/x10_config.h"
 #include "qvx/ircode/port/serialport.h"
 #include "tests/support/env.h"
 #include "tests/support/support.h"
@@ -51,7 +54,7 @@ class X10Test : public ::testing::Test {
   }
 
   void TearDown() override {
-    CloseX10Port(state_, kCm11Com);
+    CloseX10Port(state_);
     platform::UnregisterSimPeer("x10-cm11");
   }
 
@@ -256,8 +259,14 @@ TEST_F(X10Test, SendX10CodeTakesOnlyTheExactReplyOfEachStep) {
       {"checksum after the first byte", {{{0x6A}, 0}, none, {{0x55}, 0}, none, {{0x68}, 0}, {{0x55}, 0}},
        true, onAttempt},
       {"checksum and ready together", {none, {{0x6A, 0x55}, 0}}, false, {0x04, 0x66, 0x04, 0x66}},
-      {"a poll byte before the checksum", {none, {{0x5A}, 0}, none, {{0x6A}, 0}, {{0x55}, 0}, none,
-                                           {{0x68}, 0}, {{0x55}, 0}},
+      // A poll where the checksum is due: answered with 0xC3, the upload read, and the attempt
+      // made again without counting.
+      {"a poll byte before the checksum",
+       {none, {{0x5A}, 0}, {{0x02, 0x00, 0x66}, 0}, none, {{0x6A}, 0}, {{0x55}, 0}, none,
+        {{0x68}, 0}, {{0x55}, 0}},
+       true, {0x04, 0x66, 0xC3, 0x04, 0x66, 0x00, 0x06, 0x62, 0x00}},
+      {"a foreign byte before the checksum", {none, {{0x5B}, 0}, none, {{0x6A}, 0}, {{0x55}, 0},
+                                              none, {{0x68}, 0}, {{0x55}, 0}},
        true, {0x04, 0x66, 0x04, 0x66, 0x00, 0x06, 0x62, 0x00}},
       {"no ready after the function", {none, {{0x6A}, 0}, {{0x55}, 0}, none, {{0x68}, 0}}, false,
        {0x04, 0x66, 0x00, 0x06, 0x62, 0x00, 0x04, 0x66}},
@@ -385,6 +394,12 @@ TEST_F(X10Test, TheMainProgramSendsTheSelectedFunctionUnlessToldToReadTheWord) {
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp all-l-on.");
   EXPECT_EQ(cm11_->Interface().Transmissions().back(), (X10Transmission{0x06, 0x61}));
 
+  // A command that names Dim moves the lamp by the fixed step, whatever DIMScroll says.
+  request.command = "Dim";
+  request.dimPercent = 100;
+  EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp Dim.");
+  EXPECT_EQ(cm11_->Interface().Transmissions().back(), (X10Transmission{0x3E, 0x64}));
+
   cm11_->Interface().ClearRecord();
   request.command = "Toggle";
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "Error sending X10 command!");
@@ -439,7 +454,7 @@ TEST_F(X10Test, APortThatCannotBeOpenedIsTriedAgainOnTheNextCommand) {
   EXPECT_EQ(Run("X10&Lamp", "On", kX10On), "X10-lamp On.");
   EXPECT_GT(state_.port, 0);
   EXPECT_EQ(late->Interface().Transmissions().size(), 2u);
-  CloseX10Port(state_, 5);
+  CloseX10Port(state_);
   EXPECT_FALSE(late->IsOpen());
   EXPECT_EQ(state_.port, 0);
   platform::UnregisterSimPeer("x10-absent");
@@ -461,18 +476,145 @@ TEST_F(X10Test, DefaultPortSharesTheInfraredHandle) {
   ASSERT_TRUE(ircode::SetPortMode(115200, 6, irPort));
   X10Request request{"X10&Lamp", "On", Variant::MainProgram, kX10On, 50, false, irPort};
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "X10-lamp On.");
-  EXPECT_EQ(state_.port, irPort);
+  EXPECT_EQ(state_.port, platform::kPortClosed);  // the handle stays the infrared port's
   EXPECT_EQ(cm11_->Settings().baudRate, 4800u);
   EXPECT_EQ(cm11_->Settings().dataBits, 8);
   EXPECT_EQ(cm11_->Interface().Transmissions().size(), 2u);
   // Closing X10 leaves the shared infrared port alone.
-  CloseX10Port(state_, 0);
+  CloseX10Port(state_);
   EXPECT_TRUE(cm11_->IsOpen());
 
   // An infrared port that is not open fails the exchange, not the opening.
   request.irPort = platform::kPortClosed;
   EXPECT_EQ(ExecuteX10Command(state_, store_, request, clock_, Beeper()), "Error sending X10 command!");
   platform::ClosePort(irPort);
+}
+
+// X10 follows its port at once: from sharing the infrared port to a port of its own chosen in
+// the dialog, and back when the infrared port is moved onto the X10 port. X10 never closes the
+// infrared port.
+TEST_F(X10Test, APortChangeTakesEffectAtOnceAndNeverClosesTheInfraredPort) {
+  auto shared = platform::sim::InstallCm11Peer("x10-on-ir", clock_);
+  ScopedEnv com1{"QVX_COM1", "sim:x10-on-ir"};
+  test::TempDir dir;
+  store_.path = dir / "pelgrin.cfg";
+  store_.text = test::Crlf("[General]\nX10COM= 0\nX10ENA= 1\n\n[X10]\n# modules\n/X10/*a1,Lamp\n\n[End]\n");
+  store_.general.x10Com = 0;
+  const auto irPort = ircode::OpenPort(1);
+  ASSERT_GT(irPort, 0);
+  X10Request request{"X10&Lamp", "On", Variant::MainProgram, kX10On, 50, false, irPort};
+  const auto send = [&] { return ExecuteX10Command(state_, store_, request, clock_, Beeper()); };
+
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(shared->Interface().Transmissions().size(), 2u);
+  ASSERT_TRUE(SaveX10Config(store_, state_, state_.names, "COM3", false));
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(shared->Interface().Transmissions().size(), 2u);
+  EXPECT_EQ(cm11_->Interface().Transmissions().size(), 2u);
+  // Selecting an infrared device closes X10's own port, not the infrared one.
+  CloseX10Port(state_);
+  EXPECT_FALSE(cm11_->IsOpen());
+  EXPECT_TRUE(shared->IsOpen());
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(cm11_->Interface().Transmissions().size(), 4u);
+
+  // COM3 chosen as the infrared port: X10 lets go of it, and shares it from then on.
+  YieldX10PortToInfrared(state_, store_.general.x10Com, "COM4");
+  EXPECT_TRUE(cm11_->IsOpen());
+  YieldX10PortToInfrared(state_, store_.general.x10Com, "COM3");
+  EXPECT_FALSE(cm11_->IsOpen());
+  platform::ClosePort(irPort);
+  request.irPort = ircode::OpenPort(3);
+  ASSERT_GT(request.irPort, 0);
+  store_.general.x10Com = 0;
+  EXPECT_EQ(send(), "X10-lamp On.");
+  EXPECT_EQ(cm11_->Interface().Transmissions().size(), 6u);
+  CloseX10Port(state_);
+  EXPECT_TRUE(cm11_->IsOpen());
+  platform::ClosePort(request.irPort);
+  platform::UnregisterSimPeer("x10-on-ir");
+}
+
+// The interface asks for the PC of its own accord: polls while it holds powerline traffic,
+// and 0xA5 after a power failure. Each request is served (0xC3 and the upload read; the clock
+// set to the time of day) before, during and between the exchanges, and the command still
+// goes out whole.
+TEST_F(X10Test, TheInterfacesPollsAndPowerFailuresAreServed) {
+  const Bytes upload = {0x03, 0x02, 0x66, 0x62};  // A1 On heard on the powerline
+  const Bytes on = {0x04, 0x66, 0x00, 0x06, 0x62, 0x00};
+  // Tuesday 5 March 2024, 13:47:09: seconds, minutes of the two-hour period, hours / 2, the day
+  // of the year from 0, and the day mask with Sunday in bit 0.
+  const Bytes clockSetting = {9, 47 + 60, 13 / 2, 64, 0x04, 0x00};
+  Bytes setClock = {0x9B};
+  setClock.insert(setClock.end(), clockSetting.begin(), clockSetting.end());
+  setClock.push_back(0x00);
+  const auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  };
+  const auto dimStep = [](uint8_t header) {
+    return Bytes{header, 0x66, 0x00, static_cast<uint8_t>(header + 2), 0x64, 0x00};
+  };
+  struct Case {
+    const char* name;
+    std::function<void(platform::sim::Cm11Interface&)> script;
+    int function;
+    int dimPercent;
+    Bytes received;
+    std::size_t transmissions;
+    std::size_t clockSettings;
+  };
+  const Case cases[] = {
+      {"a poll before the command", [&](auto& cm11) { cm11.HoldData(upload); }, kX10On, 0,
+       join({{0xC3}, on}), 2, 0},
+      {"a power failure before the command", [](auto& cm11) { cm11.FailPower(); }, kX10On, 0,
+       join({setClock, on}), 2, 1},
+      // The interface starts asking on hearing the header: it ignores the address and never
+      // answers its checksum.
+      {"a poll during the address", [&](auto& cm11) { cm11.HoldData(upload, 1); }, kX10On, 0,
+       join({{0x04, 0x66, 0xC3}, on}), 2, 0},
+      {"a power failure during the function", [](auto& cm11) { cm11.FailPower(4); }, kX10On, 0,
+       join({{0x04, 0x66, 0x00, 0x06, 0x62}, setClock, on}), 3, 1},
+      {"a poll between the steps of a dim", [&](auto& cm11) { cm11.HoldData(upload, 6); }, kX10Dim,
+       100, join({dimStep(0x44), {0xC3}, dimStep(0x44), dimStep(0x24)}), 6, 0},
+      {"both, one after the other",
+       [&](auto& cm11) {
+         cm11.FailPower();
+         cm11.HoldData(upload);
+       },
+       kX10On, 0, join({setClock, {0xC3}, on}), 2, 1},
+  };
+  ::setenv("TZ", "UTC", 1);
+  tzset();
+  const char* words[] = {"All-U-Off", "All-L-On", "On", "Off", "Dim", "Bri", "All-L-Off"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CloseX10Port(state_);
+    // Each case starts on a whole second of the same time of day.
+    clock_.AdvanceNs(1'000'000'000 - clock_.NowNs() % 1'000'000'000);
+    clock_.SetCalendarStartS(1'709'646'429 - clock_.NowNs() / 1'000'000'000);  // 2024-03-05 13:47:09 UTC
+    auto& cm11 = cm11_->Interface();
+    cm11.ClearRecord();
+    c.script(cm11);
+    EXPECT_EQ(Run("X10&Lamp", words[c.function], c.function, c.dimPercent),
+              std::string("X10-lamp ") + words[c.function] + ".");
+    EXPECT_EQ(cm11.Received(), c.received);
+    EXPECT_EQ(cm11.Transmissions().size(), c.transmissions);
+    EXPECT_EQ(cm11.ClockSettings(), std::vector<Bytes>(c.clockSettings, clockSetting));
+    EXPECT_FALSE(cm11.Asking());
+  }
+  ::unsetenv("TZ");
+  tzset();
+}
+
+// An interface that never stops asking is served a few times, then the command fails in bounded
+// time.
+TEST_F(X10Test, AnInterfaceThatKeepsAskingFailsTheCommand) {
+  for (int i = 0; i < 50; ++i) cm11_->Interface().HoldData({0x01, 0x00});
+  EXPECT_EQ(Run("X10&Lamp", "On", kX10On), "Error sending X10 command!");
+  EXPECT_TRUE(cm11_->Interface().Transmissions().empty());
+  EXPECT_LT(clock_.NowNs(), 10'000'000'000);
 }
 
 TEST_F(X10Test, BeepsFollowBeepOn) {

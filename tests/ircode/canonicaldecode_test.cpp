@@ -69,7 +69,7 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
     std::string code;
     int frames;
     bool repeated;
-    bool repeatCode;
+    bool headerFollows;
     SampleSpan span = SampleSpan::Recording;
   };
   std::string cutSony = SonyFrame(kSony12);
@@ -81,6 +81,7 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
        1, false, true},
       {"NEC frames repeated without header", NecFrame(kNec32) + kDark + NecFrame(kNec32, false) + kDark,
        0, kNec32, 2, true, false},
+      {"NEC frames repeated with header", Repeat(NecFrame(kNec32) + kDark, 2), 0, kNec32, 2, true, true},
       {"SONY 12, 1-bits only", Repeat(SonyFrame("111111111111") + kDark, 3), 1, "111111111111", 3,
        true, false},
       {"SONY 20", Repeat(SonyFrame(kSony20) + kDark, 3), 1, kSony20, 3, true, false},
@@ -104,7 +105,7 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
     EXPECT_EQ(decode->code, c.code);
     EXPECT_EQ(decode->frames, c.frames);
     EXPECT_EQ(decode->repeated, c.repeated);
-    EXPECT_EQ(decode->repeatCode, c.repeatCode);
+    EXPECT_EQ(decode->headerFollows, c.headerFollows);
   }
 }
 
@@ -142,6 +143,43 @@ TEST(CanonicalDecodeSamples, GivesNothingWithoutAWholeFrame) {
       {"nothing", ""},
   };
   for (const auto& [name, text] : cases) EXPECT_FALSE(CanonicalDecodeSamples(text, SampleSpan::Window)) << name;
+}
+
+// The tick hands over 600 bytes of which IRMonitor watched 500: a frame that the watch cut off
+// at its end looks followed by darkness, one cut off at its start may hold a jittered gap that
+// looks like a frame's start. Such a frame never names a code, whole frames still do.
+TEST(DecodeSampleText, AFrameTheWatchCutOffNamesNoCode) {
+  const std::string frame = NecFrame(kNec32);
+  const struct {
+    const char* name;
+    std::string watched;
+    bool atStart;  // the watch began with these samples (else it ended with them)
+    std::vector<std::string> codes;
+  } cases[] = {
+      {"NEC frame cut after 19 bits", NecFrame(kNec32.substr(0, 19)), false, {}},
+      {"NEC frame cut after 12 bits, after a repeat code",
+       kNecRepeatCode + std::string(1500, '0') + NecFrame(kNec32.substr(0, 12)), false, {}},
+      {"whole NEC frame, then one cut after 12 bits",
+       frame + std::string(700, '0') + NecFrame(kNec32.substr(0, 12)), false, {kNec32}},
+      {"whole NEC frame, the watch ending in its darkness", frame + kDark, false, {kNec32}},
+      {"SONY 12 frames, the last cut after 8 bits",
+       Repeat(SonyFrame(kSony12) + kDark, 2) + SonyFrame(kSony12.substr(0, 8)), false, {kSony12}},
+      {"SONY 20 cut after 12 bits", SonyFrame(kSony20.substr(0, 12)), false, {}},
+      // The gap of a 1 bit, jittered long enough to look like the darkness before a frame.
+      {"the last 12 bits of a NEC frame, then a repeat code",
+       Runs({11, 45}) + NecFrame(kNec32.substr(20), false) + std::string(1500, '0') + kNecRepeatCode,
+       true, {}},
+      {"the end of a NEC frame, then a whole one",
+       Runs({11, 45}) + NecFrame(kNec32.substr(20), false) + std::string(1500, '0') + frame, true,
+       {kNec32}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LE(c.watched.size(), kWatchedSamples);
+    const std::string dark(kWatchedSamples - c.watched.size(), '0');
+    const std::string captured = (c.atStart ? c.watched + dark : dark + c.watched) + std::string(800, '0');
+    EXPECT_EQ(WatchedCodes(DecodeSampleText(captured, SampleSpan::Window)), c.codes);
+  }
 }
 
 TEST(DecodeSampleText, TheCanonicalCodeWinsAndTheLiteralOneIsKept) {

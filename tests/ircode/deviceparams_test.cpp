@@ -26,13 +26,27 @@ TEST(DeviceParamsFromTexts, AcceptsEmptyLeaderAndNegativeProtocol) {
   EXPECT_EQ(params->Trailer(), "");
 }
 
-TEST(DeviceParamsFromTexts, RefusesUnusableNumbers) {
-  for (const char* bad : {"", "  ", "abc", "5x", "70000", "-40000"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_FALSE(DeviceParamsFromTexts(bad, "550", "0", "1", "10", "1000", "1"));
-    EXPECT_FALSE(DeviceParamsFromTexts("0", bad, "0", "1", "10", "1000", "1"));
-    EXPECT_FALSE(DeviceParamsFromTexts("0", "550", bad, "1", "10", "1000", "1"));
-    EXPECT_FALSE(DeviceParamsFromTexts("0", "550", "0", "1", "10", "1000", bad));
+TEST(DeviceParamsFromTexts, ReadsTheLeadingNumberAndRefusesWhatExceeds16Bits) {
+  struct Case {
+    const char* text;
+    std::optional<int> value;
+  };
+  const Case cases[] = {
+      {" 550us", 550}, {"550 us", 550}, {"\t560", 560}, {"+40", 40}, {" -1x", -1},
+      {"abc", 0}, {"", 0}, {"  ", 0}, {"32767", 32767}, {"70000", std::nullopt},
+      {"-40000", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto sendpls = DeviceParamsFromTexts("0", c.text, "0", "1", "10", "1000", "1");
+    const auto others = DeviceParamsFromTexts(c.text, "550", c.text, "1", "10", "1000", c.text);
+    ASSERT_EQ(sendpls.has_value(), c.value.has_value());
+    ASSERT_EQ(others.has_value(), c.value.has_value());
+    if (!c.value) continue;
+    EXPECT_EQ(sendpls->sendplsUs, *c.value);
+    EXPECT_EQ(others->gproto, *c.value);
+    EXPECT_EQ(others->repeatSlots, *c.value);
+    EXPECT_EQ(others->grepeatSlots, *c.value);
   }
 }
 

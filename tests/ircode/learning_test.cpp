@@ -5,10 +5,14 @@
 #include <map>
 #include <random>
 
+#include "qvx/config/devices.h"
+#include "qvx/config/editing.h"
+#include "qvx/config/store.h"
 #include "qvx/ircode/pulsetext.h"
 #include "qvx/ircode/runanalysis.h"
 #include "qvx/ircode/sim/remotesim.h"
 #include "runs.h"
+#include "tests/support/support.h"
 
 namespace qvx::ircode {
 namespace {
@@ -230,11 +234,112 @@ TEST(LearnFromRecording, ValidationStateMachine) {
   }
 }
 
+// A key is stored once: where the literal analysis reads a recording otherwise than the
+// canonical one, a key stored under either code is "already stored" for learning and for Save.
+TEST(SaveCommand, AKeyStoredUnderEitherCodeIsNotSavedTwice) {
+  // SONY 1-bits only: the histograms take the two-unit marks for the unit.
+  const std::vector<uint8_t> recording = Record(sim::SonyPress("111111111111", 3));
+  LearnContext literalOnly;
+  LearnEnv literalEnv;
+  literalEnv.decode = LiteralDecodeSampleText;
+  const std::string literal = LearnFromRecording(literalOnly, recording, literalEnv).codeStr;
+  const std::string canonical = "G111111111111";
+  ASSERT_NE(literal, canonical);
+
+  const std::string other = "G" + kNecCode;
+  const struct {
+    std::string storedCode;
+    bool saved;
+  } cases[] = {{literal, false}, {canonical, false}, {other, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.storedCode);
+    qvx::test::TempDir dir;
+    ConfigStore store;
+    store.path = dir / "pelgrin.cfg";
+    store.text = qvx::test::Crlf(
+        "[General]\nCOMPORT= 1\n\n[TV]\n# TV\nGPROTO= 1\nSENDPLS= 550\nREPEAT= 40\nBITG= 1111\n"
+        "BIT0= 01\nBIT1= 011\nGREPEAT= 40\n" + c.storedCode + ",Power\n\n[End]\n");
+    qvx::test::WriteFile(store.path, store.text);
+    store.fileText = store.text;
+    const std::string before = store.text;
+
+    LearnContext context;
+    context.validated = true;  // a key learned before; a repeated stored key leaves the flag
+    LearnEnv env;
+    env.findCode = [&store](const std::string& bits) -> std::optional<StoredCommand> {
+      if (!FindCodeInConfig(store, bits, 0)) return std::nullopt;
+      return StoredCommand{store.currentDevice, store.currentCommand};
+    };
+    const LearnResult result = LearnFromRecording(context, recording, env);
+    EXPECT_EQ(result.codeStr, canonical);
+    EXPECT_EQ(result.irCommand, c.saved ? "?" : "TV&Power");
+
+    store.codeValidated = context.validated;
+    store.currentDevice = "TV";
+    qvx::test::ScriptedPrompter prompter;
+    prompter.textAnswers = {"Power again"};
+    const auto saved =
+        SaveCommand(store, prompter, result.codeStr, EarlierCodeOf(context, result.codeStr));
+    EXPECT_EQ(saved.has_value(), c.saved);
+    const std::string expected =
+        c.saved ? before.substr(0, before.find("\r\n\r\n[End]")) + "\r\n" + canonical +
+                      ",Power again" + before.substr(before.find("\r\n\r\n[End]"))
+                : before;
+    EXPECT_EQ(qvx::test::ReadFile(store.path), expected);
+    EXPECT_EQ(store.text, expected);
+    EXPECT_EQ(prompter.statuses, c.saved ? std::vector<std::string>()
+                                         : std::vector<std::string>{"This command exist as Power"});
+  }
+}
+
+// The window's colour has one record: after the window reset it (a save), a failed recording
+// shows the reset colour, not the one of the recording before.
+TEST(LearnFromRecording, AFailedRecordingShowsTheColourTheWindowShows) {
+  Window window;
+  EXPECT_EQ(window.Learn(NecRepeated(kNecCode)).codeStrBack, Colour::Green);
+  window.context.codeStrBack = Colour::Default;
+  const LearnResult failed = window.Learn(std::vector<uint8_t>(kRecordBytes, 0));
+  EXPECT_EQ(failed.Status(), "Not enough information recorded to decode the signal!");
+  EXPECT_EQ(failed.codeStrBack, Colour::Default);
+  EXPECT_EQ(failed.plot->trace, Colour::Red);
+}
+
 TEST(LearnFromRecording, NoBeepsWhenBeepsAreOff) {
   Window window;
   LearnFromRecording(window.context, NecSingle(kNecCode), window.Env(false));
   LearnFromRecording(window.context, std::nullopt, window.Env(false));
   EXPECT_TRUE(window.beeps.empty());
+}
+
+// The Recorded device sends its repeats with the leader exactly when GType is "2".
+TEST(LearnFromRecording, NecSyncTypeSaysWhetherTheRepeatsCarryTheLeader) {
+  DeviceParams leaderRepeats = PresetParams(0);
+  leaderRepeats.grepeatSlots = 50;
+  bool toggle = false;
+  const struct {
+    const char* name;
+    std::vector<uint8_t> buffer;
+    const char* gType;
+    const char* rpt;
+  } cases[] = {
+      {"frame and repeat codes", NecSingle(kNecCode), "2", "N"},
+      {"frames repeated without leader", NecRepeated(kNecCode), "1", "Y"},
+      {"frames repeated with leader",
+       Record(sim::PulseTextToLight(BuildPulseString(kNecCode, leaderRepeats, toggle), 550)), "2", "Y"},
+      {"one frame", Record(sim::NecPress(kNecCode, 0)), "1", "N"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool literalOnly : {true, false}) {
+      Window window;
+      LearnEnv env = window.Env();
+      if (literalOnly) env.decode = LiteralDecodeSampleText;
+      const LearnResult result = LearnFromRecording(window.context, c.buffer, env);
+      EXPECT_EQ(result.codeStr, "G" + kNecCode);
+      EXPECT_EQ(result.gType, c.gType);
+      EXPECT_EQ(result.rpt, c.rpt);
+    }
+  }
 }
 
 TEST(LearnFromRecording, NecChecks) {
@@ -243,7 +348,6 @@ TEST(LearnFromRecording, NecChecks) {
   EXPECT_EQ(nec.gProt, "NEC");
   EXPECT_EQ(nec.gProtColour, Colour::Green);
   EXPECT_EQ(nec.frame1, "NEC params");
-  EXPECT_EQ(nec.gType, "2");
   EXPECT_EQ(nec.rpt, "N");
   EXPECT_EQ(nec.bitNr, "32");
   EXPECT_EQ(nec.toggleVal, "N");

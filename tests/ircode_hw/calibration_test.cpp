@@ -161,27 +161,50 @@ TEST_F(Calibration, TenSamplesAtPauseZeroCountAsFound) {
 }
 
 TEST_F(Calibration, NineSamplesAtOnceKeepRecordingUntilTheRemoteIsReleased) {
+  // Held for 2.7 s, and stuck for 90 s: far more recordings than a short hold, the same end.
   auto peer = Receiver(ReceiverWiring::DcdStandard, 62'000);
-  peer->PlayRemote(Durations(SonyOneHeld(60)), 300'000);  // held for 2.7 s
-  const CalibrationResult result = Run();
-  EXPECT_EQ(result.status, "Autocalibration aborted!");
-  ASSERT_GT(result.steps.size(), 10u);
-  for (const auto& step : result.steps) EXPECT_EQ(step, std::make_pair(0, 9));
-  EXPECT_EQ(beeps_.back(), std::make_pair(600, 1000));
-  // Nothing was stored, and the program keeps the pause it had.
-  EXPECT_EQ(store_.general.procDelay, 10);
-  EXPECT_EQ(FileValue("PROCDELAY"), " 10");
-  EXPECT_EQ(result.sendPulse, "");
-  EXPECT_FALSE(result.procDelayShown);
+  for (const int frames : {60, 2000}) {
+    SCOPED_TRACE(frames);
+    beeps_.clear();
+    peer->PlayRemote(Durations(SonyOneHeld(frames)), 300'000);
+    const CalibrationResult result = Run();
+    EXPECT_EQ(result.status, "Autocalibration aborted!");
+    ASSERT_GT(result.steps.size(), frames == 60 ? 10u : 500u);
+    for (const auto& step : result.steps) EXPECT_EQ(step, std::make_pair(0, 9));
+    EXPECT_EQ(beeps_.back(), std::make_pair(600, 1000));
+    // Nothing was stored, and the program keeps the pause it had.
+    EXPECT_EQ(store_.general.procDelay, 10);
+    EXPECT_EQ(FileValue("PROCDELAY"), " 10");
+    EXPECT_EQ(result.sendPulse, "");
+    EXPECT_FALSE(result.procDelayShown);
+  }
 }
 
-TEST_F(Calibration, ASignalThatStaysAtNineSamplesEndsTheCalibration) {
-  auto peer = Receiver(ReceiverWiring::DcdStandard, 62'000);
-  peer->PlayRemote(Durations(SonyOneHeld(2000)), 300'000);  // a button stuck for 90 s
+TEST_F(Calibration, AValueThatCannotBeSavedIsReportedAndNotKept) {
+  auto peer = Receiver(ReceiverWiring::DcdStandard, 10'000);
+  peer->PlayRemote(Durations(SonyOneHeld(400)), 300'000);
+  const std::string file = qvx::test::ReadFile(store_.path);
+  const auto saved = store_.path;
+  store_.path = dir_ / "missing-directory" / "pelgrin.cfg";
   const CalibrationResult result = Run();
-  EXPECT_EQ(result.status, "Calibration procedure failed!");
-  EXPECT_EQ(result.steps.size(), static_cast<size_t>(kMostNineSampleRepeats));
+  store_.path = saved;
+  EXPECT_EQ(result.status.rfind("The configuration file could not be saved: ", 0), 0u) << result.status;
+  EXPECT_FALSE(result.procDelayShown);
+  EXPECT_EQ(result.sendPulse, "");
   EXPECT_EQ(store_.general.procDelay, 10);
+  EXPECT_EQ(qvx::test::ReadFile(store_.path), file);
+
+  // The ProcDelay dialog says so in a message box and changes nothing.
+  store_.path = dir_ / "missing-directory" / "pelgrin.cfg";
+  qvx::test::ScriptedPrompter prompter;
+  prompter.textAnswers = {"33"};
+  EXPECT_EQ(EnterProcDelay(store_, prompter), std::nullopt);
+  store_.path = saved;
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].rfind("QVX: The configuration file could not be saved: ", 0), 0u)
+      << prompter.messages[0];
+  EXPECT_EQ(store_.general.procDelay, 10);
+  EXPECT_EQ(qvx::test::ReadFile(store_.path), file);
 }
 
 TEST_F(Calibration, ARemoteWithALongerUnitFailsAfterPause70) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/input.h"
 #include "platform/sim/standard_peers.h"
 #include "qvx/ctl/verbs.h"
 #include "tests/support/support.h"
@@ -24,6 +25,8 @@ class QvxctlExec : public ::testing::Test {
     ::setenv("QVX_SIM_CLOCK", "virtual", 1);
     ::setenv("QVX_AUDIO_DEVICE", "none", 1);
     ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("QVX_UINPUT", "none", 1);
   }
   CtlRun Exec(const std::string& output) { return Ctl({"exec", output}); }
   CtlRun Ctl(std::vector<std::string> args) {
@@ -50,13 +53,44 @@ TEST_F(QvxctlExec, RunsOutputCommandsAndReportsFailures) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "Error handling application!\n");
 
+  // On Linux there is no display here and no uinput device, and the mouse says so; wine's
+  // desktop takes the input.
+  int x = 0, y = 0;
+  const bool inputReachable =
+      platform::SystemInput().GetCursorPos(x, y).code() != platform::StatusCode::NotFound;
   run = Exec("Mouse&LEFTUP");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "Mouse LEFTUP\n");
+  EXPECT_EQ(run.status, inputReachable ? 0 : 1);
+  EXPECT_EQ(run.out, inputReachable
+                         ? "Mouse LEFTUP\n"
+                         : "Mouse and keyboard need an X display, or write access to /dev/uinput!\n");
 
   run = Exec("nothing to split");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "qvxctl: nothing to split is not an output command (DEVICE&COMMAND)\n");
+}
+
+// The exit status is 0 only for a text of success: a refusal that ends in "." fails too.
+TEST_F(QvxctlExec, ExitStatusFollowsWhatTheTextReports) {
+  ::setenv("QVX_COM1", "sim:ir", 1);
+  std::string text = test::ReadFile(config_);
+  text.replace(text.find("G000110011010,Stop"), 18, "G00011001101x,Stop");
+  test::WriteFile(config_, text);
+  struct Case {
+    const char* output;
+    int status;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"VCR&Play", 0, "VCR Play executed.\n"},
+      {"VCR&Stop", 1, "Please use only 1's and 0's for the code.\n"},
+      {"Recorded&Recorded", 1, "Information about received command is not complete!\n"},
+      {"Keyboard&F1", 1, "Error sending infrared command!\n"},
+  };
+  for (const Case& c : cases) {
+    const CtlRun run = Exec(c.output);
+    EXPECT_EQ(run.status, c.status) << c.output;
+    EXPECT_EQ(run.out, c.out);
+  }
 }
 
 TEST_F(QvxctlExec, SwitchesAnX10ModuleThroughTheSharedPort) {

@@ -66,7 +66,7 @@ bool FakeMedia::PlayMp3(const std::string& path) {
 }
 
 bool FakePlayer::PressButton(int commandId) {
-  if (!running) return false;
+  if (!running || std::find(lacking.begin(), lacking.end(), commandId) != lacking.end()) return false;
   pressed.push_back(commandId);
   const int last = static_cast<int>(playlist.songs.size()) - 1;
   namespace button = platform::player_button;

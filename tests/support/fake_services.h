@@ -27,7 +27,7 @@ class FakeInput : public platform::Input {
   platform::Status SendKey(platform::Key key, bool down) override;
 };
 
-// Records every start; each gets the next process id.
+// Records every start; each gets the next process id. Started programs run while `running`.
 class FakeProgramStarter : public platform::ProgramStarter {
  public:
   struct Start {
@@ -35,8 +35,10 @@ class FakeProgramStarter : public platform::ProgramStarter {
     platform::ShowMode mode;
   };
   std::vector<Start> started;
+  bool running = true;
 
   int StartCommandLine(const std::string& commandLine, platform::ShowMode mode) override;
+  bool Running(int) override { return running; }
 };
 
 // Wave files played, and the MP3 alias with every file opened under it.
@@ -53,22 +55,30 @@ class FakeMedia : public platform::Media {
 };
 
 // A player with a playlist; the song buttons move in it and stop at its ends, like the remote's
-// player. While `running` is false every call answers as without a player.
+// player, and the buttons in `lacking` are refused. While `running` is false every call answers
+// as without a player; while `reachable` is false there is none to be had at all.
 class FakePlayer : public platform::Player {
  public:
+  bool reachable = true;
   bool running = true;
   platform::PlayerPlaylist playlist;
   platform::PlayState state = platform::PlayState::kStopped;
+  std::vector<int> lacking;
+  long long positionMs = 0;
+  long long lengthS = 0;
   std::vector<int> pressed;
+  int startedProgram = 0;
 
+  bool Reachable() override { return reachable; }
   int Version() override { return running ? 2 : 0; }
   bool PressButton(int commandId) override;
   platform::PlayState State() override { return running ? state : platform::PlayState::kStopped; }
-  long long SongPositionMs() override { return 0; }
-  long long SongLengthS() override { return 0; }
+  long long SongPositionMs() override { return running ? positionMs : 0; }
+  long long SongLengthS() override { return running ? lengthS : 0; }
   bool JumpToTime(long long) override { return running; }
   bool StartPlay() override;
   platform::PlayerPlaylist Playlist() override;
+  void NoteStartedProgram(int processId) override { startedProgram = processId; }
 };
 
 // All of them together, on a virtual clock.

@@ -154,5 +154,17 @@ TEST_F(PhoneWindowTest, TheBluetoothDialogWritesEachChangeAtOnce) {
                                            {"BT3= \r\n", "BT3= Kitchen\r\n"}}));
 }
 
+// A phone port the machine does not list (a phone out of range) is shown as it is, not
+// replaced by the first port of the list, which is usually the infrared port.
+TEST_F(PhoneWindowTest, TheBluetoothDialogShowsThePhonePortEvenWhenItIsNotListed) {
+  Open("", {{"BTCOM= 2", "BTCOM= 7"}});
+  Menu("BluetoothConfigMenu")->trigger();
+  auto* ports = Find<QComboBox>("BtComListbox");
+  ASSERT_NE(ports, nullptr);
+  EXPECT_EQ(ports->count(), 4);  // COM1, COM2, COM5 and the phone's COM7
+  EXPECT_EQ(Text("BtComListbox"), "COM7");
+  Click("OKButton");
+}
+
 }  // namespace
 }  // namespace qvx::test

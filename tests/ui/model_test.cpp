@@ -105,6 +105,12 @@ TEST(QtFileFilter, TurnsTheSystemsFilterIntoQtsAndOffersEveryFile) {
   EXPECT_EQ(QtFileFilter("Configuration Files (*.cfg)|*.cfg|All Files (*.*)|*.*"),
             "Configuration Files (*.cfg);;All Files (*)");
   EXPECT_EQ(QtFileFilter(""), "All Files (*)");
+  // Programs and scripts are every name; the dialog keeps to the executable ones itself.
+  const std::string programs = "Programs and Scripts|<executable>|Sound Files (*.wav;*.mp3)|*.wav;*.mp3";
+  EXPECT_EQ(QtFileFilter(programs), "Programs and Scripts (*);;Sound Files (*.wav *.mp3)");
+  EXPECT_EQ(ExecutableFilterIndex(programs), 0);
+  EXPECT_EQ(ExecutableFilterIndex("Sound Files (*.wav)|*.wav|Any|<executable>;*.sh"), 1);
+  EXPECT_EQ(ExecutableFilterIndex("Executable Files (*.exe;*.com)|*.exe;*.com"), -1);
 }
 
 TEST(Presentation, ColoursAndSizes) {

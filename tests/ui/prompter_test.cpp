@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "qvx/ui/qt_prompter.h"
@@ -75,6 +81,55 @@ TEST(QtPrompter, ShowsEachBoxWithItsTitleAndReturnsTheAnswer) {
   }
   prompter.ShowStatus("Command received");
   EXPECT_EQ(status, "Command received");
+}
+
+// Adding a program on a system whose programs have no extensions: the dialog lists the folders
+// and the executable files, whatever their names; the sound filter lists the sound files.
+TEST(QtPrompter, TheProgramFilterListsExecutableFilesOnly) {
+  const QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const auto make = [&](const QString& name, QFileDevice::Permissions permissions) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.setPermissions(permissions);
+  };
+  const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+  make(QStringLiteral("backup"), readable | QFileDevice::ExeOwner);
+  make(QStringLiteral("lights.sh"), readable | QFileDevice::ExeOwner);
+  make(QStringLiteral("notes.txt"), readable);
+  make(QStringLiteral("tune.wav"), readable);
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("music")));
+
+  std::vector<std::string> programs, sounds;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->setDirectory(dir.path());
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    // The file system model reads the folder in the background.
+    const auto listed = [&](std::size_t expected) {
+      std::vector<std::string> names;
+      for (int wait = 0; wait < 200 && names.size() != expected; ++wait) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        names.clear();
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+          names.push_back(view->model()->index(row, 0, view->rootIndex()).data().toString().toStdString());
+      }
+      std::sort(names.begin(), names.end());
+      return names;
+    };
+    programs = listed(3);
+    dialog->selectNameFilter(dialog->nameFilters().value(1));
+    sounds = listed(2);
+    dialog->reject();
+  });
+  QtPrompter prompter(nullptr, [](std::string_view) {});
+  EXPECT_EQ(prompter.AskOpenFile("Select file to run",
+                                 "Programs and Scripts|<executable>|Sound Files (*.wav;*.mp3)|*.wav;*.mp3"),
+            std::nullopt);
+  EXPECT_EQ(programs, (std::vector<std::string>{"backup", "lights.sh", "music"}));
+  EXPECT_EQ(sounds, (std::vector<std::string>{"music", "tune.wav"}));
 }
 
 }  // namespace

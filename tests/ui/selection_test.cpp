@@ -134,5 +134,24 @@ TEST_F(SelectionTest, TheDimSliderBelongsToDimAndBrightenOfX10) {
   EXPECT_EQ(Text("DimVal"), "75%");
 }
 
+// The X10 interface's own port chosen as the infrared port: X10 lets go of it first, so the
+// infrared port opens there, and X10 shares it from then on.
+TEST_F(SelectionTest, ChoosingTheX10PortForInfraredTakesItOver) {
+  Open("", {{"X10COM= 0", "X10COM= 2"}});
+  Choose("Protocol", "X10&Lamp");
+  Click("SendButton");
+  EXPECT_EQ(Status(), "X10-lamp All-U-Off.");
+  ASSERT_TRUE(cm11_->IsOpen());
+
+  Choose("ComList", "COM2");
+  EXPECT_GT(window_->Interface().handle, 0);
+  EXPECT_NE(SavedConfig().find("COMPORT= 2\r\n"), std::string::npos);
+  EXPECT_NE(SavedConfig().find("X10COM= 0\r\n"), std::string::npos);
+  Choose("Protocol", "X10&Lamp");
+  Click("SendButton");
+  EXPECT_EQ(Status(), "X10-lamp All-U-Off.");
+  EXPECT_EQ(cm11_->Interface().Transmissions().size(), 4u);
+}
+
 }  // namespace
 }  // namespace qvx::test

@@ -1,5 +1,8 @@
 #include "qvx/ui/model/presentation.h"
 
+#include <algorithm>
+
+#include "qvx/config/prompter.h"
 #include "qvx/config/text.h"
 #include "qvx/ircode/learning.h"
 #include "qvx/ui/model/messages.h"
@@ -368,36 +371,67 @@ std::vector<PlotStroke> PlotTrace(std::string_view samples, int scroll, double z
   return strokes;
 }
 
-std::string QtFileFilter(std::string_view filter) {
-  std::string result;
-  bool allFiles = false;
+namespace {
+
+// One entry of a file-dialog filter of the system: its label and its patterns.
+struct FilterEntry {
+  std::string label;
+  std::vector<std::string> patterns;
+};
+
+std::vector<FilterEntry> FilterEntries(std::string_view filter) {
+  std::vector<FilterEntry> entries;
   std::size_t pos = 0;
   while (pos < filter.size()) {
     const std::size_t bar = filter.find('|', pos);
-    const std::string_view name =
-        filter.substr(pos, bar == std::string_view::npos ? std::string_view::npos : bar - pos);
     if (bar == std::string_view::npos) break;
+    const std::string_view name = filter.substr(pos, bar - pos);
     const std::size_t next = filter.find('|', bar + 1);
     std::string_view patterns = filter.substr(
         bar + 1, next == std::string_view::npos ? std::string_view::npos : next - bar - 1);
     pos = next == std::string_view::npos ? filter.size() : next + 1;
 
-    std::string label(TrimBlanks(name.substr(0, name.find('('))));
-    std::string qtPatterns;
+    FilterEntry entry{std::string(TrimBlanks(name.substr(0, name.find('(')))), {}};
     while (!patterns.empty()) {
       const std::size_t semicolon = patterns.find(';');
-      std::string pattern(TrimBlanks(patterns.substr(0, semicolon)));
-      // "*.*" means every file on Windows; here many programs have no extension.
-      if (pattern == "*.*") pattern = "*";
-      if (pattern == "*") allFiles = true;
-      if (!pattern.empty()) qtPatterns += (qtPatterns.empty() ? "" : " ") + pattern;
+      const std::string pattern(TrimBlanks(patterns.substr(0, semicolon)));
+      if (!pattern.empty()) entry.patterns.push_back(pattern);
       patterns = semicolon == std::string_view::npos ? std::string_view{} : patterns.substr(semicolon + 1);
     }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+}  // namespace
+
+std::string QtFileFilter(std::string_view filter) {
+  std::string result;
+  bool allFiles = false;
+  for (const FilterEntry& entry : FilterEntries(filter)) {
+    std::string qtPatterns;
+    for (std::string pattern : entry.patterns) {
+      // "*.*" means every file on Windows; here many programs have no extension. Which files
+      // are executable the dialog's own filter decides (ExecutableFilterIndex).
+      if (pattern == "*.*" || pattern == kExecutableFiles) pattern = "*";
+      if (pattern == "*") allFiles = true;
+      qtPatterns += (qtPatterns.empty() ? "" : " ") + pattern;
+    }
     if (!result.empty()) result += ";;";
-    result += label + " (" + qtPatterns + ")";
+    result += entry.label + " (" + qtPatterns + ")";
   }
   if (!allFiles) result += std::string(result.empty() ? "" : ";;") + "All Files (*)";
   return result;
+}
+
+int ExecutableFilterIndex(std::string_view filter) {
+  const std::vector<FilterEntry> entries = FilterEntries(filter);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto& patterns = entries[i].patterns;
+    if (std::find(patterns.begin(), patterns.end(), kExecutableFiles) != patterns.end())
+      return static_cast<int>(i);
+  }
+  return -1;
 }
 
 }  // namespace qvx::ui

@@ -187,7 +187,10 @@ std::vector<PlotStroke> PlotTrace(std::string_view samples, int scroll, double z
                                   int height);
 
 // A file-dialog filter of the system ("Name (*.a;*.b)|*.a;*.b|...") in Qt's form
-// ("Name (*.a *.b);;..."), with "All Files (*)" added where the filter has no such entry.
+// ("Name (*.a *.b);;..."), with "All Files (*)" added where the filter has no such entry. The
+// pattern kExecutableFiles becomes "*", and the dialog keeps to executable files itself.
 std::string QtFileFilter(std::string_view filter);
+// The position of the filter's entry whose pattern is kExecutableFiles; -1 when there is none.
+int ExecutableFilterIndex(std::string_view filter);
 
 }  // namespace qvx::ui
