@@ -3,7 +3,8 @@
 #   qvx-tools  everything a headless machine needs: qvxctl, Pulsio, the gateways, the shipped
 #              default configuration and port map, the user unit of qvxctl monitor, the udev
 #              rule of the kernel infrared devices
-#   qvx        the desktop program with its icons, manual and desktop entry; needs qvx-tools
+#   qvx        the desktop program with its icons, manual and desktop entry, and the user unit
+#              that serves the gateways in the desktop session; needs qvx-tools
 # The layout is in install_layout.cmake.
 
 install(FILES data/pelgrin.cfg data/ports.cfg DESTINATION ${QVX_DATA_INSTALL_DIR} COMPONENT tools)
@@ -64,6 +65,8 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA
   ${CMAKE_BINARY_DIR}/debian-tools/postinst ${CMAKE_BINARY_DIR}/debian-tools/conffiles)
 
 if(TARGET qvx)
+  install(FILES data/qvx-web.service DESTINATION lib/systemd/user COMPONENT desktop)
+  install(PROGRAMS scripts/serve-gateways.sh DESTINATION ${QVX_DATA_INSTALL_DIR} COMPONENT desktop)
   list(APPEND CPACK_COMPONENTS_ALL desktop)
   set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME qvx)
   set(CPACK_COMPONENT_DESKTOP_DEPENDS tools)
@@ -73,11 +76,12 @@ Learns the codes of NEC, SONY and RC5 remote controls through a receiver on a se
 keeps them per device in pelgrin.cfg, sends them again through a transmitter, and in
 monitoring mode turns received remote keys and Bluetooth phone keys into actions.
 
-This package holds the desktop program qvx, its menu entry, icons and manual.")
+This package holds the desktop program qvx, its menu entry, icons and manual, and a user
+service that serves the web and WAP gateways from the desktop session.")
   # Qt finds its X11 platform only in this package, which its libraries merely recommend.
   set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS "qt6-qpa-plugins")
   set(CPACK_DEBIAN_DESKTOP_PACKAGE_RECOMMENDS "libasound2, libdbus-1-3, libxtst6")
-  set(CPACK_DEBIAN_DESKTOP_PACKAGE_SUGGESTS "mpv, vlc")
+  set(CPACK_DEBIAN_DESKTOP_PACKAGE_SUGGESTS "mpv, vlc, lighttpd")
 endif()
 
 include(CPack)
