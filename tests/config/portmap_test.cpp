@@ -57,6 +57,7 @@ TEST(PortMap, ReadsMappingsAndReportsTheLinesItSkips) {
       {"\tCOM3=/dev/serial/by-id/usb-My Adapter-port0\t\n",
        {{3, "/dev/serial/by-id/usb-My Adapter-port0"}},
        {}},
+      {"COM5=/dev/lirc0+/dev/lirc1\n", {{5, "/dev/lirc0+/dev/lirc1"}}, {}},
       {"COM1=/dev/a\nCOM1=/dev/b\n", {{1, "/dev/a"}}, {"line 2: COM1 is mapped on line 1 already"}},
       {"COM01=/dev/a\nCOM1=/dev/b\n",
        {{1, "/dev/a"}},
