@@ -44,7 +44,8 @@ contents() {
   done
   holds "$(package qvx amd64)" /usr/bin/qvx /usr/share/applications/qvx.desktop \
     /usr/share/icons/hicolor/32x32/apps/qvx.png /usr/share/qvx/qvx.html \
-    /usr/share/qvx/qvxnomon.ico /usr/share/qvx/qvxmon.ico /usr/share/qvx/qvxbtmon.ico
+    /usr/share/qvx/qvxnomon.ico /usr/share/qvx/qvxmon.ico /usr/share/qvx/qvxbtmon.ico \
+    /usr/lib/systemd/user/qvx-web.service /usr/share/qvx/serve-gateways.sh
   local depends
   depends=$(dpkg-deb --field "$(package qvx amd64)" Depends 2>/dev/null || true)
   for needed in libqt6widgets6 qt6-qpa-plugins "qvx-tools (= $version)"; do
@@ -134,6 +135,21 @@ serve_gateways_with_lighttpd() {
   kill "$server"
   wait "$server" 2>/dev/null || true
   echo "lighttpd served http://127.0.0.1:$port/cgi-bin/qvx/qvxweb.cgi"
+
+  # The user unit qvx-web.service's command as the user runs it (no systemd in here): the
+  # installed gateways, copied by serve-gateways.sh into the user's web folder, answer from the
+  # user's configuration.
+  chroot --userspec=tester:tester "$root" env -i HOME=/home/tester PATH=/usr/bin:/bin \
+    /usr/share/qvx/serve-gateways.sh /usr/lib/cgi-bin/qvx /home/tester/web "$port" \
+    QVX_CONFIG=/home/tester/.config/qvx/pelgrin.cfg 2>build/package-test/user-web.log &
+  server=$!
+  chroot --userspec=tester:tester "$root" sed -i 's/^\[Amp\]\r$/[Radio]\r/' /home/tester/.config/qvx/pelgrin.cfg
+  for _ in $(seq 50); do curl -s -o "$page" "http://127.0.0.1:$port/qvxweb.cgi" && break; sleep 0.2; done
+  grep -q '<option[^>]*>Radio' "$page" ||
+    fail "the user's web server lists not the user's devices: $(head -c 300 "$page") $(cat "$root/home/tester/web/error.log" 2>/dev/null)"
+  kill "$server"
+  wait "$server" 2>/dev/null || true
+  echo "the user's lighttpd served http://127.0.0.1:$port/qvxweb.cgi"
 }
 
 case "$mode" in
