@@ -15,3 +15,7 @@ set(PKG_CONFIG_EXECUTABLE aarch64-linux-gnu-pkg-config CACHE FILEPATH "")
 # library are the machine's own multiarch ones, so qemu needs no separate root.
 find_program(QVX_QEMU_AARCH64 qemu-aarch64 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${QVX_QEMU_AARCH64})
+
+# Debian's multiarch library folder, as the arm64 packages install theirs. GNUInstallDirs picks
+# it for native builds only; a plain variable here also outranks a folder cached before.
+set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE})
