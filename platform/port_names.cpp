@@ -59,6 +59,7 @@ std::string PortTarget(int32_t portNumber) {
   std::string variable = "QVX_COM" + std::to_string(portNumber);
   const char* mapped = std::getenv(variable.c_str());
   if (mapped && *mapped) return mapped;
+  if (auto fromMap = MappedPortTarget(portNumber)) return *std::move(fromMap);
   return DefaultPortPath(portNumber);
 }
 

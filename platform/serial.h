@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -193,10 +194,14 @@ bool SimPeerRegistered(const std::string& name);
 // The kind of device the simulated peer type of that name stands for; Absent when unknown.
 PortKind SimPeerKind(const std::string& name);
 
-// What COMn stands for: the value of QVX_COMn if set (a device path, "sim:NAME", or a kernel
-// infrared receiver and transmitter joined as "RECEIVER+TRANSMITTER"), otherwise the system's
-// device for COMn ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows); "" for numbers outside
-// 1..9999 (the system's port names have at most four digits).
+// Makes `targets` (port number to a device path or "sim:NAME") the process's port map, which
+// the user keeps in a file; replaces the previous map. Pulsio's functions see it too.
+void SetPortMap(std::map<int32_t, std::string> targets);
+// What COMn stands for: the value of QVX_COMn if set, otherwise its entry in the port map,
+// otherwise the system's device for COMn ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows);
+// "" for numbers outside 1..9999 (the system's port names have at most four digits). A device
+// path, "sim:NAME", or a kernel infrared receiver and transmitter joined as
+// "RECEIVER+TRANSMITTER".
 std::string PortTarget(int32_t portNumber);
 // Opens COMn exclusively (CreateFileA): a second opener, in this or another process, fails.
 // Returns the handle, or -1 with the reason in *why when given: NotFound when there is no such

@@ -10,8 +10,8 @@
 #include "platform/services.h"
 #include "platform/sim/standard_peers.h"
 #include "qvx/config/devices.h"
-#include "qvx/config/file.h"
 #include "qvx/config/general.h"
+#include "qvx/config/location.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ctl/exec_verb.h"
@@ -176,7 +176,9 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
   platform::sim::RegisterStandardPeers();
   const platform::Services services = platform::SystemServices();
   ConfigStore store;
-  store.path = ConfigFilePath(configPath);
+  const ProgramFiles files = SetUpProgramFiles(configPath);
+  for (const std::string& warning : files.warnings) err << "qvxctl: " << warning << '\n';
+  store.path = files.config;
   if (const LoadResult loaded = LoadGeneral(store); !loaded.ok) {
     err << "qvxctl: There is an error in the configuration file " << store.path.string() << ": "
         << loaded.reason << '\n';
