@@ -182,7 +182,7 @@ TEST_F(KernelDevice, TheWindowSaysWhichSettingsDoNotApply) {
   prompter_.okCancelAnswers = {true};
   const CalibrationResult calibration =
       Calibrate(iface_, store_, [this](std::string_view title, std::string_view text) {
-        return prompter_.AskOkCancel(text, title);
+        return prompter_.AskOkCancel(text, title, MessageIcon::NoIcon);
       }, nullptr);
   EXPECT_EQ(calibration.status, "No need to calibrate for the current IR input interface");
   EXPECT_EQ(FileValue("PROCDELAY"), " 50");
