@@ -128,11 +128,16 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
   }
   // One step that either leaves the old file or puts the new one in its place. ReplaceFileW
   // gives the new file the old one's attributes and security; a read-only old file is refused
-  // and stays. Where the directory refuses the replacement, the file is written in place.
-  const bool replaced =
-      exists ? ReplaceFileW(path.c_str(), temporary.c_str(), nullptr,
-                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-             : MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+  // and stays. Where the directory refuses the replacement, the file is written in place. Some
+  // file systems do not serve ReplaceFileW at all; there a rename replaces the file, in one
+  // step still, with the attributes of the new file.
+  bool replaced = exists ? ReplaceFileW(path.c_str(), temporary.c_str(), nullptr,
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                         : MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+  if (!replaced && exists && GetLastError() != ERROR_ACCESS_DENIED) {
+    replaced = MoveFileExW(temporary.c_str(), path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
   if (!replaced) {
     const DWORD error = GetLastError();
     DeleteFileW(temporary.c_str());
