@@ -64,7 +64,7 @@ as_user "$home" -- "$qvxctl" send TV Power >"$work/send" 2>"$work/err" || fail "
 grep -q 'ports.cfg line 2: COM 98 is no port' "$work/err" || fail "the bad port map line was not reported: $(cat "$work/err")"
 as_user "$home" QVX_COM99=sim:absent -- "$qvxctl" send TV Power >/dev/null 2>"$work/err" &&
   fail "send succeeded on a port QVX_COM99 maps to nothing"
-grep -q 'cannot open the infrared port COM99' "$work/err" ||
+grep -q 'cannot open the infrared port: COM99 (sim:absent)' "$work/err" ||
   fail "QVX_COM99 did not win over the port map: $(cat "$work/err")"
 
 # XDG_CONFIG_HOME, --config and QVX_CONFIG.
