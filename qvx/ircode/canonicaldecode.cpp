@@ -339,6 +339,9 @@ std::optional<Frame> ReadNec(const std::vector<SampleRun>& runs, const Burst& bu
   }
   if (frame.costs.size() < kShortestCode) return std::nullopt;
   frame.bits = BitsByRun(frame.costs);
+  // Without a header, short spaces only are just as well the light of an RC5 frame of ones; a
+  // NEC code always holds long spaces.
+  if (frame.headerless && frame.bits.find('1') == std::string::npos) return std::nullopt;
   return frame;
 }
 
