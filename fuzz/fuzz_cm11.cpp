@@ -67,7 +67,10 @@ bool Decomposes(const Sent& sent, std::size_t at, int attempts, int served, bool
     ++matched;
   for (const std::size_t stepEnd : {2, 3, 5, 6}) {
     if (stepEnd > matched) break;
-    if (Decomposes(sent, at + stepEnd, attempts + 1, served, whole, stepEnd == 6 && whole))
+    // An attempt that sent every byte may still have failed: the interface did not report
+    // itself ready after the last one.
+    if (Decomposes(sent, at + stepEnd, attempts + 1, served, whole, false)) return true;
+    if (stepEnd == 6 && whole && Decomposes(sent, at + stepEnd, attempts + 1, served, whole, true))
       return true;
   }
   return false;

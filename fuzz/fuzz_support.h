@@ -39,8 +39,10 @@ class ScriptPrompter final : public Prompter {
 
   void ShowStatus(std::string_view) override { ++shown; }
   void ShowMessage(std::string_view, MessageIcon, std::string_view) override { ++shown; }
-  bool AskYesNo(std::string_view, std::string_view) override { return NextAnswer(); }
-  bool AskOkCancel(std::string_view, std::string_view) override { return NextAnswer(); }
+  bool AskYesNo(std::string_view, std::string_view, MessageIcon) override { return NextAnswer(); }
+  bool AskOkCancel(std::string_view, std::string_view, MessageIcon) override {
+    return NextAnswer();
+  }
   std::optional<std::string> AskText(std::string_view, std::string_view,
                                      std::string_view) override {
     return NextText();

@@ -1,11 +1,12 @@
 #include "gateway/program.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/services.h"
 #include "platform/sim/standard_peers.h"
 #include "platform/stdstreams.h"
-#include "qvx/config/file.h"
+#include "qvx/config/location.h"
 #include "qvx/config/store.h"
 #include "qvx/monitor/executor.h"
 
@@ -14,7 +15,10 @@ namespace qvx::gateway {
 int RunGatewayProgram(PageKind kind) {
   platform::sim::RegisterStandardPeers();
   ConfigStore store;
-  store.path = ConfigFilePath(std::nullopt);
+  // Warnings go to standard error, which the web server writes to its error log.
+  const ProgramFiles files = SetUpProgramFiles(std::nullopt);
+  for (const std::string& warning : files.warnings) std::fprintf(stderr, "%s\n", warning.c_str());
+  store.path = files.config;
   monitor::ExecutorContext context(store, Variant::Gateway, platform::SystemServices());
   CgiOutput out(platform::OutputStream::Standard());
   RunGateway(

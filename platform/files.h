@@ -10,8 +10,12 @@
 namespace platform {
 
 // Replaces the file at path with data in one step: a temporary file in the same directory is
-// written, flushed to disk and renamed over the old one, keeping its permissions. On any
-// failure the old file stays as it was and the status says which step failed and why.
+// written, flushed to disk and renamed over the old one, with the old one's owner, group and
+// mode (on Windows its attributes and security). Where the directory refuses the new file (or
+// its owner cannot be kept), an existing file that may be written is written over itself
+// instead: room is reserved first, then it is written, cut to length and flushed. On any failure
+// before the old text is touched, the old file stays as it was; the status says which step
+// failed and why.
 Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data);
 
 // The start of the names AtomicWriteFile gives its temporary files beside target ("name.qvxtmp-");

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -15,6 +16,8 @@
 #include "platform/status.h"
 
 namespace platform {
+
+class InfraredDevice;
 
 // Modem status bits, the same values as the Win32 MS_*_ON flags.
 inline constexpr uint32_t kStatusCts = 0x10;
@@ -108,6 +111,9 @@ class SerialPort {
   // Closes the device now (CloseHandle) and reports what the system said; later calls fail
   // with BadArgument. Closing twice is a success.
   virtual Status Close() = 0;
+  // The kernel infrared device behind this port, or null for a serial port. A kernel device has
+  // no line format and no modem lines: those calls answer NotSupported.
+  virtual InfraredDevice* Infrared() { return nullptr; }
 };
 
 // Port handles: opaque positive numbers, one table per process shared by every module and by
@@ -173,21 +179,36 @@ class BorrowedPort {
   PortHandle handle_ = kPortClosed;
 };
 
+// What a port is.
+enum class PortKind {
+  Absent,          // nothing is there
+  Serial,          // a serial port: a UART, a USB adapter, a pseudo-terminal, most peers
+  KernelInfrared,  // a kernel infrared device (see platform/infrared.h)
+};
+
 // Makes a simulated peer's port; gets the text after "sim:NAME:" (may be empty) and returns
 // null, with the reason in `why`, when the peer cannot be opened (already open, failing on
 // purpose).
 using SimPeerFactory =
     std::function<std::unique_ptr<SerialPort>(std::string_view options, Status& why)>;
-// Registers (or replaces) the simulated peer type reachable as "sim:NAME".
-void RegisterSimPeer(const std::string& name, SimPeerFactory factory);
+// Registers (or replaces) the simulated peer type reachable as "sim:NAME", a device of `kind`.
+void RegisterSimPeer(const std::string& name, SimPeerFactory factory,
+                     PortKind kind = PortKind::Serial);
 // Removes a simulated peer type; false when no such name was registered.
 bool UnregisterSimPeer(const std::string& name);
 // True when a simulated peer type of that name is registered.
 bool SimPeerRegistered(const std::string& name);
+// The kind of device the simulated peer type of that name stands for; Absent when unknown.
+PortKind SimPeerKind(const std::string& name);
 
-// What COMn stands for: the value of QVX_COMn if set, otherwise the system's device for COMn
-// ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows); "" for
-// numbers outside 1..9999 (the system's port names have at most four digits).
+// Makes `targets` (port number to a device path or "sim:NAME") the process's port map, which
+// the user keeps in a file; replaces the previous map. Pulsio's functions see it too.
+void SetPortMap(std::map<int32_t, std::string> targets);
+// What COMn stands for: the value of QVX_COMn if set, otherwise its entry in the port map,
+// otherwise the system's device for COMn ("/dev/ttyS(n-1)" on POSIX, "\\.\COMn" on Windows);
+// "" for numbers outside 1..9999 (the system's port names have at most four digits). A device
+// path, "sim:NAME", or a kernel infrared receiver and transmitter joined as
+// "RECEIVER+TRANSMITTER".
 std::string PortTarget(int32_t portNumber);
 // Opens COMn exclusively (CreateFileA): a second opener, in this or another process, fails.
 // Returns the handle, or -1 with the reason in *why when given: NotFound when there is no such
@@ -196,7 +217,15 @@ PortHandle OpenSerialPort(int32_t portNumber, Status* why = nullptr);
 // Opens a device path or "sim:NAME" exclusively; -1 on failure, with the reason as above.
 PortHandle OpenSerialTarget(const std::string& target, Status* why = nullptr);
 // True when COMn is present (GetDefaultCommConfigA): a registered simulated peer, or a serial
-// character device that the system reports as fitted. Never opens the device.
+// character device that the system reports as fitted, or a kernel infrared device. Never
+// opens the device.
 bool SerialPortExists(int32_t portNumber);
+// The name of the group that owns COMn's device, whose members may open it; empty for a
+// simulated peer, a missing device, or a system without such groups.
+std::string PortOwnerGroup(int32_t portNumber);
+
+// What COMn stands for, told by the device itself (or, for "sim:NAME", by the peer type)
+// without opening it; Absent for a number outside 1..9999.
+PortKind PortKindOf(int32_t portNumber);
 
 }  // namespace platform

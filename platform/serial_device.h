@@ -15,7 +15,11 @@ std::string DefaultPortPath(int32_t portNumber);
 // Opens a serial device by path, exclusively and in binary mode; null, with the reason in
 // `why`, on failure or when another opener holds it (InUse).
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why);
-// True when `path` is a serial character device the system reports as fitted; never opens it.
-bool SerialDevicePresent(const std::string& path);
+// What the device at `path` is: a serial character device the system reports as fitted, a
+// kernel infrared device, or nothing usable (Absent); never opens it.
+PortKind DeviceKind(const std::string& path);
+
+// The name of the group that owns the device at `path`; empty where there is none to tell.
+std::string SerialDeviceGroup(const std::string& path);
 
 }  // namespace platform

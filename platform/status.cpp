@@ -8,6 +8,7 @@ std::string_view StatusCodeName(StatusCode code) {
     case StatusCode::BadArgument: return "bad argument";
     case StatusCode::InUse: return "in use";
     case StatusCode::NotFound: return "not found";
+    case StatusCode::AccessDenied: return "access denied";
     case StatusCode::NotSupported: return "not supported";
     case StatusCode::SystemFailure: return "system failure";
   }

@@ -15,6 +15,7 @@ enum class StatusCode {
   BadArgument,    // something the call cannot use: a value out of range, a closed handle
   InUse,          // another opener holds the resource
   NotFound,       // there is no such device, file or program
+  AccessDenied,   // the user lacks the permission (a device of a group the user is not in)
   NotSupported,   // the device or system cannot do what was asked
   SystemFailure,  // anything else the system refused
 };

@@ -22,4 +22,22 @@ class StopRequests {
   std::unique_ptr<Previous> previous_;
 };
 
+// While one exists, SIGHUP, by which a service manager asks a program to read its
+// configuration again, no longer ends the program: it is recorded for Take(). Windows has no
+// such request; Take() then stays false. One at a time per process.
+class ReloadRequests {
+ public:
+  ReloadRequests();
+  ~ReloadRequests();
+  ReloadRequests(const ReloadRequests&) = delete;
+  ReloadRequests& operator=(const ReloadRequests&) = delete;
+
+  // True once for the requests that came since the last call.
+  bool Take();
+
+ private:
+  struct Previous;
+  std::unique_ptr<Previous> previous_;
+};
+
 }  // namespace platform

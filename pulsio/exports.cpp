@@ -126,24 +126,21 @@ PULSIO_API uint8_t PULSIO_CALL IRRecordN(uint8_t* buffer, int32_t pauseUs, uint3
 PULSIO_API uint8_t PULSIO_CALL IRMonitor(uint8_t* buffer, int32_t pauseUs) {
   if (!buffer) return 0;
   return Guarded<uint8_t>(0, [=] {
-    pulsio::Monitor(std::span<uint8_t, pulsio::kMonitorBytes>(buffer, pulsio::kMonitorBytes), pauseUs, false);
-    return uint8_t{1};
+    return uint8_t{pulsio::Monitor(std::span<uint8_t, pulsio::kMonitorBytes>(buffer, pulsio::kMonitorBytes), pauseUs, false)};
   });
 }
 
 PULSIO_API uint8_t PULSIO_CALL IRMonitorN(uint8_t* buffer, int32_t pauseUs) {
   if (!buffer) return 0;
   return Guarded<uint8_t>(0, [=] {
-    pulsio::Monitor(std::span<uint8_t, pulsio::kMonitorBytes>(buffer, pulsio::kMonitorBytes), pauseUs, true);
-    return uint8_t{1};
+    return uint8_t{pulsio::Monitor(std::span<uint8_t, pulsio::kMonitorBytes>(buffer, pulsio::kMonitorBytes), pauseUs, true)};
   });
 }
 
 PULSIO_API uint8_t PULSIO_CALL IRSend(const uint8_t* bitmap, int32_t len, int32_t slotUs, int32_t mode) {
   if (len < 0 || len > static_cast<int32_t>(pulsio::kDataBufferBytes) || (len > 0 && !bitmap)) return 0;
   return Guarded<uint8_t>(0, [=] {
-    pulsio::Send(std::span(bitmap, static_cast<size_t>(len)), slotUs, (mode & 3) == 1);
-    return uint8_t{1};
+    return uint8_t{pulsio::Send(std::span(bitmap, static_cast<size_t>(len)), slotUs, (mode & 3) == 1)};
   });
 }
 

@@ -35,6 +35,8 @@ std::shared_ptr<platform::SerialPort> CurrentPort() { return FindPort(State().po
 bool OpenCom(int32_t portNumber) {
   if (!OpenPortNumber(portNumber)) return false;
   auto port = CurrentPort();
+  // A kernel infrared device has no line format to set: it is ready as it opens.
+  if (port && port->Infrared()) return true;
   PortSettings settings;
   if (!port || !port->GetSettings(settings)) return false;
   // The format of the software carrier, with nothing that would hold back or drop bytes;

@@ -1,5 +1,6 @@
 // Pulse timing: the busy-wait delay, recording and watching the receiver line, and playing
-// slot bitmaps on TxD or DTR. Everything times itself on the process's active clock.
+// slot bitmaps on TxD or DTR. Everything times itself on the process's active clock. A kernel
+// infrared device times the light itself and is served by kernel_device.cpp instead.
 
 #include <algorithm>
 #include <cmath>
@@ -69,32 +70,41 @@ uint16_t CarrierCharacters(int32_t slotUs) {
 }
 
 bool Record(std::span<uint8_t> destination, int32_t pauseUs, bool lightWhenDcdOn) {
-  Clock& clock = platform::ActiveClock();
   auto port = CurrentPort();
-  RaisedPriority raised(clock);
+  if (auto* device = port ? port->Infrared() : nullptr) return RecordFromDevice(*device, destination);
+  Clock& clock = platform::ActiveClock();
   int64_t start = clock.Counter();
   int64_t frequency = clock.Frequency();
   int64_t deadline = start + frequency * kStartWaitUs / 1'000'000 + 1;
-  // The read that shows light ends the wait and is not a sample itself.
+  // The read that shows light ends the wait and is not a sample itself. Waiting for a person
+  // to press a key is no timing: the priority is raised for the samples only, so that five
+  // seconds of waiting do not hold a processor at real-time priority.
   while (!LightSeen(port.get(), lightWhenDcdOn)) {
     if (clock.Counter() > deadline) return false;
   }
+  RaisedPriority raised(clock);
   Sample(port.get(), clock, destination.size(), pauseUs, lightWhenDcdOn);
   std::copy_n(State().data.begin(), destination.size(), destination.begin());
   return true;
 }
 
-void Monitor(std::span<uint8_t, kMonitorBytes> destination, int32_t pauseUs, bool lightWhenDcdOn) {
-  Clock& clock = platform::ActiveClock();
+bool Monitor(std::span<uint8_t, kMonitorBytes> destination, int32_t pauseUs, bool lightWhenDcdOn) {
   auto port = CurrentPort();
+  if (auto* device = port ? port->Infrared() : nullptr) return MonitorFromDevice(*device, destination);
+  Clock& clock = platform::ActiveClock();
   RaisedPriority raised(clock);
   Sample(port.get(), clock, kMonitorBytes, pauseUs, lightWhenDcdOn);
   std::copy_n(State().data.begin(), kMonitorBytes, destination.begin());
+  return true;
 }
 
-void Send(std::span<const uint8_t> bitmap, int32_t slotUs, bool carrierOnTxd) {
-  Clock& clock = platform::ActiveClock();
+bool Send(std::span<const uint8_t> bitmap, int32_t slotUs, bool carrierOnTxd) {
   auto port = CurrentPort();
+  if (auto* device = port ? port->Infrared() : nullptr) {
+    std::copy(bitmap.begin(), bitmap.end(), State().data.begin());
+    return SendToDevice(*device, bitmap, slotUs);
+  }
+  Clock& clock = platform::ActiveClock();
   RaisedPriority raised(clock);
   auto& data = State().data;
   std::copy(bitmap.begin(), bitmap.end(), data.begin());
@@ -120,6 +130,7 @@ void Send(std::span<const uint8_t> bitmap, int32_t slotUs, bool carrierOnTxd) {
     }
     if (port) port->SetLine(OutputLine::Dtr, false);
   }
+  return true;
 }
 
 }  // namespace pulsio

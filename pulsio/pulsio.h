@@ -81,7 +81,14 @@ PULSIO_API int32_t PULSIO_CALL GetMonitor(void);
  * there is no audio device); returns `durationMs`. */
 PULSIO_API int32_t PULSIO_CALL SpeakBeep(int32_t frequencyHz, int32_t durationMs);
 
-/* ---- Pulse timing ---- */
+/* ---- Pulse timing ----
+ * On a kernel infrared device (a port mapped to /dev/lircN) the driver has timed the light:
+ * IRRecord, IRRecordN, IRMonitor and IRMonitorN render its pulse and space durations into the
+ * same bitmap at 55 us a sample, whatever the pause and the polarity; IRMonitor returns at once
+ * with a dark window when no light has come, and otherwise begins up to 10 ms before the light;
+ * IRSend hands the bitmap's runs to the device as
+ * durations with a 38 kHz carrier, whatever the mode. There each returns 0 also when the device
+ * failed (cannot receive or send, has gone, lost durations). */
 
 /* Busy-waits `us` microseconds on the performance counter (at least one counter period, also
  * for 0; a negative value returns at once); returns 0. */

@@ -23,6 +23,11 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 wine32:i386
   # the fuzz targets: clang 14 with its runtimes (libFuzzer, AddressSanitizer, UBSan)
   clang-14 libclang-rt-14-dev
+  # the 64-bit ARM build: Debian's cross compiler, the arm64 libraries the programs and tests
+  # link (packages of the foreign architecture arm64), qemu to run the tests; debootstrap for
+  # the package test in a fresh Debian (scripts/package-test.sh)
+  g++-aarch64-linux-gnu qemu-user libstdc++6:arm64 libgtest-dev:arm64 libgmock-dev:arm64
+  libasound2-dev:arm64 libdbus-1-dev:arm64 libx11-dev:arm64 libxtst-dev:arm64 debootstrap
 )
 # node runs the browser test. A node from another source brings its own npm, which Debian's npm
 # package would conflict with, so both are asked for only when npm is missing.
@@ -36,7 +41,12 @@ if ((${#missing[@]})); then
   sudo=""
   [ "$(id -u)" = 0 ] || sudo=sudo
   # wine32 comes from the i386 half of the archive.
-  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+  if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  if [[ " ${missing[*]}" == *:arm64* ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    $sudo dpkg --add-architecture arm64
+  fi
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi

@@ -251,6 +251,7 @@ SampleDecode EarlierDecodeSampleText(std::string_view sampleText) {
   mended.symbols.symbols.clear();
   mended.decoded = robust->decoded;
   mended.frames = SplitFrames(robust->decoded);
+  mended.repeated = mended.frames.frame2 == mended.frames.frame1;
   mended.mended = true;
   return mended;
 }

@@ -1,7 +1,8 @@
-// Prints, in one run on the virtual clock: monitoring ticks per second of real time for a watch
-// window without a press and with one, and for NEC, SONY and RC5 remotes pressed at every phase
-// of the window, how many presses were taken and the simulated time from the start of the press
-// to the executor's return, set against the length of the remote's frame.
+// Prints, in one run on the virtual clock: the real time a monitoring tick costs when the line
+// is dark (it reads the line once) and when a press opens a watch window, and for NEC, SONY and
+// RC5 remotes pressed at every phase of the headless monitor's poll, how many presses were taken
+// and the simulated time from the start of the press to the executor's return, set against the
+// length of the remote's frame.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/monitor/tapset.h"
 #include "platform/services.h"
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
@@ -58,8 +60,8 @@ class TimedPrompter final : public qvx::Prompter {
   int64_t lastStatusNs = 0;
   void ShowStatus(std::string_view) override { lastStatusNs = clock_.NowNs(); }
   void ShowMessage(std::string_view, qvx::MessageIcon, std::string_view) override {}
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  bool AskOkCancel(std::string_view, std::string_view) override { return false; }
+  bool AskYesNo(std::string_view, std::string_view, qvx::MessageIcon) override { return false; }
+  bool AskOkCancel(std::string_view, std::string_view, qvx::MessageIcon) override { return false; }
   std::optional<std::string> AskOpenFile(std::string_view, std::string_view) override {
     return std::nullopt;
   }
@@ -95,7 +97,7 @@ double FrameMs(const std::vector<LightMark>& marks) {
 }
 
 struct Rig {
-  Rig() {
+  explicit Rig(const std::string& configText = Config()) {
     clock.SetCounterReadCostNs(250);
     clock.SetLineReadCostNs(5000);  // with PROCDELAY 50 a sample lasts about 55 us
     ::setenv("QVX_COM1", "sim:bench-ir", 1);
@@ -104,7 +106,7 @@ struct Rig {
                                              platform::sim::ReceiverWiring::DcdStandard);
     store.path = std::filesystem::temp_directory_path() /
                  ("bench_monitor_" + std::to_string(::getpid()) + ".cfg");
-    std::ofstream(store.path, std::ios::binary) << Config();
+    std::ofstream(store.path, std::ios::binary) << configText;
     qvx::LoadGeneral(store);
     executor.irPort = qvx::ircode::OpenPort(1);
     qvx::ircode::SetPortTimeouts(executor.irPort);
@@ -135,17 +137,17 @@ void TickRates(Rig& rig, std::mt19937& rng) {
     long commands = 0;
     const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) {
-      if (press) rig.peer->PlayMarks(Marks(light, rng), 10'000);
+      if (press) rig.peer->PlayMarks(Marks(light, rng), 0);
       commands += rig.monitoring.Tick().has_value();
       ++ticks;
-      if (!press) rig.clock.AdvanceNs(1'000'000);
+      rig.clock.AdvanceNs(1'000'000'000);  // the next press is a new one
     }
     const double seconds = Seconds(std::chrono::steady_clock::now() - start).count();
-    std::printf("  %-32s %8.0f ticks/s  (%ld of %ld ticks received a command)\n",
-                press ? "window with a SONY press" : "window without a press", ticks / seconds,
-                commands, ticks);
+    std::printf("  %-32s %10.0f ticks/s  (%ld of %ld ticks received a command)\n",
+                press ? "a SONY press opens the window" : "dark line", ticks / seconds, commands,
+                ticks);
   };
-  std::printf("Monitoring ticks per second of real time (220 ms watch windows, virtual clock)\n");
+  std::printf("Monitoring ticks per second of real time (virtual clock)\n");
   run(false);
   run(true);
 }
@@ -162,8 +164,9 @@ void PressToReturn(Rig& rig, std::mt19937& rng) {
       {"RC5, 1 frame (short press)", sim::Rc5Press(kRc5, 1), "Amp&Standby"},
       {"RC5, 2 frames", sim::Rc5Press(kRc5, 2), "Amp&Standby"},
   };
-  constexpr int kPhases = 120;  // press starts every 2 ms over 240 ms around the window start
-  std::printf("\nPress to executor return, simulated time, %d press phases per remote\n", kPhases);
+  constexpr int kPhases = 120;  // press starts spread over one poll interval of the monitor
+  std::printf("\nPress to executor return, simulated time, %d press phases per remote, polled every "
+              "%d us\n", kPhases, qvx::monitor::kIrMonPollUs);
   std::printf("  %-30s %6s %6s %6s %6s  %8s %8s %8s  %6s\n", "remote", "frame", "taken", "wrong",
               "lost", "min", "median", "max", "median/frame");
   for (const Remote& remote : remotes) {
@@ -171,17 +174,18 @@ void PressToReturn(Rig& rig, std::mt19937& rng) {
     int wrong = 0;
     double frameMs = 0;
     for (int phase = 0; phase < kPhases; ++phase) {
-      // The press begins between 20 ms before and 220 ms after the next window opens.
+      // The press begins in the dark, at any point of a poll interval, a second after the last.
+      rig.clock.AdvanceNs(1'000'000'000);
       const std::vector<LightMark> marks = Marks(remote.light, rng);
       frameMs = FrameMs(marks);
-      const int64_t delayUs = phase * 2000 - 20'000;
+      const int64_t delayUs = 10'000 + phase * qvx::monitor::kIrMonPollUs / kPhases;
       const int64_t pressNs = rig.clock.NowNs() + delayUs * 1000;
       rig.peer->PlayMarks(marks, delayUs);
       bool first = true;  // only the first command a press gives counts
       while (rig.clock.NowNs() < pressNs + 1'000'000'000) {
         const auto received = rig.monitoring.Tick();
         if (!received) {
-          rig.clock.SleepMs(qvx::monitor::kIrMonTimerIntervalMs);
+          rig.clock.SleepUs(qvx::monitor::kIrMonPollUs);
           continue;
         }
         if (!first) continue;
@@ -206,14 +210,89 @@ void PressToReturn(Rig& rig, std::mt19937& rng) {
               "   its event line; wrong: a window showed another event or UNKNOWN; lost: nothing)\n");
 }
 
+// How often presses of the recorded remotes fire, tune and report sets apart: a tap and a long
+// tap should fire once, a key held for 2 s three times (at once, then with the windows from
+// 0.8 s on). Ticks as a headless monitor does.
+void RecordedPresses(std::mt19937& rng) {
+  using qvx::bench::PressLength;
+  constexpr int kPresses = 20;  // of each family, set and length
+  const PressLength lengths[] = {PressLength::Tap, PressLength::LongTap, PressLength::Held};
+  const sim::RemoteSet sets[] = {sim::RemoteSet::Tune, sim::RemoteSet::Report};
+  std::vector<qvx::bench::BenchPress> presses;
+  for (const sim::RemoteSet set : sets) {
+    for (const qvx::bench::TapFamily& family : qvx::bench::TapFamilies()) {
+      for (const PressLength length : lengths) {
+        for (int i = 0; i < kPresses; ++i)
+          presses.push_back(qvx::bench::MakeBenchPress(family, set, length, 10, rng));
+      }
+    }
+  }
+  const std::vector<std::string> events = qvx::bench::ExpectedEvents(presses);
+  Rig rig(qvx::bench::BenchConfiguration(presses, 0, 50));
+  std::printf("\nPresses of the recorded remotes (jitter 10 %%), %d of each kind, virtual clock\n",
+              kPresses);
+  std::printf("  %-18s %-8s  %-22s  %-22s  %s\n", "family", "set", "tap: once/twice/wrong",
+              "long tap: once/twice/wrong", "held 2 s: fired 3 times/wrong (fires)");
+  for (std::size_t first = 0; first < presses.size(); first += 3 * kPresses) {
+    int counts[3][3] = {};  // by length: right once (held: three times), more, wrong
+    int heldFires = 0;
+    for (std::size_t i = first; i < first + 3 * kPresses; ++i) {
+      const qvx::bench::BenchPress& press = presses[i];
+      std::vector<LightMark> marks;
+      for (const auto& [startUs, endUs] : press.press.marks)
+        marks.push_back({static_cast<int64_t>(startUs * 1000), static_cast<int64_t>(endUs * 1000)});
+      rig.clock.AdvanceNs(1'000'000'000);
+      const int64_t startNs = rig.clock.NowNs();
+      rig.peer->PlayMarks(marks, 10'000);
+      const int64_t untilNs = startNs + (marks.back().endNs - marks.front().startNs) + 1'500'000'000;
+      int fires = 0;
+      bool wrong = false;
+      while (rig.clock.NowNs() < untilNs) {
+        const auto received = rig.monitoring.Tick();
+        if (!received) {
+          rig.clock.SleepUs(qvx::monitor::kIrMonPollUs);
+          continue;
+        }
+        ++fires;
+        wrong = wrong || received->recCmd != events[i];
+      }
+      int* row = counts[static_cast<int>(press.length)];
+      const int expected = press.length == PressLength::Held ? 3 : 1;
+      if (press.length == PressLength::Held) heldFires += fires;
+      if (wrong) {
+        ++row[2];
+      } else if (fires == expected) {
+        ++row[0];
+      } else if (fires > expected) {
+        ++row[1];
+      }
+    }
+    const qvx::bench::BenchPress& sample = presses[first];
+    const auto cell = [&](int length) {
+      return std::to_string(counts[length][0]) + "/" + std::to_string(counts[length][1]) + "/" +
+             std::to_string(counts[length][2]);
+    };
+    std::printf("  %-18s %-8s  %-22s  %-22s  %s/%d (%.2f a press)\n", sample.family->device,
+                sample.set == sim::RemoteSet::Tune ? "tune" : "report", cell(0).c_str(),
+                cell(1).c_str(), std::to_string(counts[2][0]).c_str(), counts[2][2],
+                static_cast<double>(heldFires) / kPresses);
+  }
+  std::printf("  (once: the press's event ran once; twice: more often; wrong: another event or\n"
+              "   UNKNOWN ran; the rest were lost)\n");
+}
+
 }  // namespace
 
 int main() {
   // The sweep has a generator of its own, so that its figures are the same in every run.
   std::mt19937 rateRng(11);
   std::mt19937 sweepRng(13);
-  Rig rig;
-  TickRates(rig, rateRng);
-  PressToReturn(rig, sweepRng);
+  std::mt19937 recordedRng(17);
+  {
+    Rig rig;
+    TickRates(rig, rateRng);
+    PressToReturn(rig, sweepRng);
+  }
+  RecordedPresses(recordedRng);
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
+
 #include "platform/clock.h"
 
 namespace platform {
@@ -12,6 +14,12 @@ int64_t MonotonicRawNs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC_RAW, &now);
   return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+void SleepNs(int64_t ns) {
+  timespec rest{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+  while (nanosleep(&rest, &rest) != 0) {
+  }
 }
 
 class PosixClock final : public Clock {
@@ -25,20 +33,25 @@ class PosixClock final : public Clock {
     }
   }
 
-  void SleepMs(uint32_t ms) override {
-    timespec rest{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1'000'000};
-    while (nanosleep(&rest, &rest) != 0) {
-    }
-  }
+  void SleepMs(uint32_t ms) override { SleepNs(int64_t{ms} * 1'000'000); }
+  void SleepUs(uint32_t us) override { SleepNs(int64_t{us} * 1'000); }
 
-  // SCHED_FIFO stands for the time-critical thread of a real-time class process; without the
-  // privilege for it the lowest nice value is tried, and failures leave the priority as it is.
-  void RaisePriority() override {
+  // SCHED_FIFO stands for the time-critical thread of a real-time class process. Without
+  // CAP_SYS_NICE an rtprio limit (LimitRTPRIO= of a unit, limits.conf) allows real time up to
+  // its value; without either the lowest nice value is tried, and failures leave the priority
+  // as it is.
+  bool RaisePriority() override {
     sched_param param{};
     param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) != 0) {
-      setpriority(PRIO_PROCESS, 0, -20);
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return true;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur > 0) {
+      param.sched_priority =
+          static_cast<int>(std::min<rlim_t>(limit.rlim_cur, static_cast<rlim_t>(param.sched_priority)));
+      if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return true;
     }
+    setpriority(PRIO_PROCESS, 0, -20);
+    return false;
   }
 
   void RestorePriority() override {

@@ -2,6 +2,8 @@
 // against root and between descriptors of one process, plus TIOCEXCL for other programs.
 
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/lirc.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -20,8 +22,10 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/clock.h"
+#include "platform/posix/kernel_ir_port.h"
 #include "platform/posix/serial_syscalls.h"
 #include "platform/serial_device.h"
 
@@ -87,13 +91,6 @@ void MakeBinary(termios& tio) {
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-}
-
-// The failure of the system call just made, in the words of errno, read before anything
-// else can change it.
-Status Failed(std::string_view what, const std::string& path) {
-  const int error = errno;
-  return Status::FromErrno(error, std::string(what) + " " + path);
 }
 
 class PosixSerialPort final : public SerialPort {
@@ -411,9 +408,14 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
     why = Failed("open", path);
     return nullptr;
   }
+  // The device tells what it is: only a kernel infrared device answers this.
+  uint32_t features = 0;
+  if (calls.Ioctl(fd, LIRC_GET_FEATURES, &features) == 0)
+    return AdoptKernelInfraredDevice(calls, fd, path, features, why);
   termios tio{};
   if (calls.IsATty(fd) != 1) {
-    why = Status(StatusCode::NotSupported, path + " is not a serial device");
+    why = Status(StatusCode::NotSupported,
+                 path + " is neither a serial port nor a kernel infrared device");
   } else if (calls.Flock(fd, LOCK_EX | LOCK_NB) != 0) {
     why = Failed("lock", path);
   } else if (calls.TcGetAttr(fd, &tio) != 0) {
@@ -433,23 +435,35 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
   return OpenSerialDevice(path, why, SystemSerialSyscalls());
 }
 
-bool SerialDevicePresent(const std::string& path) {
+PortKind DeviceKind(const std::string& path) {
   struct stat info{};
-  if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return PortKind::Absent;
   unsigned int major = major(info.st_rdev);
   unsigned int minor = minor(info.st_rdev);
   bool ptySlave = major >= 136 && major <= 143;
   std::error_code error;
   auto subsystem = std::filesystem::read_symlink(
       "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(minor) + "/subsystem", error);
-  if (!ptySlave && (error || subsystem.filename() != "tty")) return false;
+  if (!error && subsystem.filename() == "lirc") return PortKind::KernelInfrared;
+  if (!ptySlave && (error || subsystem.filename() != "tty")) return PortKind::Absent;
   // The kernel creates ttyS nodes for every possible UART; "type" 0 means none is fitted.
   auto name = std::filesystem::path(path).filename().string();
   if (name.starts_with("ttyS")) {
     auto type = ReadFirstLine("/sys/class/tty/" + name + "/type");
-    if (type && *type == "0") return false;
+    if (type && *type == "0") return PortKind::Absent;
   }
-  return true;
+  return PortKind::Serial;
+}
+
+std::string SerialDeviceGroup(const std::string& path) {
+  struct stat info{};
+  if (stat(path.c_str(), &info) != 0) return {};
+  std::vector<char> buffer(4096);
+  group entry{};
+  group* found = nullptr;
+  while (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
+    buffer.resize(buffer.size() * 2);
+  return found ? found->gr_name : std::to_string(info.st_gid);
 }
 
 }  // namespace platform

@@ -5,6 +5,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace platform {
 
 int SerialSyscalls::Open(const char* path, int flags) { return ::open(path, flags); }
@@ -27,6 +29,11 @@ ssize_t SerialSyscalls::Write(int fd, const void* bytes, std::size_t size) {
 }
 int SerialSyscalls::Poll(pollfd* entries, nfds_t count, int timeoutMs) {
   return ::poll(entries, count, timeoutMs);
+}
+
+Status Failed(std::string_view what, const std::string& path) {
+  const int error = errno;
+  return Status::FromErrno(error, std::string(what) + " " + path);
 }
 
 SerialSyscalls& SystemSerialSyscalls() {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/serial.h"
 
@@ -35,6 +36,10 @@ class SerialSyscalls {
 
 // The system's own calls.
 SerialSyscalls& SystemSerialSyscalls();
+
+// The failure of the call just made on `path`, in the words of errno ("what path: message"),
+// read before anything else can change it.
+Status Failed(std::string_view what, const std::string& path);
 
 // OpenSerialDevice with the port's system calls made through `calls`, which must outlive it.
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why,

@@ -17,6 +17,10 @@ Status Status::FromErrno(int error, std::string_view what) {
     case ENXIO:
       code = StatusCode::NotFound;
       break;
+    case EACCES:
+    case EPERM:
+      code = StatusCode::AccessDenied;
+      break;
     case EINVAL:
     case EBADF:
     case ERANGE:

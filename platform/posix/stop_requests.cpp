@@ -1,7 +1,9 @@
-// Stop requests as SIGINT and SIGTERM, caught by a handler that only sets a flag.
+// Stop requests as SIGINT and SIGTERM, reload requests as SIGHUP, caught by handlers that only
+// set a flag.
 
 #include "platform/stop_requests.h"
 
+#include <atomic>
 #include <csignal>
 
 namespace platform {
@@ -10,6 +12,12 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) { stopRequested = 1; }
+
+// Lock-free, so that the handler may set it and Take may swap it without a lost request.
+std::atomic<bool> reloadRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void RequestReload(int) { reloadRequested.store(true); }
 
 }  // namespace
 
@@ -33,5 +41,21 @@ StopRequests::~StopRequests() {
 }
 
 bool StopRequests::Requested() const { return stopRequested != 0; }
+
+struct ReloadRequests::Previous {
+  struct sigaction hangup {};
+};
+
+ReloadRequests::ReloadRequests() : previous_(std::make_unique<Previous>()) {
+  reloadRequested = false;
+  struct sigaction action {};
+  action.sa_handler = RequestReload;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, &previous_->hangup);
+}
+
+ReloadRequests::~ReloadRequests() { sigaction(SIGHUP, &previous_->hangup, nullptr); }
+
+bool ReloadRequests::Take() { return reloadRequested.exchange(false); }
 
 }  // namespace platform

@@ -19,6 +19,13 @@ Clock& ActiveClock() {
 
 void SetActiveClock(Clock* clock) { activeClock.store(clock, std::memory_order_release); }
 
+void SleepUntilNs(Clock& clock, int64_t ns) {
+  constexpr int64_t kMsNs = 1'000'000;
+  const int64_t leftNs = ns - clock.NowNs();
+  if (leftNs > 2 * kMsNs) clock.SleepMs(static_cast<uint32_t>(leftNs / kMsNs - 1));
+  clock.WaitUntilNs(ns);
+}
+
 ScopedClock::ScopedClock(Clock& clock) : previous_(activeClock.load()) { SetActiveClock(&clock); }
 
 ScopedClock::~ScopedClock() { SetActiveClock(previous_); }

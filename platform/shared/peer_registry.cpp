@@ -9,9 +9,14 @@
 namespace platform {
 namespace {
 
+struct PeerType {
+  SimPeerFactory factory;
+  PortKind kind = PortKind::Serial;
+};
+
 struct PeerRegistry {
   std::mutex mutex;
-  std::map<std::string, SimPeerFactory> factories;
+  std::map<std::string, PeerType> types;
 };
 
 PeerRegistry& Registry() {
@@ -21,22 +26,29 @@ PeerRegistry& Registry() {
 
 }  // namespace
 
-void RegisterSimPeer(const std::string& name, SimPeerFactory factory) {
+void RegisterSimPeer(const std::string& name, SimPeerFactory factory, PortKind kind) {
   auto& registry = Registry();
   std::lock_guard lock(registry.mutex);
-  registry.factories[name] = std::move(factory);
+  registry.types[name] = PeerType{std::move(factory), kind};
 }
 
 bool UnregisterSimPeer(const std::string& name) {
   auto& registry = Registry();
   std::lock_guard lock(registry.mutex);
-  return registry.factories.erase(name) > 0;
+  return registry.types.erase(name) > 0;
 }
 
 bool SimPeerRegistered(const std::string& name) {
   auto& registry = Registry();
   std::lock_guard lock(registry.mutex);
-  return registry.factories.contains(name);
+  return registry.types.contains(name);
+}
+
+PortKind SimPeerKind(const std::string& name) {
+  auto& registry = Registry();
+  std::lock_guard lock(registry.mutex);
+  auto it = registry.types.find(name);
+  return it == registry.types.end() ? PortKind::Absent : it->second.kind;
 }
 
 std::unique_ptr<SerialPort> OpenSimPeer(const std::string& name, std::string_view options,
@@ -45,12 +57,12 @@ std::unique_ptr<SerialPort> OpenSimPeer(const std::string& name, std::string_vie
   {
     auto& registry = Registry();
     std::lock_guard lock(registry.mutex);
-    auto it = registry.factories.find(name);
-    if (it == registry.factories.end()) {
+    auto it = registry.types.find(name);
+    if (it == registry.types.end()) {
       why = Status(StatusCode::NotFound, "no simulated peer sim:" + name);
       return nullptr;
     }
-    factory = it->second;
+    factory = it->second.factory;
   }
   return factory(options, why);  // outside the lock: a factory may register further peers
 }

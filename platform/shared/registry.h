@@ -4,6 +4,7 @@
 // headers do not expose.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,8 @@ namespace platform {
 // the reason in `why`.
 std::unique_ptr<SerialPort> OpenSimPeer(const std::string& name, std::string_view options,
                                         Status& why);
+
+// The port map's entry for COMn; empty when the map has none.
+std::optional<std::string> MappedPortTarget(int32_t portNumber);
 
 }  // namespace platform

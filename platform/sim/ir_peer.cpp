@@ -59,7 +59,14 @@ void IrPeer::PressWhenRead(PressSource next, int64_t quietMs, int64_t delayUs, W
   lastReadMs_.reset();
 }
 
+void IrPeer::At(int64_t ns, std::function<void()> action) { actions_.emplace(ns, std::move(action)); }
+
 uint32_t IrPeer::InputLinesAt(int64_t nowNs) {
+  while (!actions_.empty() && actions_.begin()->first <= nowNs) {
+    const auto action = std::move(actions_.begin()->second);
+    actions_.erase(actions_.begin());
+    action();
+  }
   if (pressSource_) {
     const int64_t wallMs = wall_();
     const bool quiet = !lastReadMs_ || wallMs - *lastReadMs_ >= quietMs_;

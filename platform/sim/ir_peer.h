@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -75,6 +76,11 @@ class IrPeer final : public Peer {
   void PressWhenRead(PressSource next, int64_t quietMs = 300, int64_t delayUs = 20'000,
                      WallClockMs wall = {});
 
+  // Runs `action` at the first read of the receiver at or after `ns` on the peer's clock: what
+  // the person at the machine does while the remote plays (edits a file, pulls the plug).
+  // Actions run in time order, each once.
+  void At(int64_t ns, std::function<void()> action);
+
   // The transmitter events captured so far, in time order of their calls.
   const std::vector<TxEvent>& Captured() const { return captured_; }
   // Forgets the captured events.
@@ -95,6 +101,7 @@ class IrPeer final : public Peer {
   int64_t quietMs_ = 0;
   int64_t pressDelayUs_ = 0;
   std::optional<int64_t> lastReadMs_;
+  std::multimap<int64_t, std::function<void()>> actions_;
 };
 
 // The light of a transmitter keyed on DTR (it makes its own carrier): one mark per interval

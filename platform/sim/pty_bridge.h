@@ -90,7 +90,7 @@ class BridgedClock final : public Clock {
   void WaitUntilNs(int64_t ns) override { time_.WaitUntilNs(ns); }
   void SleepMs(uint32_t ms) override;
   void NoteLineRead() override { time_.NoteLineRead(); }
-  void RaisePriority() override { time_.RaisePriority(); }
+  bool RaisePriority() override { return time_.RaisePriority(); }
   void RestorePriority() override { time_.RestorePriority(); }
   int64_t CalendarSeconds() override { return time_.CalendarSeconds(); }
 

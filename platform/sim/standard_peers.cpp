@@ -8,6 +8,7 @@
 
 #include "platform/sim/cm11_peer.h"
 #include "platform/sim/phone_peer.h"
+#include "platform/sim/standard_kernel_device.h"
 #include "platform/sim/virtual_clock.h"
 
 namespace platform::sim {
@@ -42,6 +43,9 @@ void WriteCapture() {
   for (const TxEvent& event : peers.ir->Captured())
     text << KindName(event.kind) << ' ' << (event.on ? 1 : 0) << ' ' << int{event.byte} << ' '
          << event.startNs << ' ' << event.endNs << '\n';
+  std::string kernelWrites;
+  AppendKernelCapture(kernelWrites);
+  text << kernelWrites;
   // Binary, so that a capture reads the same byte for byte on every system; unbuffered, so that
   // the whole capture is one append.
   std::ofstream out;
@@ -65,6 +69,7 @@ void RegisterStandardPeers() {
   peers.ir = InstallIrPeer("ir", clock);
   peers.cm11 = InstallCm11Peer("cm11", clock);
   peers.phone = InstallPhonePeer("phone", clock);
+  std::filesystem::path kernelLock;
   if (const char* locks = std::getenv("QVX_SIM_LOCKS"); locks && *locks) {
     const std::filesystem::path dir(locks);
     std::error_code ignored;  // a directory that cannot be made leaves every open refused
@@ -72,13 +77,16 @@ void RegisterStandardPeers() {
     peers.ir->SetMachineLock(dir / "ir.lock");
     peers.cm11->SetMachineLock(dir / "cm11.lock");
     peers.phone->SetMachineLock(dir / "phone.lock");
+    kernelLock = dir / "lirc.lock";
   }
   if (const char* script = std::getenv("QVX_SIM_PHONE"); script && *script)
     peers.phone->Phone().SetScript(ReadPhoneScript(script));
+  std::vector<LightMark> light;
   if (const char* presses = std::getenv("QVX_SIM_PRESSES"); presses && *presses) {
-    const std::vector<LightMark> light = ReadPressScript(presses);
+    light = ReadPressScript(presses);
     if (!light.empty()) peers.ir->PlayMarks(light, light.front().startNs / 1000);
   }
+  RegisterStandardKernelDevice(clock, light, kernelLock);
   if (const char* capture = std::getenv("QVX_SIM_CAPTURE"); capture && *capture) {
     peers.captureFile = capture;
     std::atexit(WriteCapture);
@@ -114,13 +122,16 @@ std::vector<LightMark> ReadPressScript(const std::filesystem::path& path) {
 std::vector<TxEvent> ReadCaptureFile(const std::filesystem::path& path) {
   std::vector<TxEvent> events;
   std::ifstream in(path);
-  std::string kind;
-  int on = 0, byte = 0;
-  int64_t startNs = 0, endNs = 0;
-  while (in >> kind >> on >> byte >> startNs >> endNs) {
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string kind;
+    int on = 0, byte = 0;
+    int64_t startNs = 0, endNs = 0;
+    if (!(fields >> kind >> on >> byte >> startNs >> endNs)) continue;
     TxEvent event{TxEvent::Kind::Character, startNs, endNs, on != 0, static_cast<uint8_t>(byte)};
     if (kind == "dtr") event.kind = TxEvent::Kind::Dtr;
-    if (kind == "break") event.kind = TxEvent::Kind::Break;
+    else if (kind == "break") event.kind = TxEvent::Kind::Break;
+    else if (kind != "char") continue;  // the kernel device's writes ("lirc")
     events.push_back(event);
   }
   return events;

@@ -18,14 +18,17 @@ void VirtualClock::WaitUntilNs(int64_t ns) {
 
 void VirtualClock::SleepMs(uint32_t ms) { nowNs_ += int64_t{ms} * 1'000'000; }
 
+void VirtualClock::SleepUs(uint32_t us) { nowNs_ += int64_t{us} * 1'000; }
+
 void VirtualClock::NoteLineRead() {
   nowNs_ += lineReadCostNs_;
   ++lineReads_;
 }
 
-void VirtualClock::RaisePriority() {
+bool VirtualClock::RaisePriority() {
   ++priorityRaises_;
   priorityRaised_ = true;
+  return !priorityRefused_;
 }
 
 void VirtualClock::RestorePriority() {

@@ -19,8 +19,10 @@ class VirtualClock final : public Clock {
   int64_t NowNs() override { return nowNs_; }
   void WaitUntilNs(int64_t ns) override;
   void SleepMs(uint32_t ms) override;
+  void SleepUs(uint32_t us) override;
   void NoteLineRead() override;
-  void RaisePriority() override;
+  // Counts the raise; false while the clock is set to refuse it.
+  bool RaisePriority() override;
   void RestorePriority() override;
   // The calendar start plus the virtual time, so that a device setting's time of day is the same
   // every run.
@@ -32,6 +34,8 @@ class VirtualClock final : public Clock {
   void AdvanceNs(int64_t ns) { nowNs_ += ns; }
   // Sets the cost of one counter read; at least 1 ns, so that busy waits always end.
   void SetCounterReadCostNs(int64_t ns) { counterReadCostNs_ = ns < 1 ? 1 : ns; }
+  // Makes RaisePriority answer as a process without the privilege for real time does.
+  void SetPriorityRefused(bool refused) { priorityRefused_ = refused; }
   // Sets the cost of one modem-line read (0 or more).
   void SetLineReadCostNs(int64_t ns) { lineReadCostNs_ = ns < 0 ? 0 : ns; }
   int64_t CounterReadCostNs() const { return counterReadCostNs_; }
@@ -56,6 +60,7 @@ class VirtualClock final : public Clock {
   int64_t priorityRaises_ = 0;
   int64_t priorityRestores_ = 0;
   bool priorityRaised_ = false;
+  bool priorityRefused_ = false;
 };
 
 }  // namespace platform::sim

@@ -36,11 +36,13 @@ class Win32Clock final : public Clock {
 
   void SleepMs(uint32_t ms) override { Sleep(ms); }
 
-  // A process that may not enter the real-time class gets the highest class it may have;
-  // failures leave the priority as it is.
-  void RaisePriority() override {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+  // A process that may not enter the real-time class gets the highest class it may have, high
+  // priority, where a time-critical thread still runs above every normal program; so the
+  // raise counts as refused only when the thread's priority could not be set.
+  bool RaisePriority() override {
+    const bool thread = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     SetPriorityClass(GetCurrentProcess(), REALTIME_PRIORITY_CLASS);
+    return thread;
   }
 
   void RestorePriority() override {

@@ -50,9 +50,57 @@ HANDLE OpenLockMutex(const std::wstring& name) {
   return CreateMutexExW(nullptr, name.c_str(), 0, kWaitAndRelease);
 }
 
+// Writes all of data at the file's position; false (GetLastError says why) when a write fails.
+bool WriteAll(HANDLE file, std::string_view data) {
+  while (!data.empty()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1 << 20));
+    if (!WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0) return false;
+    data.remove_prefix(written);
+  }
+  return true;
+}
+
+// Writes data over the file itself, for a file whose directory this process may not change: the
+// file keeps its identity, attributes and security. Room for a longer text is reserved first,
+// so a full disk fails before a byte of the old text is touched.
+Status WriteInPlace(const std::filesystem::path& path, std::string_view data) {
+  const std::string name = path.string();
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastWin32Error("cannot write " + name);
+  const auto fail = [&](const char* what) {
+    const Status failed = LastWin32Error(std::string(what) + " " + name);
+    CloseHandle(file);
+    return failed;
+  };
+  const auto endAt = [&](LONGLONG size) {
+    LARGE_INTEGER at{};
+    at.QuadPart = size;
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  };
+  LARGE_INTEGER old{};
+  if (!GetFileSizeEx(file, &old)) return fail("cannot look at");
+  const auto size = static_cast<LONGLONG>(data.size());
+  if (size > old.QuadPart && !endAt(size)) {
+    const Status failed = LastWin32Error("no room to write " + name);
+    endAt(old.QuadPart);
+    CloseHandle(file);
+    return failed;
+  }
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !WriteAll(file, data))
+    return fail("cannot write");
+  if (!endAt(size)) return fail("cannot cut");
+  if (!FlushFileBuffers(file)) return fail("cannot flush");
+  if (!CloseHandle(file)) return LastWin32Error("cannot close " + name);
+  return {};
+}
+
 }  // namespace
 
 Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data) {
+  const bool exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
   const std::filesystem::path temporary =
       dir / (TemporaryPrefix(path) + std::to_string(GetCurrentProcessId()) + "-" +
@@ -60,33 +108,41 @@ Status AtomicWriteFile(const std::filesystem::path& path, std::string_view data)
   const std::string name = temporary.string();
   const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return LastWin32Error("cannot create " + name);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (exists && error == ERROR_ACCESS_DENIED) return WriteInPlace(path, data);
+    return FromWin32Error(error, "cannot create " + name);
+  }
   const auto fail = [&](const char* what) {
     const Status failed = LastWin32Error(std::string(what) + " " + name);
     CloseHandle(file);
     DeleteFileW(temporary.c_str());
     return failed;
   };
-  while (!data.empty()) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1 << 20));
-    if (!WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0)
-      return fail("cannot write");
-    data.remove_prefix(written);
-  }
+  if (!WriteAll(file, data)) return fail("cannot write");
   if (!FlushFileBuffers(file)) return fail("cannot flush");
   if (!CloseHandle(file)) {
     const Status failed = LastWin32Error("cannot close " + name);
     DeleteFileW(temporary.c_str());
     return failed;
   }
-  // One step that either leaves the old file or puts the new one in its place; a read-only
-  // old file is refused and stays.
-  if (!MoveFileExW(temporary.c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const Status failed = LastWin32Error("cannot replace " + path.string());
+  // One step that either leaves the old file or puts the new one in its place. ReplaceFileW
+  // gives the new file the old one's attributes and security; a read-only old file is refused
+  // and stays. Where the directory refuses the replacement, the file is written in place. Some
+  // file systems do not serve ReplaceFileW at all; there a rename replaces the file, in one
+  // step still, with the attributes of the new file.
+  bool replaced = exists ? ReplaceFileW(path.c_str(), temporary.c_str(), nullptr,
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                         : MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+  if (!replaced && exists && GetLastError() != ERROR_ACCESS_DENIED) {
+    replaced = MoveFileExW(temporary.c_str(), path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  if (!replaced) {
+    const DWORD error = GetLastError();
     DeleteFileW(temporary.c_str());
-    return failed;
+    if (exists && error == ERROR_ACCESS_DENIED) return WriteInPlace(path, data);
+    return FromWin32Error(error, "cannot replace " + path.string());
   }
   return {};
 }

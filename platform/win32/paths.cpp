@@ -19,6 +19,19 @@ std::filesystem::path ProgramDirectory() {
   }
 }
 
+std::filesystem::path UserConfigDirectory() {
+  std::wstring value(MAX_PATH, L'\0');
+  DWORD length =
+      GetEnvironmentVariableW(L"APPDATA", value.data(), static_cast<DWORD>(value.size()));
+  if (length >= value.size()) {
+    value.resize(length);
+    length = GetEnvironmentVariableW(L"APPDATA", value.data(), static_cast<DWORD>(value.size()));
+  }
+  if (length == 0 || length >= value.size()) return {};
+  value.resize(length);
+  return std::filesystem::path(value);
+}
+
 bool ProgramsHaveExtensions() { return true; }
 
 }  // namespace platform

@@ -285,12 +285,16 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
   return std::make_unique<Win32SerialPort>(handle, path);
 }
 
-bool SerialDevicePresent(const std::string& path) {
+PortKind DeviceKind(const std::string& path) {
   const std::string name(DeviceName(path));
   COMMCONFIG config{};
   DWORD size = sizeof config;
   config.dwSize = size;
-  return GetDefaultCommConfigA(name.c_str(), &config, &size) != 0;
+  return GetDefaultCommConfigA(name.c_str(), &config, &size) != 0 ? PortKind::Serial
+                                                                   : PortKind::Absent;
 }
+
+// Windows grants a COM port to whoever opens it first; no group stands between.
+std::string SerialDeviceGroup(const std::string&) { return {}; }
 
 }  // namespace platform

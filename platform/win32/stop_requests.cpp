@@ -44,4 +44,13 @@ StopRequests::~StopRequests() { SetConsoleCtrlHandler(RequestStop, FALSE); }
 
 bool StopRequests::Requested() const { return stopRequested; }
 
+// Nothing asks a Windows program to read its configuration again.
+struct ReloadRequests::Previous {};
+
+ReloadRequests::ReloadRequests() = default;
+
+ReloadRequests::~ReloadRequests() = default;
+
+bool ReloadRequests::Take() { return false; }
+
 }  // namespace platform

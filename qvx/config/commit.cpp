@@ -8,9 +8,11 @@
 namespace qvx {
 namespace {
 
-// The file as it is now (empty when there is none), taken over when another program saved it
-// since this store last read or wrote it. Nothing when the lock cannot be taken or the file
-// cannot be read.
+// Reads the file again under the writers' lock. True when another program saved the file since
+// this store last read or wrote it: the store has taken that file over. False when the file is
+// as this store left it, or holds nothing to take over (it was deleted or emptied): the text in
+// memory is then the one to keep and is written back. Nothing when the lock cannot be taken or
+// the file cannot be read.
 std::optional<bool> LockAndCompare(ConfigStore& store, platform::FileLock& lock) {
   store.lastError.clear();
   if (const platform::Status locked = platform::FileLock::Acquire(store.path, lock); !locked) {
@@ -24,7 +26,7 @@ std::optional<bool> LockAndCompare(ConfigStore& store, platform::FileLock& lock)
   else
     current.emplace();
   if (!current) return std::nullopt;
-  if (*current == store.fileText) return false;
+  if (*current == store.fileText || current->empty()) return false;
   RefreshGeneral(store.general, store.text, *current);
   store.text = *current;
   store.fileText = std::move(*current);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "qvx/config/sections.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 
@@ -35,27 +36,17 @@ std::optional<std::string_view> RestOfLine(std::string_view text, std::size_t po
   return text.substr(pos - 1, cr - (pos - 1));
 }
 
-// The name of the header whose "[" stands just before pos: the trimmed rest of its line without
-// its last character (the "]").
-std::optional<std::string> HeaderNameAt(std::string_view text, std::size_t pos) {
-  const auto line = RestOfLine(text, pos);
-  if (!line) return std::nullopt;
-  const std::string_view trimmed = TrimBlanks(*line);
-  return std::string(trimmed.substr(0, trimmed.empty() ? 0 : trimmed.size() - 1));
-}
-
-// A device's section: pos is just after its header, end is the 1-based position of the next "["
-// (one past the text when there is none).
-struct Section {
-  std::size_t pos;
-  std::size_t end;
-};
-
-std::optional<Section> FindSection(std::string_view text, std::string_view device) {
-  const std::size_t pos = FindInText("[" + std::string(device) + "]", text, 1);
-  if (pos == 0) return std::nullopt;
-  const std::size_t next = FindInText("[", text, pos);
-  return Section{pos, next == 0 ? text.size() + 1 : next - 1};
+// The names after the commas of a section, each up to the CR that ends its line: the commands
+// of a device, the modules of [X10]. A comma whose line has no CR ends the list.
+std::vector<std::string_view> NamesAfterCommas(std::string_view text, const Section& section) {
+  std::vector<std::string_view> names;
+  for (std::size_t comma = FindInText(",", text, section.body);
+       comma != 0 && comma - 1 < section.end; comma = FindInText(",", text, comma)) {
+    const auto name = RestOfLine(text, comma);
+    if (!name) break;
+    names.push_back(*name);
+  }
+  return names;
 }
 
 bool StartsWithX10(std::string_view lower) { return lower.substr(0, 3) == "x10"; }
@@ -87,31 +78,19 @@ std::string BuildDeviceList(const ConfigStore& store, Variant variant) {
   const std::string_view text = store.text;
   const GeneralParams& general = store.general;
   std::string list;
-  std::size_t pos = FindInText("[General]", text, 1);
-  if (pos == 0) return {};
-  pos = FindInText("[", text, pos);
-  while (true) {
-    if (pos == 0) return {};
-    const auto name = HeaderNameAt(text, pos);
-    if (!name) return {};
-    const std::string lower = ToLower(*name);
+  const auto generalSection = FindSection(text, "General");
+  if (!generalSection) return {};
+  // The scan ends at [Monitoring] or [End]; a file that has neither lists nothing.
+  for (auto section = NextSection(text, *generalSection);; section = NextSection(text, *section)) {
+    if (!section) return {};
+    const std::string lower = ToLower(section->name);
     if (lower == "end" || lower == "monitoring") break;
     if (lower == "x10" && general.x10Ena) {
-      // Every module of the section, then straight on with the header that ends it.
-      const std::size_t next = FindInText("[", text, pos);
-      const std::size_t end = next == 0 ? text.size() + 1 : next - 1;
-      for (std::size_t comma = FindInText(",", text, pos); comma != 0 && comma - 1 < end;
-           comma = FindInText(",", text, comma)) {
-        const auto module = RestOfLine(text, comma);
-        if (!module) break;
-        list.append("X10&").append(TrimBlanks(*module)).append(",");
-      }
-      pos = next;
-      continue;
+      for (const std::string_view module : NamesAfterCommas(text, *section))
+        list.append("X10&").append(TrimBlanks(module)).append(",");
+    } else if (lower != "application" && (general.irInEna || general.irOutEna)) {
+      list.append(section->name).append(",");
     }
-    if (lower != "application" && (general.irInEna || general.irOutEna))
-      list.append(*name).append(",");
-    pos = FindInText("[", text, pos);
   }
 
   if (general.winampEna) list += "Winamp,";
@@ -145,12 +124,7 @@ std::vector<std::string> ListDeviceCommands(std::string_view text, std::string_v
   std::vector<std::string> commands;
   const auto section = FindSection(text, device);
   if (!section) return commands;
-  for (std::size_t comma = FindInText(",", text, section->pos);
-       comma != 0 && comma - 1 < section->end; comma = FindInText(",", text, comma)) {
-    const auto name = RestOfLine(text, comma);
-    if (!name) break;
-    commands.emplace_back(*name);
-  }
+  for (const std::string_view name : NamesAfterCommas(text, *section)) commands.emplace_back(name);
   return commands;
 }
 
@@ -186,8 +160,8 @@ std::optional<std::string> FindCommandCode(std::string_view text, std::string_vi
   const auto section = FindSection(text, device);
   if (!section) return std::nullopt;
   const std::string pattern = "," + std::string(command) + "\r";
-  const std::size_t hit = FindInText(pattern, text, section->pos);
-  if (hit == 0 || hit - 1 > section->end) return std::nullopt;
+  const std::size_t hit = FindInText(pattern, text, section->body);
+  if (hit == 0 || hit - pattern.size() >= section->end) return std::nullopt;
   const std::size_t comma = hit - pattern.size();
   const std::size_t lf = FindBack(text, '\n', comma);
   return std::string(Between(text, lf + 1, comma - 1));
@@ -202,12 +176,12 @@ std::optional<DeviceParamText> FindDeviceParams(std::string_view text, std::stri
       {"GPROTO=", &params.gproto}, {"SENDPLS=", &params.sendpls}, {"REPEAT=", &params.repeat},
       {"BITG=", &params.bitg},     {"BIT0=", &params.bit0},       {"BIT1=", &params.bit1},
       {"GREPEAT=", &params.grepeat}};
-  std::size_t pos = section->pos;
+  std::size_t pos = section->body;
   for (const auto& [key, value] : lines) {
     pos = FindInText(key, text, pos);
     if (pos == 0) return std::nullopt;
     const std::size_t keyStart = pos - std::char_traits<char>::length(key);
-    if (scope == ParamScope::WithinSection && keyStart > section->end) return std::nullopt;
+    if (scope == ParamScope::WithinSection && keyStart >= section->end) return std::nullopt;
     auto read = ReadLineValue(text, pos);
     if (!read) return std::nullopt;
     *value = std::move(*read);
@@ -218,12 +192,8 @@ std::optional<DeviceParamText> FindDeviceParams(std::string_view text, std::stri
 std::string GetDeviceDescription(const ConfigStore& store, std::string_view device,
                                  bool fromImportText) {
   const std::string_view text = fromImportText ? store.importText : store.text;
-  const std::size_t header = FindInText("[" + std::string(device) + "]", text, 1);
-  if (header == 0) return {};
-  const std::size_t hash = FindInText("#", text, header);
-  if (hash == 0) return {};
-  const auto line = RestOfLine(text, hash);
-  return line ? std::string(*line) : std::string();
+  const auto section = FindSection(text, device);
+  return section ? std::string(DescriptionText(text, *section)) : std::string();
 }
 
 std::string StoredCodeBits(std::string_view bits, int protocol) {
@@ -243,13 +213,9 @@ std::optional<StoredCommand> FindCodeLine(std::string_view text, std::string_vie
   if (afterComma <= 10) return std::nullopt;
   const auto command = RestOfLine(text, afterComma);
   if (!command) return std::nullopt;
-  const std::size_t bracket = FindBack(text, '[', afterComma);
-  if (bracket == 0) return std::nullopt;
-  const auto line = RestOfLine(text, bracket + 1);
-  if (!line) return std::nullopt;
-  std::string_view device = TrimBlanks(*line);
-  if (!device.empty() && device.back() == ']') device.remove_suffix(1);
-  return StoredCommand{std::string(TrimBlanks(device)), std::string(TrimBlanks(*command))};
+  const auto section = SectionAt(text, afterComma);
+  if (!section) return std::nullopt;
+  return StoredCommand{std::string(TrimBlanks(section->name)), std::string(TrimBlanks(*command))};
 }
 
 }  // namespace
@@ -280,13 +246,7 @@ void SplitOutputCommand(ConfigStore& store, std::string_view text) {
 
 std::vector<std::string> SectionNamesAfterGeneral(std::string_view text) {
   std::vector<std::string> names;
-  const std::size_t general = FindInText("[General]", text, 1);
-  if (general == 0) return names;
-  for (std::size_t pos = FindInText("[", text, general); pos != 0; pos = FindInText("[", text, pos)) {
-    auto name = HeaderNameAt(text, pos);
-    if (!name) break;
-    names.push_back(std::move(*name));
-  }
+  for (const Section& section : SectionsAfterGeneral(text)) names.emplace_back(section.name);
   return names;
 }
 
@@ -295,16 +255,17 @@ std::optional<std::string> DeleteCommandLine(const ConfigStore& store) {
   const auto section = FindSection(text, store.currentDevice);
   if (!section) return std::nullopt;
   const std::string pattern = "," + store.currentCommand + "\r\n";
-  const std::size_t hit = FindInText(pattern, text, section->pos);
-  // A line of another section with the same name is not this device's command.
-  if (hit == 0 || hit - pattern.size() > section->end) return std::nullopt;
+  const std::size_t hit = FindInText(pattern, text, section->body);
+  // A line of another section with the same name is not this device's command, and a name read
+  // across lines without CR must not take the next section's lines with it.
+  if (hit == 0 || hit > section->end) return std::nullopt;
   const std::size_t lineStart = FindBack(text, '\n', hit - pattern.size()) + 1;
   return DeleteText(text, lineStart, hit - 1);
 }
 
 bool IsValidName(std::string& name) {
   name = std::string(TrimBlanks(name));
-  return name.find_first_of("[],#%&") == std::string::npos;
+  return name.find_first_of("[],#%&") == std::string::npos && !HoldsLineBreak(name);
 }
 
 bool IsValidCode(std::string_view code) {

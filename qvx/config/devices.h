@@ -111,15 +111,15 @@ bool FindCodeInConfig(ConfigStore& store, std::string_view bits, int protocol);
 // changes nothing when the text has no "&".
 void SplitOutputCommand(ConfigStore& store, std::string_view text);
 
-// The names of the section headers after [General], in file order (each the rest of its header
-// line without the last character); the list ends at a header line without CR.
+// The names of the sections after [General], in file order.
 std::vector<std::string> SectionNamesAfterGeneral(std::string_view text);
 
 // The configuration text without the current command's line in the current device's block;
 // nothing when the device or the command line (before the next section) is missing.
 std::optional<std::string> DeleteCommandLine(const ConfigStore& store);
 
-// Trims the name in place; true when it has none of "[", "]", ",", "#", "%", "&".
+// Trims the name in place; true when it has none of "[", "]", ",", "#", "%", "&" and no line
+// break.
 bool IsValidName(std::string& name);
 
 // True when the trimmed code has at least 3 characters, all "0", "1" or "g" (any case), with at

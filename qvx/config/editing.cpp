@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 
@@ -14,13 +15,6 @@ bool CommandNameInUse(std::string_view text, std::string_view device, std::strin
   for (const auto& command : ListDeviceCommands(text, device))
     if (EqualsIgnoreCase(command, name)) return true;
   return false;
-}
-
-// Whether the "[" just before position afterBracket (a FindInText result, 0 for none) opens a
-// section that a save keeps: the file is cut after its last "]", so a line placed before a "["
-// that no "]" follows would be lost while the save reports success.
-bool SavedSectionAt(std::string_view text, std::size_t afterBracket) {
-  return afterBracket != 0 && text.find(']', afterBracket - 1) != std::string_view::npos;
 }
 
 }  // namespace
@@ -40,28 +34,12 @@ bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText)
   return false;
 }
 
-std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket) {
-  const std::string_view before = text.substr(0, bracket - 1);
-  if (before.ends_with("\r\n\r\n")) return bracket - 2;
-  if (before.ends_with("\n") || before.empty()) return bracket;
-  return FindBack(text, '\n', bracket) + 1;
+std::optional<std::size_t> LastLineInsertPosition(std::string_view text, const Section& section) {
+  if (section.end > text.size()) return std::nullopt;
+  const std::string_view before = text.substr(0, section.end - 1);
+  if (section.end - 2 >= section.body && before.ends_with("\r\n\r\n")) return section.end - 2;
+  return section.end;
 }
-
-namespace {
-
-// Where a new last line goes in the block whose header ends just before position afterHeader
-// and which the "[" before position afterNext ends; nothing when the line would not survive
-// the save or would break the header: in a hand-edited block without a line break between its
-// header and that "[", the start of the "["'s line lies inside the header.
-std::optional<std::size_t> NewLinePosition(std::string_view text, std::size_t afterHeader,
-                                           std::size_t afterNext) {
-  if (afterHeader == 0 || !SavedSectionAt(text, afterNext)) return std::nullopt;
-  const std::size_t at = LastLineInsertPosition(text, afterNext - 1);
-  if (at <= afterHeader) return std::nullopt;
-  return at;
-}
-
-}  // namespace
 
 std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
                                        std::string_view codeField, std::string_view earlierCode) {
@@ -90,9 +68,8 @@ std::optional<std::string> SaveCommand(ConfigStore& store, Prompter& prompter,
   }
 
   // A device without a block of its own, or whose block takes no new line, cannot hold commands.
-  const std::size_t header = FindInText("[" + store.currentDevice + "]", text, 1);
-  const std::size_t next = header == 0 ? 0 : FindInText("[", text, header);
-  const auto insertAt = NewLinePosition(text, header, next);
+  const auto section = FindSection(text, store.currentDevice);
+  const auto insertAt = section ? LastLineInsertPosition(text, *section) : std::nullopt;
   if (!insertAt) {
     prompter.ShowStatus(kReadOnly);
     return std::nullopt;
@@ -170,16 +147,12 @@ bool DeleteDevice(ConfigStore& store, Prompter& prompter, std::string_view devic
                          kMessageTitle))
     return false;
 
+  // The block goes from its header up to the next one, the blank line after it included; a
+  // section that no header follows is the file's last and stays.
   const std::string_view text = store.text;
-  const std::string header = "[" + std::string(device) + "]";
-  const std::size_t afterHeader = FindInText(header, text, 1);
-  if (afterHeader == 0) return false;
-  const std::size_t start = afterHeader - header.size();
-  const std::size_t next = FindInText("[", text, start + 10);
-  if (next == 0) return false;
-  const std::size_t lf = FindBack(text, '\n', next - 1);
-  if (lf < start) return false;
-  return CommitOrReport(store, prompter, DeleteText(text, start, lf));
+  const auto section = FindSection(text, device);
+  if (!section || section->end > text.size()) return false;
+  return CommitOrReport(store, prompter, DeleteText(text, section->start, section->end - 1));
 }
 
 namespace {
@@ -192,29 +165,26 @@ bool IsSoundFile(std::string_view path) {
 // A path the entry line can hold: no separator of the file's structure in it (a "[" would end
 // the section, a "," the command line); a sound file also keeps to the command-name rules.
 bool UsablePath(std::string path) {
-  if (path.find_first_of("[],\r\n") != std::string::npos) return false;
+  if (path.find_first_of("[],") != std::string::npos || HoldsLineBreak(path)) return false;
   return !IsSoundFile(path) || IsValidName(path);
 }
 
-// The [Application] section as the 1-based positions after its header and of the next "[",
-// and where its new last line goes.
+// The [Application] section and where its new last line goes.
 struct ApplicationBlock {
-  std::pair<std::size_t, std::size_t> section;
+  Section section;
   std::size_t insertAt;
 };
 
 std::optional<ApplicationBlock> ApplicationSection(std::string_view text) {
-  const std::size_t header = FindInText("[Application]", text, 1);
-  const std::size_t next = header == 0 ? 0 : FindInText("[", text, header);
-  const auto insertAt = NewLinePosition(text, header, next);
+  const auto section = FindSection(text, "Application");
+  const auto insertAt = section ? LastLineInsertPosition(text, *section) : std::nullopt;
   if (!insertAt) return std::nullopt;
-  return ApplicationBlock{{header, next - 1}, *insertAt};
+  return ApplicationBlock{*section, *insertAt};
 }
 
-bool InSection(std::string_view text, std::pair<std::size_t, std::size_t> section,
-               std::string_view needle) {
-  const std::size_t hit = FindInText(needle, text, section.first);
-  return hit != 0 && hit - needle.size() < section.second;
+bool InSection(std::string_view text, const Section& section, std::string_view needle) {
+  const std::size_t hit = FindInText(needle, text, section.body);
+  return hit != 0 && hit - needle.size() < section.end;
 }
 
 }  // namespace
@@ -303,24 +273,24 @@ std::string DeviceBlockText(const DeviceBlock& block, bool newDevice) {
 }
 
 std::optional<std::string> InsertNewDevice(std::string_view text, std::string_view blockText) {
-  const std::size_t afterX10 = FindInText("[X10]", text, 1);
-  if (afterX10 == 0) return std::nullopt;
+  const auto x10 = FindSection(text, "X10");
+  if (!x10) return std::nullopt;
   // In front of the CR LF that ends the blank line before the header.
-  const std::size_t cr = FindBack(text, '\r', afterX10 - 3);
-  return InsertText(text, blockText, cr == 0 ? afterX10 - 5 : cr);
+  const std::size_t cr = FindBack(text, '\r', x10->start);
+  return InsertText(text, blockText, cr == 0 ? x10->start : cr);
 }
 
 std::optional<std::string> ReplaceDeviceBlock(std::string_view text, std::string_view device,
                                               std::string_view blockText) {
-  const std::string header = "[" + std::string(device) + "]";
-  const std::size_t afterHeader = FindInText(header, text, 1);
-  if (afterHeader == 0) return std::nullopt;
-  const std::size_t start = afterHeader - header.size();
-  const std::size_t afterKey = FindInText("GREPEAT", text, start);
+  // Only the device's own block: a GREPEAT line of a later section would take the blocks
+  // between with it.
+  const auto section = FindSection(text, device);
+  if (!section) return std::nullopt;
+  const std::size_t afterKey = FindInText("GREPEAT", text, section->body);
   if (afterKey == 0) return std::nullopt;
   const std::size_t cr = text.find('\r', afterKey - 1);
-  if (cr == std::string_view::npos) return std::nullopt;
-  return InsertText(DeleteText(text, start, cr), blockText, start);
+  if (cr == std::string_view::npos || cr + 1 >= section->end) return std::nullopt;
+  return InsertText(DeleteText(text, section->start, cr), blockText, section->start);
 }
 
 }  // namespace qvx

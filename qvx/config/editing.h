@@ -10,6 +10,7 @@
 namespace qvx {
 
 struct ConfigStore;
+struct Section;
 class Prompter;
 
 // The system's texts of the editing actions (status line, message boxes and questions).
@@ -44,10 +45,11 @@ inline constexpr std::string_view kNoX10Section =
 // after the first the store holds the newer file and the action can be repeated).
 bool CommitOrReport(ConfigStore& store, Prompter& prompter, std::string newText);
 
-// Where a new last line of the section that ends at the "[" at position bracket (1-based) is
-// inserted: in front of the CR LF of the blank line before that header, or, in a hand-edited
-// file without the blank line, at the start of the header's line.
-std::size_t LastLineInsertPosition(std::string_view text, std::size_t bracket);
+// Where a new last line of a section is inserted: in front of the CR LF of the blank line before
+// the next header, or, in a hand-edited file without the blank line, at the start of the header's
+// line. Nothing when no header follows: the save cuts the text after its last "]", so a line
+// after the last header would be lost.
+std::optional<std::size_t> LastLineInsertPosition(std::string_view text, const Section& section);
 
 // Saves a learned code as a new command of the current device, asking for its name. A key that
 // is already stored (FindStoredCommand) under the code or under earlierCode, the code an earlier

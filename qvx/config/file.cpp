@@ -1,19 +1,11 @@
 #include "qvx/config/file.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <system_error>
 
 #include "platform/files.h"
-#include "platform/paths.h"
 
 namespace qvx {
-
-std::filesystem::path ConfigFilePath(const std::optional<std::filesystem::path>& explicitPath) {
-  if (explicitPath && !explicitPath->empty()) return *explicitPath;
-  if (const char* env = std::getenv(kConfigEnvVar); env != nullptr && *env != '\0') return env;
-  return platform::ProgramDirectory() / kConfigFileName;
-}
 
 std::optional<std::string> ReadConfigFile(const std::filesystem::path& path, std::string& error) {
   std::error_code ec;

@@ -18,10 +18,6 @@ inline constexpr const char* kConfigEnvVar = "QVX_CONFIG";
 // Largest configuration file that is read; a larger one is refused rather than exhausting memory.
 inline constexpr std::uintmax_t kMaxConfigBytes = 256u << 20;
 
-// The configuration file to use: the explicit path when given, else $QVX_CONFIG when set and not
-// empty, else pelgrin.cfg in the directory of the running program.
-std::filesystem::path ConfigFilePath(const std::optional<std::filesystem::path>& explicitPath);
-
 // Reads the whole file, one character per byte. Empty optional on failure, with the reason in error.
 std::optional<std::string> ReadConfigFile(const std::filesystem::path& path, std::string& error);
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "qvx/config/file.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 
@@ -119,7 +120,61 @@ const std::array<std::string, 30>& GeneralKeys() {
 
 namespace {
 
-// Reads the file and the given keys of the general section, each searched from the previous hit.
+// Where LoadGeneral finds a key: the position after its "=" (0 when the key is missing) and the
+// value read there (nothing when its line has no CR).
+struct KeyHit {
+  std::size_t afterEquals = 0;
+  std::optional<std::string> value;
+};
+
+// Searches the keys in their order from the line after the [General] header, each from the
+// previous hit; a missing key leaves the search where it was. Empty when there is no [General].
+std::vector<KeyHit> FindKeys(std::string_view text, const std::vector<const KeySpec*>& keys) {
+  const auto general = FindSection(text, "General");
+  if (!general) return {};
+  std::vector<KeyHit> hits(keys.size());
+  std::size_t pos = general->body;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const std::size_t hit = FindInText(keys[i]->name + "=", text, pos);
+    if (hit == 0) continue;
+    hits[i] = {hit, ReadLineValue(text, hit)};
+    pos = hit;
+  }
+  return hits;
+}
+
+std::vector<const KeySpec*> AllKeys() {
+  std::vector<const KeySpec*> keys;
+  for (const auto& key : KeyTable()) keys.push_back(&key);
+  return keys;
+}
+
+// Reads the given keys of a text into params, as LoadGeneral does; the reason names what failed.
+LoadResult ReadKeys(std::string_view text, const std::vector<const KeySpec*>& keys,
+                    GeneralParams& params) {
+  if (!FindSection(text, "End")) return {false, "the end marker [End] is missing"};
+  const std::vector<KeyHit> hits = FindKeys(text, keys);
+  if (hits.empty()) return {false, "the section [General] is missing"};
+
+  std::string previous = "[General]";
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const std::string pattern = keys[i]->name + "=";
+    if (hits[i].afterEquals == 0)
+      return {false, "the key " + pattern + " is missing after " + previous +
+                         " (the general keys must appear in their fixed order)"};
+    if (!hits[i].value) {
+      const bool lfOnly = text.find('\r') == std::string_view::npos;
+      return {false, "the line of " + pattern + " does not end with CR LF" +
+                         (lfOnly ? std::string(" (the file has no CR at all)") : std::string())};
+    }
+    if (!StoreValue(params, keys[i]->field, *hits[i].value))
+      return {false, "the value of " + pattern + " lies outside -32768 to 32767"};
+    previous = pattern;
+  }
+  return {true, {}};
+}
+
+// Reads the file and the given keys of the general section.
 LoadResult LoadKeys(ConfigStore& store, const std::vector<const KeySpec*>& keys) {
   std::string error;
   auto text = ReadConfigFile(store.path, error);
@@ -127,39 +182,12 @@ LoadResult LoadKeys(ConfigStore& store, const std::vector<const KeySpec*>& keys)
   store.text = std::move(*text);
   store.fileText = store.text;
   store.version = ProgramVersion();
-
-  const std::string_view config = store.text;
-  if (FindInText("[End]", config, 1) == 0) return {false, "the end marker [End] is missing"};
-  std::size_t pos = FindInText("[General]", config, 1);
-  if (pos == 0) return {false, "the section [General] is missing"};
-
-  std::string previous = "[General]";
-  for (const KeySpec* key : keys) {
-    const std::string pattern = key->name + "=";
-    pos = FindInText(pattern, config, pos);
-    if (pos == 0)
-      return {false, "the key " + pattern + " is missing after " + previous +
-                         " (the general keys must appear in their fixed order)"};
-    const auto value = ReadLineValue(config, pos);
-    if (!value) {
-      const bool lfOnly = config.find('\r') == std::string_view::npos;
-      return {false, "the line of " + pattern + " does not end with CR LF" +
-                         (lfOnly ? std::string(" (the file has no CR at all)") : std::string())};
-    }
-    if (!StoreValue(store.general, key->field, *value))
-      return {false, "the value of " + pattern + " lies outside -32768 to 32767"};
-    previous = pattern;
-  }
-  return {true, {}};
+  return ReadKeys(store.text, keys, store.general);
 }
 
 }  // namespace
 
-LoadResult LoadGeneral(ConfigStore& store) {
-  std::vector<const KeySpec*> keys;
-  for (const auto& key : KeyTable()) keys.push_back(&key);
-  return LoadKeys(store, keys);
-}
+LoadResult LoadGeneral(ConfigStore& store) { return LoadKeys(store, AllKeys()); }
 
 LoadResult LoadGatewayConfig(ConfigStore& store) {
   // The gateways read the keys up to WINAMPPATH except IRINENA; everything else stays off.
@@ -175,51 +203,125 @@ LoadResult LoadGatewayConfig(ConfigStore& store) {
 
 namespace {
 
-// The text with key's value in the general section replaced; nothing when the key or its line
-// end is missing.
-std::optional<std::string> WithValue(std::string_view text, std::string_view key,
-                                     std::string_view value) {
-  const std::size_t general = FindInText("[General]", text, 1);
-  if (general == 0) return std::nullopt;
-  const std::size_t afterEquals = FindInText(std::string(key) + "=", text, general);
-  if (afterEquals == 0) return std::nullopt;
+std::optional<std::size_t> KeyIndex(std::string_view key) {
+  for (std::size_t i = 0; i < KeyTable().size(); ++i)
+    if (EqualsIgnoreCase(KeyTable()[i].name, key)) return i;
+  return std::nullopt;
+}
+
+// An optional sign and digits, with one decimal point among them when fraction is allowed.
+bool IsNumber(std::string_view text, bool fraction) {
+  if (text.starts_with('-') || text.starts_with('+')) text.remove_prefix(1);
+  bool digit = false, point = false;
+  for (const char c : text) {
+    if (IsDigit(c)) {
+      digit = true;
+    } else if (c == '.' && fraction && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digit;
+}
+
+// Why a (trimmed) value is not of the key's type as LoadGeneral reads it; nothing when it is.
+std::optional<std::string> TypeRefusal(const KeySpec& key, std::string_view value) {
+  const std::string quoted = " (not \"" + std::string(value) + "\").";
+  const bool integer = std::holds_alternative<std::int16_t GeneralParams::*>(key.field) ||
+                       std::holds_alternative<ITypeKey>(key.field);
+  if (integer && (!IsNumber(value, false) || !ReadInteger16(value)))
+    return key.name + " takes a whole number from -32768 to 32767" + quoted;
+  if (std::holds_alternative<bool GeneralParams::*>(key.field) && !IsNumber(value, true))
+    return key.name + " is a flag and takes a number, 1 for on and 0 for off" + quoted;
+  return std::nullopt;
+}
+
+// The text with the value of key `index` replaced where LoadGeneral reads it, or, when the file
+// would then read any key elsewhere or otherwise than as written (a value holding a later key's
+// "KEY="), why not. Neither when the key or the end of its line is missing.
+struct Rewrite {
+  std::optional<std::string> text;
+  std::string refusal;
+};
+
+Rewrite WithValue(std::string_view text, std::size_t index, std::string_view value) {
+  const auto keys = AllKeys();
+  const std::vector<KeyHit> before = FindKeys(text, keys);
+  if (before.empty() || before[index].afterEquals == 0) return {};
+  const std::size_t afterEquals = before[index].afterEquals;
   const std::size_t afterCr = FindInText("\r", text, afterEquals);
-  if (afterCr == 0) return std::nullopt;
+  if (afterCr == 0) return {};
   const std::size_t cr = afterCr - 1;
 
   // The character after "=" is the writers' blank and stays; a hand-written line without it
   // gets one instead of merging the old value's first character into the new value.
-  if (afterEquals < cr && text[afterEquals - 1] == ' ')
-    return InsertText(DeleteText(text, afterEquals + 1, cr - 1), value, afterEquals + 1);
-  return InsertText(DeleteText(text, afterEquals, cr - 1), " " + std::string(value), afterEquals);
-}
+  std::string edited =
+      afterEquals < cr && text[afterEquals - 1] == ' '
+          ? InsertText(DeleteText(text, afterEquals + 1, cr - 1), value, afterEquals + 1)
+          : InsertText(DeleteText(text, afterEquals, cr - 1), " " + std::string(value), afterEquals);
 
-// The value of a general key as LoadGeneral reads it, searched from [General] on.
-std::optional<std::string> KeyValue(std::string_view text, std::string_view key) {
-  const std::size_t general = FindInText("[General]", text, 1);
-  if (general == 0) return std::nullopt;
-  const std::size_t pos = FindInText(std::string(key) + "=", text, general);
-  if (pos == 0) return std::nullopt;
-  return ReadLineValue(text, pos);
+  // Every key must still be read from its own line: those after the edited one moved by the
+  // change of length, the others not at all.
+  const std::vector<KeyHit> after = FindKeys(edited, keys);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (before[i].afterEquals == 0) continue;
+    const std::size_t where =
+        i > index ? before[i].afterEquals + edited.size() - text.size() : before[i].afterEquals;
+    const std::optional<std::string> expected =
+        i == index ? std::optional<std::string>(value) : before[i].value;
+    if (after[i].afterEquals != where || after[i].value != expected)
+      return {std::nullopt, keys[index]->name + " cannot be set to \"" + std::string(value) +
+                                "\": the file would read it as part of the key " +
+                                keys[i]->name + "."};
+  }
+  return {std::move(edited), {}};
 }
 
 }  // namespace
 
-bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value) {
-  if (key.empty()) return false;
+std::optional<std::string> GeneralValueRefusal(std::string_view text, std::string_view key,
+                                               std::string_view value) {
+  const auto index = KeyIndex(key);
+  if (!index) return std::string(key) + " is not a general key.";
+  if (HoldsLineBreak(value))
+    return "The value of " + KeyTable()[*index].name + " cannot hold a line break.";
   const std::string_view trimmed = TrimBlanks(value);
-  if (!EditConfigText(store, [&](std::string_view text) { return WithValue(text, key, trimmed); }))
-    return false;
+  if (auto refusal = TypeRefusal(KeyTable()[*index], trimmed)) return refusal;
+  std::string refusal = WithValue(text, *index, trimmed).refusal;
+  if (refusal.empty()) return std::nullopt;
+  return refusal;
+}
 
-  for (const auto& [name, field] : KeyTable())
-    if (EqualsIgnoreCase(name, key)) StoreValue(store.general, field, trimmed);
+bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value) {
+  store.lastError.clear();
+  if (key.empty()) return false;
+  if (auto refusal = GeneralValueRefusal(store.text, key, value)) {
+    store.lastError = std::move(*refusal);
+    return false;
+  }
+  const std::size_t index = *KeyIndex(key);
+  const std::string_view trimmed = TrimBlanks(value);
+  std::string refusal;
+  const bool edited = EditConfigText(store, [&](std::string_view text) {
+    Rewrite rewrite = WithValue(text, index, trimmed);
+    refusal = std::move(rewrite.refusal);
+    return std::move(rewrite.text);
+  });
+  if (!edited) {
+    if (!refusal.empty()) store.lastError = std::move(refusal);
+    return false;
+  }
+  StoreValue(store.general, KeyTable()[index].field, trimmed);
   return true;
 }
 
 void RefreshGeneral(GeneralParams& params, std::string_view before, std::string_view after) {
-  for (const auto& [name, field] : KeyTable()) {
-    const auto now = KeyValue(after, name);
-    if (now && now != KeyValue(before, name)) StoreValue(params, field, *now);
+  const auto keys = AllKeys();
+  const std::vector<KeyHit> was = FindKeys(before, keys), now = FindKeys(after, keys);
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    const bool changed = was.empty() || now[i].value != was[i].value;
+    if (now[i].value && changed) StoreValue(params, keys[i]->field, *now[i].value);
   }
 }
 

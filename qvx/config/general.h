@@ -56,10 +56,18 @@ LoadResult LoadGeneral(ConfigStore& store);
 // order; every other general value is off. Fails as LoadGeneral does.
 LoadResult LoadGatewayConfig(ConfigStore& store);
 
-// Replaces the value of a general key in place and saves the file; the key's field in
-// GeneralParams follows. The edit is made on the file as it is now (EditConfigText), so a newer
-// save of another program stays. Returns false (file unchanged) when the key is empty, the key or
-// its line end is missing, or the save fails.
+// Why value cannot be written as the general key `key` of text, in words for the user: key is no
+// general key; value holds a line break; an integer key's value is not a whole number from -32768
+// to 32767 or a flag's not a number; or the file would then read some key otherwise than as
+// written. Nothing when it can (or when text lacks the key, which SetGeneralParam reports).
+std::optional<std::string> GeneralValueRefusal(std::string_view text, std::string_view key,
+                                               std::string_view value);
+
+// Replaces the value of a general key where LoadGeneral reads it and saves the file; the key's
+// field in GeneralParams follows. The edit is made on the file as it is now (EditConfigText), so
+// a newer save of another program stays. Returns false (file unchanged) when the value is
+// refused (GeneralValueRefusal, the reason in store.lastError), the key or its line end is
+// missing (lastError empty), or the save fails (lastError says why).
 bool SetGeneralParam(ConfigStore& store, std::string_view key, std::string_view value);
 
 // Takes over into params the general values that differ between two texts of the file: what

@@ -10,6 +10,7 @@
 #include "qvx/config/file.h"
 #include "qvx/config/general.h"
 #include "qvx/config/prompter.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 
@@ -19,53 +20,6 @@ namespace {
 // The first lines of an exported file; the import check looks for the program's name in them.
 constexpr std::string_view kExportHeader =
     "# Zarvel Rezoru Zazudaz configuration file\r\n# Exported devices and sections\r\n\r\n";
-
-// The header that holds the first occurrence of pattern: the 1-based position of its "[" and
-// its line.
-struct Header {
-  std::size_t bracket;
-  std::string line;
-};
-
-// The text from position pos (1-based) up to the next CR LF.
-std::string LineFrom(std::string_view text, std::size_t pos) {
-  const std::size_t crlf = text.find("\r\n", pos - 1);
-  return std::string(
-      text.substr(pos - 1, crlf == std::string_view::npos ? crlf : crlf - (pos - 1)));
-}
-
-std::optional<Header> FindHeader(std::string_view pattern, std::string_view text) {
-  const std::size_t hit = FindInText(pattern, text, 1);
-  if (hit == 0) return std::nullopt;
-  const std::size_t bracket = FindBack(text, '[', hit - pattern.size());
-  if (bracket == 0) return std::nullopt;
-  return Header{bracket, LineFrom(text, bracket)};
-}
-
-// The name inside a header line "[name]".
-std::string HeaderName(std::string_view line) {
-  std::string_view name = TrimBlanks(line);
-  if (name.starts_with('[')) name.remove_prefix(1);
-  if (name.ends_with(']')) name.remove_suffix(1);
-  return std::string(name);
-}
-
-// The names of the sections after [General], in file order, up to the end marker. A header is
-// a line that begins with "[" (a "[" inside a line, such as a keyboard key, is not one).
-std::vector<std::string> SectionNames(std::string_view text) {
-  std::vector<std::string> names;
-  std::size_t pos = FindInText("[General]", text, 1);
-  if (pos == 0) return names;
-  for (std::size_t at = text.find("\n[", pos - 1); at != std::string_view::npos;
-       at = text.find("\n[", at + 1)) {
-    const std::size_t end = text.find('\r', at + 1);
-    if (end == std::string_view::npos) break;
-    std::string name = HeaderName(text.substr(at + 1, end - (at + 1)));
-    if (EqualsIgnoreCase(name, "end")) break;
-    names.push_back(std::move(name));
-  }
-  return names;
-}
 
 // The lines of text from position first to last (1-based), without their CR LF.
 std::vector<std::string_view> LinesBetween(std::string_view text, std::size_t first,
@@ -88,26 +42,30 @@ bool IsSpecialSection(std::string_view name) {
   return lower == "x10" || lower == "application" || lower == "monitoring";
 }
 
-// [X10], [Application], [Monitoring]: the lines after the description line that the
-// configuration lacks go after the last line of its section holding the same description.
-bool MergeSectionLines(ConfigStore& store, Prompter& prompter, std::string_view pattern,
-                       const Header& header) {
-  const std::string_view import = store.importText;
-  const std::size_t afterDescription = import.find('\n', header.bracket + header.line.size() + 1);
-  if (afterDescription == std::string_view::npos) return false;
-  const std::size_t first = afterDescription + 2;
-  const std::size_t next = FindInText("[", import, first);
-  const std::size_t last = next == 0 ? import.size() : next - 2;
+bool IsGeneralEntry(std::string_view entry) { return EqualsIgnoreCase(entry, "[General]"); }
 
+// Where a section's lines begin once its description line is left out: the line after that
+// line, or the body when it has none.
+std::size_t AfterDescription(std::string_view text, const Section& section) {
+  const auto description = DescriptionOf(text, section);
+  if (!description) return section.body;
+  const std::size_t lf = text.find('\n', description->line - 1);
+  return lf == std::string_view::npos ? text.size() + 1 : lf + 2;
+}
+
+// [X10], [Application], [Monitoring]: the lines of the imported section that the configuration
+// lacks go after the last line of the configuration's section of the same name, whatever that
+// one's description says.
+bool MergeSectionLines(ConfigStore& store, Prompter& prompter, const Section& imported) {
+  const std::string_view import = store.importText;
   std::string text = store.text;
-  const std::size_t hit = FindInText(pattern, text, 1);
-  if (hit == 0) return false;
-  const std::size_t bracket = FindInText("[", text, hit);
-  if (bracket == 0) return false;
-  std::size_t end = bracket - 2;  // 0-based index of the "["
+  const auto target = FindSection(text, imported.name);
+  if (!target || target->end > text.size()) return false;
+  std::size_t end = target->end - 1;  // 0-based index of the next header
   while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
 
-  for (const std::string_view line : LinesBetween(import, first, last)) {
+  for (const std::string_view line :
+       LinesBetween(import, AfterDescription(import, imported), imported.end - 1)) {
     if (TrimBlanks(line).empty()) continue;
     // Compared as whole lines: "C:\x.exe,Run" is new beside "@C:\x.exe,Run".
     if (FindInText("\n" + std::string(line) + "\r", text, 1) != 0) continue;
@@ -119,50 +77,63 @@ bool MergeSectionLines(ConfigStore& store, Prompter& prompter, std::string_view 
 // [General]: every key line of the import file goes through SetGeneralParam.
 bool ImportGeneral(ConfigStore& store, Prompter& prompter) {
   const std::string_view import = store.importText;
-  const std::size_t general = FindInText("[General]", import, 1);
-  if (general == 0) return false;
-  const std::size_t next = FindInText("[", import, general);
-  const std::size_t last = next == 0 ? import.size() : next - 2;
-  const auto& keys = GeneralKeys();
+  const auto general = FindSection(import, "General");
+  if (!general) return false;
   std::string updated = std::string(kUpdatedGeneral) + "\r\n\r\n";
-  for (const std::string_view line : LinesBetween(import, general, last)) {
+  for (const std::string_view line : LinesBetween(import, general->body, general->end - 1)) {
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
     const std::string key(TrimBlanks(line.substr(0, equals)));
     const std::string_view value = line.substr(equals + 1);
-    // Only general keys: SetGeneralParam finds a key anywhere after [General], so a device's
-    // GPROTO= would otherwise be overwritten.
-    const bool generalKey = std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
-      return EqualsIgnoreCase(k, key);
-    });
-    if (!generalKey || !SetGeneralParam(store, key, value))
-      prompter.ShowMessage("The parameter " + key + " is invalid.\r\nIt will not be loaded.",
-                           MessageIcon::Information, kMessageTitle);
     updated += key + "=" + std::string(value) + "\r\n";
+    // A key the configuration does not have, or a value it could not load, is skipped; a save
+    // that fails stops the import.
+    if (!GeneralValueRefusal(store.text, key, value)) {
+      if (SetGeneralParam(store, key, value)) continue;
+      if (!store.lastError.empty()) {
+        prompter.ShowMessage(std::string(kSaveFailed) + store.lastError, MessageIcon::Critical,
+                             kMessageTitle);
+        return false;
+      }
+    }
+    prompter.ShowMessage("The parameter " + key + " is invalid.\r\nIt will not be loaded.",
+                         MessageIcon::Information, kMessageTitle);
   }
   prompter.ShowMessage(updated, MessageIcon::Information, kMessageTitle);
   return true;
 }
 
-// A device block: asks before replacing an existing one, asks for the new name and places the
-// block before [X10]. The configuration changes only when the whole import succeeds.
-bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view pattern) {
+// Whether a name given to an imported device can stand in its header: none of the characters
+// the header or a list would split at, and no line break. Shows why when not.
+bool UsableImportName(std::string_view name, Prompter& prompter) {
+  if (HoldsLineBreak(name)) {
+    prompter.ShowMessage(kNameLineBreak, MessageIcon::Exclamation, kMessageTitle);
+    return false;
+  }
+  if (name.find_first_of("[]#,") != std::string_view::npos) {
+    prompter.ShowMessage(kImportNameCharacters, MessageIcon::Exclamation, kMessageTitle);
+    return false;
+  }
+  return true;
+}
+
+// A device block: asks before replacing the device that has the same description, asks for the
+// new name and places the block before [X10]. The configuration changes only when the whole
+// import succeeds.
+bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view pattern,
+                  const Section& source) {
+  const std::string_view import = store.importText;
+  if (source.end > import.size()) return false;
   std::string text = store.text;
-  if (const std::size_t hit = FindInText(pattern, text, 1); hit != 0) {
-    const std::size_t next = FindInText("[", text, hit);
-    const std::size_t bracket = FindBack(text, '[', hit - pattern.size());
-    // Only a device block can be overridden: text that merely appears in [General] or a
-    // special section does not make those sections go.
-    const std::string name = bracket == 0 ? std::string() : HeaderName(LineFrom(text, bracket));
-    if (next != 0 && bracket != 0 && !IsSpecialSection(name) &&
-        !EqualsIgnoreCase(name, "general") && !EqualsIgnoreCase(name, "end")) {
-      if (!prompter.AskOkCancel("The device " + std::string(pattern) +
-                                    " exist in the current configuration file.\r\nDo you want "
-                                    "to override it?",
-                                kOverrideTitle))
-        return false;
-      text = DeleteText(text, bracket, FindBack(text, '\n', next - 1));
-    }
+  // Only a device block can be overridden, not [General] or a special section.
+  if (const auto existing = FindDescribedSection(text, pattern);
+      existing && existing->end <= text.size() && !IsSpecialSection(existing->name)) {
+    if (!prompter.AskOkCancel("The device " + std::string(pattern) +
+                                  " exist in the current configuration file.\r\nDo you want "
+                                  "to override it?",
+                              kOverrideTitle, MessageIcon::Exclamation))
+      return false;
+    text = DeleteText(text, existing->start, existing->end - 1);
   }
 
   std::string name;
@@ -172,11 +143,8 @@ bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view patte
     if (!answer) return false;
     name = std::string(TrimBlanks(*answer));
     if (name.empty()) return false;
-    if (name.find_first_of("[]#,") != std::string::npos) {
-      prompter.ShowMessage(kImportNameCharacters, MessageIcon::Exclamation, kMessageTitle);
-      continue;
-    }
-    if (FindInText("[" + name + "]", text, 1) != 0) {
+    if (!UsableImportName(name, prompter)) continue;
+    if (FindSection(text, name)) {
       prompter.ShowMessage(std::string(kAnotherDeviceNamed) + name, MessageIcon::Exclamation,
                            kMessageTitle);
       continue;
@@ -184,27 +152,65 @@ bool ImportDevice(ConfigStore& store, Prompter& prompter, std::string_view patte
     break;
   }
 
-  const std::string_view import = store.importText;
-  const std::size_t hit = FindInText(pattern, import, 1);
-  const std::size_t next = hit == 0 ? 0 : FindInText("[", import, hit);
-  if (next == 0) return false;
-  const std::size_t lineStart = FindBack(import, '\n', hit - pattern.size()) + 1;
-  const std::string block = "[" + name + "]\r\n" +
-                            std::string(Between(import, lineStart, FindBack(import, '\n', next - 1)));
-  const std::size_t x10 = FindInText("[X10]", text, 1);
-  if (x10 == 0) {
+  const auto description = DescriptionOf(import, source);
+  const std::size_t first = description ? description->line : source.body;
+  const std::string block =
+      "[" + name + "]\r\n" + std::string(Between(import, first, source.end - 1));
+  const auto x10 = FindSection(text, "X10");
+  if (!x10) {
     prompter.ShowMessage(kNoX10Section, MessageIcon::Exclamation, kMessageTitle);
     return false;
   }
-  const std::size_t x10Line = FindBack(text, '\n', x10 - 5) + 1;
-  return CommitOrReport(store, prompter, InsertText(text, block, x10Line));
+  return CommitOrReport(store, prompter, InsertText(text, block, x10->start));
+}
+
+// The section an entry of the dialog stands for: [General] by its name, any other by its
+// description.
+std::optional<Section> EntrySection(std::string_view text, std::string_view entry) {
+  return IsGeneralEntry(entry) ? FindSection(text, "General") : FindDescribedSection(text, entry);
+}
+
+// Appends a section, from its header up to the next one, to exportText; false when there is no
+// section or no header follows it.
+bool AppendSection(std::string_view text, const std::optional<Section>& section,
+                   std::string& exportText) {
+  if (!section || section->end > text.size()) return false;
+  exportText += Between(text, section->start, section->end - 1);
+  return true;
+}
+
+// Says which sections share a description, and that an entry stands for the first of them.
+std::string SharedDescriptions(std::string_view text, const std::vector<Section>& sections) {
+  std::string notice;
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const std::string_view description = DescriptionText(text, sections[i]);
+    for (std::size_t first = 0; first < i; ++first) {
+      if (!SameDescription(DescriptionText(text, sections[first]), description)) continue;
+      const std::string taken = "[" + std::string(sections[first].name) + "]";
+      if (!notice.empty()) notice += "\r\n";
+      notice += "[" + std::string(sections[i].name) + "] has the same description as " + taken +
+                ", \"" + std::string(description) + "\": that entry stands for " + taken + ".";
+      break;
+    }
+  }
+  return notice;
+}
+
+// Whether two names lead to the same file, existing or not.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  const std::filesystem::path first = std::filesystem::weakly_canonical(a, ec);
+  if (ec) return false;
+  const std::filesystem::path second = std::filesystem::weakly_canonical(b, ec);
+  return !ec && first == second;
 }
 
 }  // namespace
 
 bool IsImportableText(std::string_view text) {
-  return FindInText("Rezoru Zazudaz", text, 1) != 0 && FindInText("[General]", text, 1) != 0 &&
-         FindInText("[End]", text, 1) != 0;
+  return FindInText("Rezoru Zazudaz", text, 1) != 0 && FindSection(text, "General") &&
+         FindSection(text, "End");
 }
 
 bool OpenImportFile(ConfigStore& store, Prompter& prompter) {
@@ -228,28 +234,23 @@ bool OpenImportFile(ConfigStore& store, Prompter& prompter) {
 void BeginExport(ConfigStore& store) { store.importMode = false; }
 
 std::string FindHeaderOf(std::string_view pattern, std::string_view text) {
-  const auto header = FindHeader(pattern, text);
-  return header ? header->line : std::string();
+  const auto section = FindDescribedSection(text, pattern);
+  if (!section) return {};
+  std::string_view line = Between(text, section->start, section->body - 1);
+  while (line.ends_with('\n') || line.ends_with('\r')) line.remove_suffix(1);
+  return std::string(line);
 }
 
 bool ExportSection(const ConfigStore& store, std::string& exportText, std::string_view pattern) {
-  const std::string_view text = store.text;
-  const std::size_t hit = FindInText(pattern, text, 1);
-  if (hit == 0) return false;
-  const std::size_t next = FindInText("[", text, hit);
-  const std::size_t bracket = FindBack(text, '[', hit - pattern.size());
-  if (next == 0 || bracket == 0) return false;
-  exportText += Between(text, bracket, next - 2);
-  return true;
+  return AppendSection(store.text, EntrySection(store.text, pattern), exportText);
 }
 
 bool ImportSection(ConfigStore& store, Prompter& prompter, std::string_view pattern) {
-  const auto header = FindHeader(pattern, store.importText);
-  if (!header) return false;
-  if (IsSpecialSection(HeaderName(header->line)))
-    return MergeSectionLines(store, prompter, pattern, *header);
-  if (EqualsIgnoreCase(pattern, "[General]")) return ImportGeneral(store, prompter);
-  return ImportDevice(store, prompter, pattern);
+  if (IsGeneralEntry(pattern)) return ImportGeneral(store, prompter);
+  const auto source = FindDescribedSection(store.importText, pattern);
+  if (!source) return false;
+  if (IsSpecialSection(source->name)) return MergeSectionLines(store, prompter, *source);
+  return ImportDevice(store, prompter, pattern, *source);
 }
 
 ImportFormView OpenImportForm(const ConfigStore& store) {
@@ -263,18 +264,29 @@ ImportFormView OpenImportForm(const ConfigStore& store) {
     view.hint = kExportHint;
     view.buttonCaption = kExportCaption;
   }
-  for (const auto& name : SectionNames(store.importMode ? store.importText : store.text))
-    view.entries.push_back(GetDeviceDescription(store, name, store.importMode));
+  const std::string_view text = store.importMode ? store.importText : store.text;
+  const std::vector<Section> sections = ListedSections(text);
+  for (const Section& section : sections) view.entries.emplace_back(DescriptionText(text, section));
+  view.notice = SharedDescriptions(text, sections);
   return view;
 }
 
 std::string BuildExportText(const ConfigStore& store, const std::vector<std::string>& ticked,
                             std::string& collected) {
+  const std::string_view text = store.text;
   std::string exportText(kExportHeader);
   collected.clear();
-  if (ExportSection(store, exportText, "[General]")) collected += "[General]\r\n";
-  for (const auto& entry : ticked)
-    if (ExportSection(store, exportText, entry)) collected += entry + "\r\n";
+  if (AppendSection(text, FindSection(text, "General"), exportText)) collected += "[General]\r\n";
+  // Entries that share a description stand for one section, which is written once.
+  std::vector<std::size_t> written;
+  for (const auto& entry : ticked) {
+    const auto section = FindDescribedSection(text, entry);
+    if (!section || std::find(written.begin(), written.end(), section->start) != written.end() ||
+        !AppendSection(text, section, exportText))
+      continue;
+    written.push_back(section->start);
+    collected += entry + "\r\n";
+  }
   return exportText + "[End]";
 }
 
@@ -302,10 +314,16 @@ bool PressImportButton(ConfigStore& store, Prompter& prompter,
     const auto chosen = prompter.AskSaveFile(kExportFileTitle, kExportFileFilter, "cfg");
     if (!chosen || chosen->empty()) return false;
     file = ExportFileName(*chosen);
+    // Exporting onto the configuration in use would replace it by the few sections ticked.
+    if (SameFile(file, store.path)) {
+      prompter.ShowMessage("The file " + file + std::string(kExportOntoConfig),
+                           MessageIcon::Exclamation, kMessageTitle);
+      continue;
+    }
     std::error_code ec;
     if (std::filesystem::exists(file, ec) &&
         !prompter.AskYesNo("The file " + file + " exist.\r\nDo you want to replace it?",
-                           kFileExistTitle))
+                           kFileExistTitle, MessageIcon::Exclamation))
       continue;
     break;
   }

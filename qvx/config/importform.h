@@ -33,6 +33,10 @@ inline constexpr std::string_view kFileExistTitle = "File exist";
 inline constexpr std::string_view kImportNameCharacters =
     "Device name cannot contain the following characters: [ ] , # ";
 inline constexpr std::string_view kAnotherDeviceNamed = "There is another device named ";
+inline constexpr std::string_view kNameLineBreak = "A device name cannot hold a line break.";
+// Follows "The file " and the name chosen for an export.
+inline constexpr std::string_view kExportOntoConfig =
+    " is the configuration file in use; export to another file.";
 
 // True when a text may be imported: it holds "Rezoru Zazudaz", "[General]" and "[End]".
 bool IsImportableText(std::string_view text);
@@ -45,19 +49,21 @@ bool OpenImportFile(ConfigStore& store, Prompter& prompter);
 // File > Export: the dialog opens for export.
 void BeginExport(ConfigStore& store);
 
-// The header line of the section that holds the first occurrence of pattern (ignoring case):
-// from the nearest "[" before it up to the next CR LF. Empty when either is missing.
+// The header line of the first listed section of text described by pattern (its description
+// equal to pattern, ignoring case). Empty when there is none.
 std::string FindHeaderOf(std::string_view pattern, std::string_view text);
 
-// Appends to exportText the section holding pattern in the configuration, from its "[" up to
-// the next section's. False (nothing appended) when the pattern, a "[" before it or a "["
-// after it is missing.
+// Appends to exportText the section that the dialog entry pattern stands for ("[General]", or
+// the first section described by it), from its header up to the next one. False (nothing
+// appended) when there is no such section or no header follows it.
 bool ExportSection(const ConfigStore& store, std::string& exportText, std::string_view pattern);
 
-// Merges the section holding pattern in the import text into the configuration and saves it:
-// the lines of [X10], [Application] and [Monitoring] that are new, the general keys through
-// SetGeneralParam, or a device block under a name asked for. Returns false when nothing was
-// imported; a device import that is cancelled or fails leaves the configuration as it was.
+// Merges the section of the import text that the entry pattern stands for into the
+// configuration and saves it: the lines of [X10], [Application] and [Monitoring] that are new,
+// into the configuration's section of the same name; the general keys through SetGeneralParam;
+// or a device block under a name asked for, replacing (after asking) the device described alike.
+// Returns false when nothing was imported; a device import that is cancelled or fails leaves
+// the configuration as it was, and a failed save stops a [General] import.
 bool ImportSection(ConfigStore& store, Prompter& prompter, std::string_view pattern);
 
 // What the import/export dialog shows when it opens.
@@ -66,6 +72,7 @@ struct ImportFormView {
   std::string hint;                  // the list's tool tip
   std::string buttonCaption;         // "&Import" or "&Export"
   std::vector<std::string> entries;  // one per section, its description
+  std::string notice;                // which sections share a description (empty when none)
 };
 
 // The dialog for store.importMode: in export mode the sections of the configuration after
@@ -73,16 +80,17 @@ struct ImportFormView {
 ImportFormView OpenImportForm(const ConfigStore& store);
 
 // The export text for the ticked entries: a comment header, the general block, each ticked
-// section and "[End]". collected receives the entries that were found, each followed by CR LF.
+// section once and "[End]". collected receives the entries written, each followed by CR LF.
 std::string BuildExportText(const ConfigStore& store, const std::vector<std::string>& ticked,
                             std::string& collected);
 
 // The export file's name as chosen: ".cfg" appended unless the name ends in it (any case).
 std::string ExportFileName(std::string name);
 
-// ImportButton: imports or exports the ticked entries and reports what succeeded. Returns true
-// when the dialog closes; false when nothing was ticked, the save dialog was cancelled or the
-// export file could not be written (then nothing was written).
+// ImportButton: imports or exports the ticked entries and reports what succeeded. An export is
+// never written onto the configuration file in use. Returns true when the dialog closes; false
+// when nothing was ticked, the save dialog was cancelled or the export file could not be
+// written (then nothing was written).
 bool PressImportButton(ConfigStore& store, Prompter& prompter,
                        const std::vector<std::string>& ticked);
 

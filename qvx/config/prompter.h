@@ -12,7 +12,7 @@ namespace qvx {
 // The title of every message box the core shows.
 inline constexpr std::string_view kMessageTitle = "QVX";
 
-enum class MessageIcon { NoIcon, Information, Exclamation, Critical };
+enum class MessageIcon { NoIcon, Information, Exclamation, Critical, Question };
 
 // In a file filter, the pattern that stands for every file the user may execute, whatever its
 // name (programs and scripts on systems that give them no extensions).
@@ -25,10 +25,18 @@ class Prompter {
   virtual void ShowStatus(std::string_view text) = 0;
   // A message box with an OK button under the given title.
   virtual void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) = 0;
-  // A question with Yes and No buttons under the given title; true for Yes.
-  virtual bool AskYesNo(std::string_view question, std::string_view title) = 0;
-  // A message box with OK and Cancel buttons; true for OK.
-  virtual bool AskOkCancel(std::string_view text, std::string_view title) = 0;
+  // A question with Yes and No buttons under the given title and icon; true for Yes.
+  virtual bool AskYesNo(std::string_view question, std::string_view title, MessageIcon icon) = 0;
+  // The same under the question icon.
+  bool AskYesNo(std::string_view question, std::string_view title) {
+    return AskYesNo(question, title, MessageIcon::Question);
+  }
+  // A message box with OK and Cancel buttons under the given title and icon; true for OK.
+  virtual bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) = 0;
+  // The same without an icon.
+  bool AskOkCancel(std::string_view text, std::string_view title) {
+    return AskOkCancel(text, title, MessageIcon::NoIcon);
+  }
   // An input box; the typed text, or nothing when the user cancelled.
   virtual std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                              std::string_view initial) = 0;

@@ -28,7 +28,7 @@ struct ConfigStore {
   bool codeValidated = false;      // a learned code has been accepted and may be saved
   DeviceDialogMode deviceDialogMode = DeviceDialogMode::New;
   bool importMode = false;         // the import/export dialog imports (true) or exports
-  std::string lastError;           // why the last save failed
+  std::string lastError;           // why the last save or general value was refused or failed
 };
 
 // Why a whole new text was not saved when the file had changed under it.
@@ -43,15 +43,17 @@ enum class CommitResult {
 };
 
 // Saves newText, built from ConfigText, as the configuration. While other programs' writers wait,
-// the file is read again: when another program saved it since this store last read or wrote it,
-// newText would drop that save, so it is refused with kFileChangedMeanwhile in lastError and the
-// store takes over the file as it is now (text and general values). Nothing is lost either way.
+// the file is read again: when another program saved a configuration since this store last read
+// or wrote it, newText would drop that save, so it is refused with kFileChangedMeanwhile in
+// lastError and the store takes over the file as it is now (text and general values). A missing
+// or empty file is never taken over: newText replaces it. Nothing is lost either way.
 CommitResult CommitConfigText(ConfigStore& store, std::string newText);
 
 // Applies edit to the file as it is now and saves the result: an edit of a few lines of its own
 // (one general key) is as valid on another program's newer file as on ConfigText, so the store
-// takes that file over first. False, with nothing saved, when edit finds nothing to change
-// (lastError empty) or the file could not be read or written.
+// takes that file over first (a missing or empty file is not taken over: the edit is made on
+// ConfigText). False, with nothing saved, when edit finds nothing to change (lastError
+// empty) or the file could not be read or written.
 bool EditConfigText(ConfigStore& store,
                     const std::function<std::optional<std::string>(std::string_view)>& edit);
 

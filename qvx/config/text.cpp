@@ -10,6 +10,28 @@ namespace qvx {
 using fold::kFold;
 using fold::MatchesAt;
 
+namespace {
+
+// Code page 1252 from 0x80 to 0x9F, where it differs from Latin-1.
+constexpr char16_t kAnsi80To9F[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
+char16_t AnsiToUnicode(unsigned char c) {
+  return c >= 0x80 && c <= 0x9F ? kAnsi80To9F[c - 0x80] : static_cast<char16_t>(c);
+}
+
+char UnicodeToAnsi(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (int i = 0; i < 32; ++i)
+    if (kAnsi80To9F[i] == c) return static_cast<char>(0x80 + i);
+  return '?';
+}
+
 unsigned char FoldCase(unsigned char c) { return kFold[c]; }
 
 std::string ToLower(std::string_view text) {
@@ -61,6 +83,10 @@ std::string DeleteText(std::string_view text, std::size_t first, std::size_t las
   std::string result(text.substr(0, first - 1));
   result.append(text.substr(last));
   return result;
+}
+
+bool HoldsLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 std::string_view TrimBlanks(std::string_view text) {

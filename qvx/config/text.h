@@ -12,6 +12,13 @@
 
 namespace qvx {
 
+// The Unicode character of an ANSI (code page 1252) byte. The five bytes the code page leaves
+// undefined keep their value (0x81 is U+0081), so that every byte converts back as it was.
+char16_t AnsiToUnicode(unsigned char c);
+
+// The ANSI byte of a Unicode character; "?" for one the code page does not have.
+char UnicodeToAnsi(char16_t c);
+
 // Lower-case form of one ANSI character (ASCII letters and the Latin-1 letters of code page 1252).
 unsigned char FoldCase(unsigned char c);
 
@@ -34,6 +41,9 @@ std::string InsertText(std::string_view text, std::string_view insertion, std::s
 
 // The text without the characters first to last (1-based, both included).
 std::string DeleteText(std::string_view text, std::size_t first, std::size_t last);
+
+// True when the text holds a CR or an LF: a name or value with one would split its line.
+bool HoldsLineBreak(std::string_view text);
 
 // The text without leading and trailing blanks (spaces; tabs are not blanks).
 std::string_view TrimBlanks(std::string_view text);

@@ -1,10 +1,12 @@
 #include "qvx/ctl/importform_verbs.h"
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <vector>
 
 #include "qvx/config/importform.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ctl/stream_prompter.h"
@@ -43,8 +45,23 @@ std::optional<Options> ParseOptions(Args args, bool nameAllowed, std::ostream& e
 // around it and letter case aside.
 std::optional<std::string> EntryFor(const ImportFormView& view, std::string_view description) {
   for (const auto& entry : view.entries)
-    if (EqualsIgnoreCase(TrimBlanks(entry), TrimBlanks(description))) return entry;
+    if (SameDescription(entry, description)) return entry;
   return std::nullopt;
+}
+
+// Tells, once, that a chosen description is shared by more than one section, and which one it
+// stands for.
+void ReportShared(const ImportFormView& view, const std::vector<std::string>& chosen,
+                  std::ostream& err) {
+  for (const auto& entry : chosen) {
+    const auto same = [&](const std::string& e) { return SameDescription(e, entry); };
+    const auto count = std::count_if(view.entries.begin(), view.entries.end(), same);
+    if (count < 2) continue;
+    for (const char c : view.notice)
+      if (c != '\r') err << c;
+    err << '\n';
+    return;
+  }
 }
 
 }  // namespace
@@ -68,12 +85,14 @@ int ExportVerb(ConfigStore& store, const platform::Services&, Args args, std::os
     }
     ticked.push_back(*entry);
   }
+  ReportShared(view, ticked, err);
   StreamPrompter prompter(out, err);
   prompter.fileName = options->words[0];
   prompter.yes = options->replace;
   if (!PressImportButton(store, prompter, ticked)) {
+    const bool refusedReplace = prompter.questionAsked && !options->replace;
     err << "qvxctl: nothing was written to " << ExportFileName(options->words[0])
-        << (options->replace ? "\n" : " (an existing file is replaced only with --replace)\n");
+        << (refusedReplace ? " (an existing file is replaced only with --replace)\n" : "\n");
     return 1;
   }
   return 0;
@@ -90,12 +109,14 @@ int ImportVerb(ConfigStore& store, const platform::Services&, Args args, std::os
   StreamPrompter prompter(out, err);
   prompter.fileName = options->words[0];
   if (!OpenImportFile(store, prompter)) return 1;
-  const auto entry = EntryFor(OpenImportForm(store), options->words[1]);
+  const ImportFormView view = OpenImportForm(store);
+  const auto entry = EntryFor(view, options->words[1]);
   if (!entry) {
     err << "qvxctl: " << options->words[0] << " has no section described as "
         << options->words[1] << '\n';
     return 1;
   }
+  ReportShared(view, {*entry}, err);
   prompter.text = options->name;
   prompter.yes = options->replace;
   if (!ImportSection(store, prompter, *entry)) {

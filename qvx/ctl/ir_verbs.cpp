@@ -7,6 +7,7 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/infrared.h"
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/prompter.h"
@@ -15,6 +16,7 @@
 #include "qvx/devices/beep.h"
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/irsend.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/pulsetext.h"
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/receivers.h"
@@ -48,16 +50,31 @@ int DecodeStatus(const ircode::LearnResult& result, std::ostream& out) {
   return result.decoded ? 0 : 1;
 }
 
-// The configured infrared port, opened for one verb and lent to Pulsio while it is open.
-class LentIrPort : public ircode::LentPort {
+// The configured infrared port, opened for one verb and lent to Pulsio while it is open. On a
+// kernel infrared device a receiver type or output mode chosen in ITYPE is said not to apply.
+class LentIrPort {
  public:
-  explicit LentIrPort(int portNumber) : LentPort(portNumber) {
-    if (open()) ircode::SetPortTimeouts(handle());
+  LentIrPort(const ConfigStore& store, std::ostream& err) : port_(store.general.comPort, &why_) {
+    if (!open()) return;
+    ircode::SetPortTimeouts(handle());
+    if (ircode::IsKernelDevice(handle()) &&
+        ircode::ItypeValue(store.general.outputMode, store.general.receiverType) != 0)
+      err << "qvxctl: " << ircode::KernelDeviceNote(store.general.comPort) << '\n';
   }
+
+  bool open() const { return port_.open(); }
+  ircode::PortHandle handle() const { return port_.handle(); }
+  // Why the port did not open.
+  const platform::Status& why() const { return why_; }
+
+ private:
+  platform::Status why_;  // before port_, which reports into it
+  ircode::LentPort port_;
 };
 
-int CannotOpen(const ConfigStore& store, std::ostream& err) {
-  err << "qvxctl: cannot open the infrared port COM" << store.general.comPort << '\n';
+int CannotOpen(const ConfigStore& store, const platform::Status& why, std::ostream& err) {
+  err << "qvxctl: cannot open the infrared port: "
+      << ircode::OpenFailureText(store.general.comPort, why) << '\n';
   return 1;
 }
 
@@ -121,30 +138,33 @@ int SendVerb(ConfigStore& store, const platform::Services& services,
   request.beepOn = store.general.beepOn;
 
   // The port is opened only for an actual transmission, so refusals need no port.
-  bool portFailed = false;
+  std::optional<platform::Status> portFailed;
+  std::string transmitFailure;
   const ircode::IrTransmit transmit = [&](const uint8_t* bytes, int lenBytes, int slotUs, int mode) {
-    LentIrPort port(store.general.comPort);
+    LentIrPort port(store, err);
     if (!port.open()) {
-      portFailed = true;
+      portFailed = port.why();
       return 0;
     }
     if ((mode & 3) == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
     ircode::SetTxdBreak(false, port.handle());
     ircode::SetDtrLine(false, port.handle());
-    return ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);
+    const int taken = ircode::PulsioTransmit()(bytes, lenBytes, slotUs, mode);
+    if (taken == 0) transmitFailure = ircode::TransmitFailure(port.handle());
+    return taken;
   };
   ircode::SendState state;
   const ircode::SendOutcome outcome =
       ircode::SendIRCommand(state, request, transmit, devices::SystemBeeper(services.clock));
-  if (portFailed) return CannotOpen(store, err);
-  out << outcome.status << '\n';
+  if (portFailed) return CannotOpen(store, *portFailed, err);
+  out << (outcome.transmitFailed ? transmitFailure : outcome.status) << '\n';
   return outcome.transmitted ? 0 : 1;
 }
 
 int LearnVerb(ConfigStore& store, const platform::Services& services,
               Args, std::ostream& out, std::ostream& err) {
-  LentIrPort port(store.general.comPort);
-  if (!port.open()) return CannotOpen(store, err);
+  LentIrPort port(store, err);
+  if (!port.open()) return CannotOpen(store, port.why(), err);
   StreamPrompter prompter(err);
   ircode::IrInterface iface;
   iface.handle = port.handle();
@@ -156,6 +176,39 @@ int LearnVerb(ConfigStore& store, const platform::Services& services,
                                                        services.clock),
                             LearnEnvFor(store, services.clock));
   return DecodeStatus(result, out);
+}
+
+namespace {
+
+// What a kernel infrared device at COMn can do, opened for a moment to ask it.
+std::string KernelDeviceAbilities(int portNumber) {
+  platform::Status why;
+  platform::OwnedPort port(ircode::OpenPort(portNumber, &why));
+  if (!port.open()) return " (" + ircode::OpenFailureText(portNumber, why) + ")";
+  const auto opened = platform::FindPort(port.handle());
+  platform::InfraredDevice* device = opened ? opened->Infrared() : nullptr;
+  if (!device) return "";
+  const platform::InfraredFeatures features = device->Features();
+  if (features.receives && features.sends) return ": receives and sends";
+  if (features.receives) return ": receives, cannot send";
+  if (features.sends) return ": sends, cannot receive";
+  return ": neither receives nor sends pulse and space durations";
+}
+
+}  // namespace
+
+int PortsVerb(ConfigStore&, const platform::Services&, Args, std::ostream& out, std::ostream&) {
+  for (int n = 1; n <= ircode::kHighestListedPort; ++n) {
+    const platform::PortKind kind = platform::PortKindOf(n);
+    if (kind == platform::PortKind::Absent) continue;
+    out << "COM" << n << '\t' << platform::PortTarget(n) << '\t';
+    if (kind == platform::PortKind::KernelInfrared) {
+      out << "kernel infrared device" << KernelDeviceAbilities(n) << '\n';
+    } else {
+      out << "serial port\n";
+    }
+  }
+  return 0;
 }
 
 std::optional<std::vector<uint8_t>> ReadRecordingFile(const std::string& path, std::ostream& err) {

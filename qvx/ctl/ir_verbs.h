@@ -39,6 +39,12 @@ int DecodeVerb(ConfigStore& store, const platform::Services& services,
                std::span<const std::string> args, std::ostream& out,
                std::ostream& err);
 
+// ports: lists COM1 to COM30 where present, one a line: the name, a tab, what it stands for, a
+// tab, the kind of device (a kernel infrared device opened briefly to tell what it can do);
+// always 0.
+int PortsVerb(ConfigStore& store, const platform::Services& services,
+              std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
 // The bytes of a recording file of at most 600 bytes; nothing, with the reason written to err,
 // when it cannot be read or is longer.
 std::optional<std::vector<uint8_t>> ReadRecordingFile(const std::string& path, std::ostream& err);

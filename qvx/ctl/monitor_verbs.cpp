@@ -1,6 +1,7 @@
 #include "qvx/ctl/monitor_verbs.h"
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 
 #include "platform/serial.h"
@@ -11,7 +12,10 @@
 #include "qvx/config/store.h"
 #include "qvx/ctl/ir_verbs.h"
 #include "qvx/ctl/stream_prompter.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/port/serialport.h"
+#include "qvx/ircode/pulsiolink.h"
+#include "qvx/ircode/receivers.h"
 #include "qvx/monitor/monitoring.h"
 #include "qvx/monitor/texts.h"
 #include "qvx/monitor/watchdecode.h"
@@ -19,20 +23,16 @@
 namespace qvx {
 namespace {
 
-int CannotOpen(int portNumber, std::ostream& err) {
-  const std::string port = "COM" + std::to_string(portNumber) + " (" +
-                           platform::PortTarget(portNumber) + ")";
-  if (ircode::PortExists(portNumber)) {
-    err << "qvxctl: " << port
-        << " is held by another program; the desktop program holds its infrared port while it "
-           "runs, so stop it (or the other monitor) first\n";
-  } else {
-    err << "qvxctl: " << port << " does not exist\n";
-  }
+int CannotOpen(int portNumber, const platform::Status& why, std::ostream& err) {
+  err << "qvxctl: " << ircode::OpenFailureText(portNumber, why) << '\n';
   return 1;
 }
 
-bool CanMonitor(int receiverType) { return receiverType == 0 || receiverType == 1; }
+// A kernel infrared device is watched whatever the receiver type, if it receives at all.
+bool CanMonitor(const GeneralParams& general, ircode::PortHandle port) {
+  if (ircode::IsKernelDevice(port)) return ircode::KernelDeviceReceives(port);
+  return general.receiverType == 0 || general.receiverType == 1;
+}
 
 void PrintLine(std::ostream& out, std::string_view recCmd, std::string_view execCmd,
                std::string_view status) {
@@ -65,14 +65,26 @@ class PrintedPhoneInput final : public monitor::EventInput {
 };
 
 // Runs the monitoring tick and the two phone timers on the clock until a stop request (or, with
-// `once`, the first received command or phone key).
-void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
-                    const PrintedPhoneInput& phoneInput, bool infrared, bool once,
-                    const platform::StopRequests& stop, platform::Clock& clock, std::ostream& out) {
+// `once`, the first received command or phone key), reading the configuration again on a
+// reload request. Returns the exit status: 0, or 1 when the infrared port stopped answering.
+int RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phone,
+                   const PrintedPhoneInput& phoneInput, bool infrared, bool once,
+                   const platform::StopRequests& stop, platform::ReloadRequests& reload,
+                   const std::string& configPath, platform::Clock& clock, std::ostream& out,
+                   std::ostream& err) {
   constexpr int64_t kMsNs = 1'000'000;
   int64_t nextPollNs = clock.NowNs();
   int64_t nextReconnectNs = nextPollNs + bluetooth::kBtAutoTimerIntervalMs * kMsNs;
   while (!stop.Requested()) {
+    if (reload.Take()) {
+      const std::string refused = monitoring.ReadConfigurationAgain();
+      if (refused.empty()) {
+        err << "qvxctl: read " << configPath << " again\n";
+      } else {
+        err << "qvxctl: " << configPath << " was not read again, the configuration stays as it was: "
+            << refused << '\n';
+      }
+    }
     bool busy = false;
     if (phone) {
       const int64_t nowNs = clock.NowNs();
@@ -94,10 +106,20 @@ void RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* pho
         if (once) break;
         busy = true;
       }
+      if (!monitoring.PortFailure().empty()) {
+        // A service manager restarts a monitor that ends in failure; the port may come back.
+        err << "qvxctl: " << monitoring.PortFailure() << '\n';
+        return 1;
+      }
     }
-    if (!busy)
-      clock.SleepMs(infrared ? monitor::kIrMonTimerIntervalMs : bluetooth::kBtMonTimerIntervalMs);
+    if (busy) continue;
+    if (infrared) {
+      clock.SleepUs(monitoring.PollIntervalUs());
+    } else {
+      clock.SleepMs(bluetooth::kBtMonTimerIntervalMs);
+    }
   }
+  return 0;
 }
 
 }  // namespace
@@ -119,38 +141,45 @@ int MonitorVerb(ConfigStore& store, const platform::Services& services,
     return 1;
   }
   monitor::ExecutorContext executor(store, Variant::MainProgram, services);
+  std::optional<ircode::LentPort> lent;
+  StreamPrompter prompter(err);
   if (general.irInEna) {
-    executor.irPort = ircode::OpenPort(general.comPort);
-    if (executor.irPort < 1) return CannotOpen(general.comPort, err);
+    platform::Status why;
+    lent.emplace(general.comPort, &why);
+    if (!lent->open()) return CannotOpen(general.comPort, why, err);
+    executor.irPort = lent->handle();
     ircode::SetPortTimeouts(executor.irPort);
-    SetHandle(executor.irPort);
+    // The lines of a receiver that can be watched as its menu sets them in the window; a
+    // transmitter keyed on DTR or TxD stays dark while the monitor listens.
+    if (!ircode::IsKernelDevice(executor.irPort) && CanMonitor(general, executor.irPort)) {
+      ircode::IrInterface iface;
+      iface.handle = executor.irPort;
+      ircode::SetReceiverLines(iface, general.receiverType, prompter, services.clock);
+      ircode::SetTxdBreak(false, executor.irPort);
+    }
   }
 
   // Start's messages go to standard error; afterwards the status line is part of each line.
-  StreamPrompter prompter(err);
   monitor::Monitoring monitoring(executor, prompter, {.rememberState = false});
   PrintedPhoneInput phoneInput(monitoring, prompter, out);
   bluetooth::PhoneRemote phone(store, phoneInput, services.clock);
   if (general.btEna) monitoring.SetPhoneLink(phone);
-  // Ctrl+C and SIGTERM end the loop after the tick that runs.
+  // Ctrl+C and SIGTERM end the loop after the tick that runs; SIGHUP reads the file again.
   const platform::StopRequests stop;
+  platform::ReloadRequests reload;
   monitoring.Start();
   prompter.showStatus = false;
   int status = 0;
-  const bool infrared = general.irInEna && CanMonitor(general.receiverType);
+  const bool infrared = general.irInEna && CanMonitor(general, executor.irPort);
   if (general.irInEna && !infrared && !general.btEna) {
     status = 1;
   } else {
-    RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared, once, stop,
-                   services.clock, out);
+    status = RunMonitorLoop(monitoring, general.btEna ? &phone : nullptr, phoneInput, infrared,
+                            once, stop, reload, store.path.string(), services.clock, out, err);
   }
   prompter.showStatus = true;
   monitoring.Stop();
   devices::CloseX10Port(executor.x10);
-  if (executor.irPort > 0) {
-    SetHandle(0);
-    ircode::ClosePort(executor.irPort);
-  }
   return status;
 }
 

@@ -24,13 +24,14 @@ void StreamPrompter::ShowMessage(std::string_view message, MessageIcon icon, std
   WriteLines(icon == MessageIcon::Information ? info_ : err_, message);
 }
 
-bool StreamPrompter::AskYesNo(std::string_view, std::string_view) {
+bool StreamPrompter::AskYesNo(std::string_view, std::string_view, MessageIcon) {
   questionAsked = true;
   return yes;
 }
 
-bool StreamPrompter::AskOkCancel(std::string_view question, std::string_view title) {
-  return AskYesNo(question, title);
+bool StreamPrompter::AskOkCancel(std::string_view question, std::string_view title,
+                                 MessageIcon icon) {
+  return AskYesNo(question, title, icon);
 }
 
 std::optional<std::string> StreamPrompter::AskText(std::string_view, std::string_view,

@@ -29,8 +29,8 @@ class StreamPrompter final : public Prompter {
 
   void ShowStatus(std::string_view status) override;
   void ShowMessage(std::string_view message, MessageIcon icon, std::string_view title) override;
-  bool AskYesNo(std::string_view question, std::string_view title) override;
-  bool AskOkCancel(std::string_view question, std::string_view title) override;
+  bool AskYesNo(std::string_view question, std::string_view title, MessageIcon icon) override;
+  bool AskOkCancel(std::string_view question, std::string_view title, MessageIcon icon) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
   std::optional<std::string> AskOpenFile(std::string_view title, std::string_view filter) override;

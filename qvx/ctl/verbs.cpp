@@ -10,8 +10,8 @@
 #include "platform/services.h"
 #include "platform/sim/standard_peers.h"
 #include "qvx/config/devices.h"
-#include "qvx/config/file.h"
 #include "qvx/config/general.h"
+#include "qvx/config/location.h"
 #include "qvx/config/store.h"
 #include "qvx/config/text.h"
 #include "qvx/ctl/exec_verb.h"
@@ -86,12 +86,6 @@ int Params(ConfigStore& store, const platform::Services&, Args args,
 
 int Set(ConfigStore& store, const platform::Services&, Args args,
         std::ostream&, std::ostream& err) {
-  const auto& keys = GeneralKeys();
-  if (std::none_of(keys.begin(), keys.end(),
-                   [&](const std::string& key) { return EqualsIgnoreCase(key, args[0]); })) {
-    err << "qvxctl: " << args[0] << " is not a general key\n";
-    return 1;
-  }
   if (!SetGeneralParam(store, args[0], args[1])) {
     err << "qvxctl: cannot set " << args[0] << ": "
         << (store.lastError.empty() ? "its line cannot be found" : store.lastError) << '\n';
@@ -121,6 +115,7 @@ const std::vector<Verb>& VerbTable() {
       {"encode", "encode DEVICE COMMAND   the pulse text of a command", 2, 2, EncodeVerb},
       {"send", "send DEVICE COMMAND     send a command on the infrared port", 2, 2, SendVerb},
       {"learn", "learn                   record one press and print its decode", 0, 0, LearnVerb},
+      {"ports", "ports                   the COM ports present and what each one is", 0, 0, PortsVerb},
       {"decode", "decode [--window] FILE  decode a recording (or a watch window) of at most 600 bytes",
        1, 2, Decode},
       {"monitor", "monitor [--once]        monitor infrared (and the phone) until stopped", 0, 1,
@@ -181,7 +176,9 @@ int RunQvxctl(Args args, std::ostream& out, std::ostream& err) {
   platform::sim::RegisterStandardPeers();
   const platform::Services services = platform::SystemServices();
   ConfigStore store;
-  store.path = ConfigFilePath(configPath);
+  const ProgramFiles files = SetUpProgramFiles(configPath);
+  for (const std::string& warning : files.warnings) err << "qvxctl: " << warning << '\n';
+  store.path = files.config;
   if (const LoadResult loaded = LoadGeneral(store); !loaded.ok) {
     err << "qvxctl: There is an error in the configuration file " << store.path.string() << ": "
         << loaded.reason << '\n';

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "qvx/config/sections.h"
 #include "qvx/config/text.h"
 
 namespace qvx::devices {
@@ -17,16 +18,14 @@ std::string LaunchApplication(std::string_view configText, const std::string& co
                               platform::ProgramStarter& programs, platform::Media& media) {
   // An empty name would match the first comma of the section and run an unrelated entry.
   if (command.empty()) return std::string(kApplicationError);
-  const std::size_t sectionStart = FindInText("[application]", configText, 1);
-  if (sectionStart == 0) return std::string(kApplicationError);
-  const std::size_t sectionEnd = FindInText("[", configText, sectionStart);
-  if (sectionEnd == 0) return std::string(kApplicationError);
+  const auto section = FindSection(configText, "Application");
+  if (!section || section->end > configText.size()) return std::string(kApplicationError);
   const std::string pattern = "," + command;
-  const std::size_t hit = FindInText(pattern, configText, sectionStart);
-  if (hit == 0 || hit > sectionEnd) return std::string(kApplicationError);
+  const std::size_t hit = FindInText(pattern, configText, section->body);
+  if (hit == 0 || hit > section->end) return std::string(kApplicationError);
 
   const std::size_t comma = hit - pattern.size();
-  const std::size_t lineStart = std::max(FindBack(configText, '\n', comma) + 1, sectionStart);
+  const std::size_t lineStart = std::max(FindBack(configText, '\n', comma) + 1, section->body);
   const std::string commandLine(TrimBlanks(Between(configText, lineStart, comma - 1)));
 
   if (EndsWithNoCase(commandLine, "mp3")) {

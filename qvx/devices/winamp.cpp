@@ -80,7 +80,8 @@ std::string Unserved(clsWinamp& winamp, const ButtonWord& entry) {
   if (entry.commandId == button::kTimeElapsed)
     return std::string(what) + " " + ClockText(positionMs) + ".";
   if (entry.commandId == button::kTimeRemaining && winamp.SongLen() > 0)
-    return std::string(what) + " " + ClockText(winamp.SongLen() * 1000 - positionMs) + ".";
+    // Counted in whole seconds still to come, as a player's display does: 59.9 s left is 1:00.
+    return std::string(what) + " " + ClockText(winamp.SongLen() * 1000 - positionMs + 999) + ".";
   return std::string(what) + std::string(kNotAvailableEnding);
 }
 

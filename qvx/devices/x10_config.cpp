@@ -1,6 +1,7 @@
 #include "qvx/devices/x10_config.h"
 
 #include "qvx/config/general.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/text.h"
 
 namespace qvx::devices {
@@ -107,8 +108,9 @@ bool DeleteX10Module(X10NameTable& names, int house, int unit, std::string_view 
 
 std::optional<std::string> RewriteX10Section(std::string_view configText,
                                              const X10NameTable& names) {
-  const std::size_t afterHeader = FindInText("[X10]", configText, 1);
-  if (afterHeader == 0) return std::nullopt;
+  const auto section = FindSection(configText, "X10");
+  if (!section || section->end > configText.size()) return std::nullopt;
+  const std::size_t afterHeader = section->start + section->name.size() + 2;  // after its "]"
   const std::size_t second = NextLine(configText, afterHeader - 1);
   if (second == std::string_view::npos) return std::nullopt;
   // The entries go in front of the line break that ends the description line, or of the
@@ -116,8 +118,8 @@ std::optional<std::string> RewriteX10Section(std::string_view configText,
   const bool secondIsEntry = ToLower(configText.substr(second, kEntryPrefix.size())) == "/x10/*";
   const std::size_t insertAt = LineBreakAt(configText, secondIsEntry ? afterHeader - 1 : second);
   if (insertAt == std::string_view::npos) return std::nullopt;
-  const std::size_t next = configText.find('[', insertAt);
-  if (next == std::string_view::npos) return std::nullopt;
+  const std::size_t next = section->end - 1;
+  if (next < insertAt) return std::nullopt;
 
   std::string block;
   for (int house = 0; house < kX10Houses; ++house) {

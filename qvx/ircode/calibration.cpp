@@ -6,6 +6,7 @@
 #include "qvx/config/editing.h"
 #include "qvx/config/general.h"
 #include "qvx/config/text.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/pulsiolink.h"
 #include "qvx/ircode/runanalysis.h"
 
@@ -65,6 +66,8 @@ CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkC
 
   const std::int16_t previousPause = store.general.procDelay;
   const int receiverType = store.general.receiverType;
+  // A kernel infrared device times the light itself: there is no pause to find.
+  const bool calibratable = Calibratable(receiverType) && !IsKernelDevice(iface.handle);
   int pauseUs = 0;
   int unit = 0;           // the analysis keeps its last unit when it fails
   int firstTenUs = 0;
@@ -78,9 +81,7 @@ CalibrationResult Calibrate(IrInterface& iface, ConfigStore& store, const AskOkC
   for (;;) {
     store.general.procDelay = static_cast<std::int16_t>(pauseUs);
     Sound(beep, 5000, 50);
-    if (!Calibratable(receiverType)) {
-      return fail(std::string(kNoNeedToCalibrate));
-    }
+    if (!calibratable) return fail(std::string(kNoNeedToCalibrate));
     const auto recording = RecordForCalibration(iface, receiverType, pauseUs);
     if (!recording) {
       Sound(beep, 600, 1000);

@@ -38,6 +38,7 @@ struct Frame {
   Costs costs;
   std::string bits;         // the frame read on its own
   bool repeatCode = false;  // a NEC repeat code, which carries no bits
+  bool headerless = false;  // a NEC frame read without its header mark
   size_t burst = 0;         // the burst it was read from
 };
 
@@ -322,9 +323,11 @@ std::optional<Frame> ReadNec(const std::vector<SampleRun>& runs, const Burst& bu
       return frame;
     }
     i += 2;
-  } else if (!burst.afterDark) {
+  } else if (burst.afterDark) {
     // Without a header only the darkness before it shows the frame's start; a remote's first
     // frame always has one.
+    frame.headerless = true;
+  } else {
     return std::nullopt;
   }
   for (; i < burst.end; i += 2) {
@@ -336,6 +339,9 @@ std::optional<Frame> ReadNec(const std::vector<SampleRun>& runs, const Burst& bu
   }
   if (frame.costs.size() < kShortestCode) return std::nullopt;
   frame.bits = BitsByRun(frame.costs);
+  // Without a header, short spaces only are just as well the light of an RC5 frame of ones; a
+  // NEC code always holds long spaces.
+  if (frame.headerless && frame.bits.find('1') == std::string::npos) return std::nullopt;
   return frame;
 }
 
@@ -364,8 +370,14 @@ std::optional<UnitFit> FitSony(const RunList& list) {
 std::optional<Frame> ReadSony(const std::vector<SampleRun>& runs, const Burst& burst,
                               const UnitFit& fit) {
   if (!burst.beforeDark) return std::nullopt;
+  // After darkness a frame can only begin with its header, however short jitter made it; where
+  // a window opens, a data mark of two units may stand first, so there the header must be nearer
+  // four units than two.
   const SampleRun& header = runs[burst.begin];
-  if (Nearest(header, {1, 2, 4}, fit) != 4 || Deviation(header, 4, fit, true) > kAcceptSpreads) {
+  const double deviation = Deviation(header, 4, fit, true);
+  const bool headerFirst = burst.afterDark || burst.pressStart;
+  if (deviation > kAcceptSpreads ||
+      (headerFirst ? deviation < -kAcceptSpreads : Nearest(header, {1, 2, 4}, fit) != 4)) {
     return std::nullopt;
   }
   Frame frame;
@@ -548,6 +560,9 @@ std::optional<Reading> ReadAs(const Protocol& protocol, const RunList& list, Sam
     }
   }
   if (repeats.empty()) return std::nullopt;
+  // A NEC frame without its header is sent only to repeat a frame: on its own it is as likely
+  // an RC5 frame whose double runs jitter shortened.
+  if (repeats.size() < 2 && repeats.front()->headerless) return std::nullopt;
 
   Reading reading;
   CanonicalDecode& decode = reading.decode;

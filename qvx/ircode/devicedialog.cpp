@@ -5,6 +5,7 @@
 #include "qvx/config/devices.h"
 #include "qvx/config/editing.h"
 #include "qvx/config/prompter.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/text.h"
 
 namespace qvx::ircode {
@@ -83,15 +84,14 @@ std::optional<DeviceDialog> OpenDeviceDialog(const ConfigStore& store, Prompter&
   dialog.returnPosition = window.selectedPosition;
   const std::string_view text = store.text;
   const std::string& device = store.currentDevice;
-  const std::size_t header = FindInText("[" + device + "]", text, 1);
-  const std::size_t hash = header == 0 ? 0 : FindInText("#", text, header);
-  const std::size_t cr = hash == 0 ? std::string_view::npos : text.find('\r', hash - 1);
+  const auto section = FindSection(text, device);
   const auto params = FindDeviceParams(text, device, ParamScope::AcceptBeyondSection);
-  if (cr == std::string_view::npos || !params) {
+  if (!section || !params) {
     prompter.ShowMessage(kCannotOpenDeviceForm, MessageIcon::Critical, kCriticalErrorTitle);
     return std::nullopt;
   }
-  dialog.description = std::string(TrimBlanks(Between(text, hash, cr)));
+  // A hand-made block without a description line opens with an empty one, which Save asks for.
+  dialog.description = std::string(TrimBlanks(DescriptionText(text, *section)));
   // A device saved without a protocol choice (GPROTO=-1) opens with none selected.
   const long stored = LeadingNumber(params->gproto);
   if (stored >= 0 && stored < static_cast<long>(kProtocolNames.size()))

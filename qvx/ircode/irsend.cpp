@@ -113,11 +113,14 @@ SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const Ir
   state.rc5Toggle = toggle;
 
   if (request.beepOn && beep) beep(5000, 50);
-  if (transmit) {
-    transmit(bytes.data(), static_cast<int>(bytes.size()), static_cast<int>(slotUs),
-             request.outputMode);
-  }
+  const bool taken = !transmit || transmit(bytes.data(), static_cast<int>(bytes.size()),
+                                           static_cast<int>(slotUs), request.outputMode) != 0;
   if (request.beepOn && beep) beep(2000, 50);
+  if (!taken) {
+    outcome.transmitFailed = true;
+    outcome.status = kIrSendError;
+    return outcome;
+  }
   outcome.transmitted = true;
   outcome.slotUs = static_cast<int>(slotUs);
   outcome.status = request.device + " " + request.command + " executed.";

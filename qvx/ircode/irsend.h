@@ -24,7 +24,7 @@ inline constexpr std::string_view kNoCodeToSend = "No code to be send!";
 inline constexpr std::string_view kInvalidCodeToSend = "Invalid code to be send!";
 inline constexpr std::string_view kCodeNotBinary = "Please use only 1's and 0's for the code.";
 
-// Hands a packed slot bitmap to the transmitter (the library's IRSend); the result is not used.
+// Hands a packed slot bitmap to the transmitter (the library's IRSend); 0 when it refused.
 using IrTransmit = std::function<int(const uint8_t* bytes, int lenBytes, int slotUs, int mode)>;
 
 // The most bytes one transmission may carry: the library's data buffer.
@@ -69,13 +69,15 @@ struct SendRequest {
 struct SendOutcome {
   std::string status;                      // the status text for the status bar
   std::optional<ProtocolDisplay> display;  // label values, when a file device was loaded
-  bool transmitted = false;                // the transmitter was called
+  bool transmitted = false;                // the transmitter was called and took the train
+  bool transmitFailed = false;             // the transmitter was called and refused it
   int slotUs = 0;                          // slot length used
 };
 
 // Sends the current command of the current device: reloads the parameters into state, checks
 // the code, builds and packs the pulse text, and calls transmit once (framed by beeps when on).
-// Every refusal comes back as the system's status text, with nothing transmitted.
+// Every refusal comes back as the system's status text, with nothing transmitted; a
+// transmitter that refuses the train gives "Error sending infrared command!".
 SendOutcome SendIRCommand(SendState& state, const SendRequest& request, const IrTransmit& transmit,
                           const Beeper& beep);
 

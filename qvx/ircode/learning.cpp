@@ -180,6 +180,14 @@ LearnResult Started(const LearnContext& context) {
   return result;
 }
 
+// A recording the port could not take, for the reason it gave; the plot shows nothing.
+LearnResult PortFault(const LearnContext& context, std::string message) {
+  LearnResult result = Started(context);
+  result.messages.push_back(std::move(message));
+  FinishPlot(context, result, std::vector<uint8_t>(kRecordBytes, 0));
+  return result;
+}
+
 void NoSignal(LearnContext& context, LearnResult& result, const LearnEnv& env) {
   Beep(env, 600, 1000);
   context.codeStrBack = Colour::ButtonFace;
@@ -240,7 +248,7 @@ void Decode(LearnContext& context, LearnResult& result, const std::vector<uint8_
   if (literal.size() > kShortestCodeBits) {
     result.literalCode = "G" + StoredForm(literal, decode.literalCodingType);
   }
-  const Rule rule = decode.frames.frame2 == decode.frames.frame1 ? Rule::Repeated : Rule::Single;
+  const Rule rule = decode.repeated ? Rule::Repeated : Rule::Single;
   AcceptCode(context, result, decode.frames.frame1, rule, env);
   if (result.decoded) {
     context.learnedCode = result.codeStr;
@@ -264,8 +272,9 @@ LearnResult RecordCommand(LearnContext& context, int receiverType, bool monitori
         kMonitoringOn);
     return refused;
   }
-  const bool records = receiverType == kReceiverDcdStd || receiverType == kReceiverIRMouse;
-  if (receiverType == kReceiverIRMan) {
+  const bool records = source.kernelDevice || receiverType == kReceiverDcdStd ||
+                       receiverType == kReceiverIRMouse;
+  if (receiverType == kReceiverIRMan && !source.kernelDevice) {
     Beep(env, 5000, 50);
     return LearnFromIRMan(context, source.irman ? source.irman() : std::nullopt, env);
   }
@@ -280,8 +289,11 @@ LearnResult RecordCommand(LearnContext& context, int receiverType, bool monitori
   }
   Beep(env, 5000, 50);
   const bool dcdOnIsActive = receiverType == kReceiverIRMouse;
-  return LearnFromRecording(context, source.record ? source.record(dcdOnIsActive) : std::nullopt,
-                            env);
+  const auto recorded = source.record ? source.record(dcdOnIsActive) : std::nullopt;
+  if (!recorded && source.fault) {
+    if (auto fault = source.fault()) return PortFault(context, std::move(*fault));
+  }
+  return LearnFromRecording(context, recorded, env);
 }
 
 LearnResult LearnFromRecording(LearnContext& context,

@@ -131,13 +131,19 @@ struct RecordSource {
   std::function<std::optional<std::vector<uint8_t>>(bool dcdOnIsActive)> record;
   // Reads the IRMan receiver's 6 code bytes; nullopt when none came within 50 passes of 100 ms.
   std::function<std::optional<std::array<uint8_t, 6>>()> irman;
+  // The port is a kernel infrared device: it records whatever the receiver type says.
+  bool kernelDevice = false;
+  // Why the last recording came back empty when the port can tell (a kernel device that
+  // cannot receive, has gone or lost durations); nullopt when no signal came.
+  std::function<std::optional<std::string>()> fault;
 };
 
 // The code an earlier version read from the recording whose code CodeStr shows, which that
 // version may have stored for the key; empty when CodeStr shows another code or both agree.
 std::string EarlierCodeOf(const LearnContext& context, std::string_view codeField);
 
-// The Record button: refuses while monitoring, records by receiver type and learns the code.
+// The Record button: refuses while monitoring, records by receiver type (a kernel infrared
+// device whatever the type) and learns the code.
 LearnResult RecordCommand(LearnContext& context, int receiverType, bool monitoringOn,
                           const RecordSource& source, const LearnEnv& env);
 

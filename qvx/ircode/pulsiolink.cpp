@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "pulsio/pulsio.h"
+#include "qvx/ircode/port/kerneldevice.h"
 
 namespace qvx::ircode {
 namespace {
@@ -65,7 +66,13 @@ RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs, platform::Cl
     return RecordWithPulsio(dcdOnIsActive, procDelayUs, kRecordBytes);
   };
   source.irman = [irPort, &clock] { return ReadIRManCode(irPort, clock); };
+  source.kernelDevice = IsKernelDevice(irPort);
+  source.fault = [irPort] { return KernelDeviceFault(irPort); };
   return source;
+}
+
+std::string TransmitFailure(PortHandle irPort) {
+  return KernelDeviceFault(irPort).value_or(std::string(kIrSendError));
 }
 
 IrTransmit PulsioTransmit() {

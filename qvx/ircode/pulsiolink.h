@@ -73,5 +73,8 @@ RecordSource PulsioRecordSource(PortHandle irPort, int procDelayUs, platform::Cl
 
 // The transmitter of the main program: IRSend of the library on the lent port.
 IrTransmit PulsioTransmit();
+// The status text of a send the transmitter on `irPort` refused: what a kernel infrared
+// device said, else "Error sending infrared command!".
+std::string TransmitFailure(PortHandle irPort);
 
 }  // namespace qvx::ircode

@@ -6,6 +6,7 @@
 #include "qvx/config/general.h"
 #include "qvx/config/text.h"
 #include "qvx/ircode/deviceparams.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/pulsiolink.h"
 
 namespace qvx::ircode {
@@ -51,6 +52,18 @@ int CountDcd(PortHandle handle, bool on, platform::Clock& clock) {
     if (GetDcdLine(handle) == on) ++count;
   }
   return count;
+}
+
+// The receiver controls of a port that is a kernel infrared device: it has no receiver type
+// and no TxD/DTR choice, so the caption names the device kind and the boxes rest.
+void ShowKernelDevice(IrInterface& iface) {
+  InterfaceControls& controls = iface.controls;
+  controls.kernelDevice = IsKernelDevice(iface.handle);
+  if (!controls.kernelDevice) return;
+  controls.receiverCaption = std::string(kKernelDeviceCaption);
+  controls.txdEnabled = false;
+  controls.irdaEnabled = false;
+  controls.firmControlsVisible = false;
 }
 
 std::string Detected(IrInterface& iface, ConfigStore& store, Prompter& prompter,
@@ -101,14 +114,19 @@ std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store) {
 
   CloseIrPort(iface);
   iface.irManReady = false;
-  iface.handle = OpenPort(store.general.comPort);
+  platform::Status why;
+  iface.handle = OpenPort(store.general.comPort, &why);
   if (iface.handle == kPortFailed) {
     // Green would tell the user that a port which did not open is in use.
     controls.comListText = Colour::Red;
-    return "";
+    controls.kernelDevice = false;
+    // A missing port shows in the list; a refusal (permissions, another holder) needs words.
+    if (why.code() == platform::StatusCode::NotFound) return "";
+    return OpenFailureText(store.general.comPort, why);
   }
   SetHandle(iface.handle);
   SetPortTimeouts(iface.handle);
+  ShowKernelDevice(iface);
   return "";
 }
 
@@ -132,12 +150,15 @@ bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entr
   iface.handle = OpenPort(store.general.comPort);
   if (iface.handle == kPortFailed) {
     controls.comListText = Colour::Red;
+    controls.kernelDevice = false;
     return false;
   }
   controls.comListText = Colour::Green;
   SetPortTimeouts(iface.handle);
   SetHandle(iface.handle);
+  controls.kernelDevice = false;
   ApplyInterface(iface, store, prompter, clock);
+  ShowKernelDevice(iface);
   return true;
 }
 
@@ -171,12 +192,19 @@ void SetReceiverLines(IrInterface& iface, int receiverType, Prompter& prompter,
   }
 }
 
-void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
-                        Prompter& prompter, platform::Clock& clock) {
+std::string ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
+                               Prompter& prompter, platform::Clock& clock) {
   const bool hasMenu = (receiverType >= kReceiverDcdStd && receiverType <= kReceiverFirm) ||
                        receiverType == kReceiverUnknown;
-  if (!hasMenu) return;
+  if (!hasMenu) return {};
   InterfaceControls& controls = iface.controls;
+  if (IsKernelDevice(iface.handle)) {
+    controls.tickedReceiverMenu = receiverType;
+    store.general.receiverType = static_cast<std::int16_t>(receiverType);
+    WriteItype(store);
+    ShowKernelDevice(iface);
+    return KernelDeviceNote(store.general.comPort);
+  }
   if (receiverType != kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter, clock);
   controls.receiverCaption = std::string(ReceiverCaption(receiverType));
   controls.tickedReceiverMenu = receiverType;
@@ -196,6 +224,7 @@ void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType
   store.general.receiverType = static_cast<std::int16_t>(receiverType);
   WriteItype(store);
   if (receiverType == kReceiverIRMan) SetReceiverLines(iface, receiverType, prompter, clock);
+  return {};
 }
 
 void ApplyInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
@@ -267,6 +296,7 @@ bool InitIRMan(IrInterface& iface, Prompter& prompter, platform::Clock& clock) {
 std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
                                 platform::Clock& clock) {
   const PortHandle handle = iface.handle;
+  if (IsKernelDevice(handle)) return KernelDeviceNote(store.general.comPort);
   SetByteReceiverPortMode(handle);
 
   // An IRMouse loops RTS back to DSR and, powered from RTS and DTR, keeps DCD off in the dark.

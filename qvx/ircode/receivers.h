@@ -50,7 +50,12 @@ struct InterfaceControls {
   bool irdaChecked = false;                // IrDACheckBox
   bool irdaEnabled = true;
   bool firmControlsVisible = false;        // FirmAnswer, ZoneNr and Zone
+  bool kernelDevice = false;               // the port is a kernel infrared device
 };
+
+// The ReceiverType caption while the port is a kernel infrared device, which has no receiver
+// type of its own.
+inline constexpr std::string_view kKernelDeviceCaption = "Kernel IR";
 
 // The infrared port of the main program and the state of its receiver (one per program).
 struct IrInterface {
@@ -72,7 +77,8 @@ std::string_view StartupReceiverCaption(int receiverType);
 
 // Lists the COM ports 1 to 30 that exist, selects the configured one and opens it, lends the
 // handle to Pulsio and sets its time-outs. A port already held is closed first. Returns the
-// status text: "There is no COM port available!" when no port exists, otherwise "".
+// status text: "There is no COM port available!" when no port exists, why the configured port
+// refused to open (permissions, another holder), otherwise "".
 std::string ListAvailableCOM(IrInterface& iface, const ConfigStore& store);
 
 // The choice of an entry of the COM list ("COM" and the number). Nothing happens for the port
@@ -85,9 +91,11 @@ bool ChangeComPort(IrInterface& iface, ConfigStore& store, std::string_view entr
 
 // The menu of a receiver type (0 to 4, or 9 for "Unavailable"): sets the port's lines for it,
 // the caption, the menu ticks and the TxD, IrDA and FirM controls, and writes ITYPE. IRMan
-// runs InitIRMan. Other numbers change nothing.
-void ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
-                        Prompter& prompter, platform::Clock& clock);
+// runs InitIRMan. Other numbers change nothing. On a kernel infrared device only the tick and
+// ITYPE change (kept for a serial port later) and the returned status text says that the type
+// does not apply; otherwise it is "".
+std::string ChooseReceiverType(IrInterface& iface, ConfigStore& store, int receiverType,
+                               Prompter& prompter, platform::Clock& clock);
 
 // Sets the port's lines for a receiver type as its menu does (IRMan: InitIRMan), without
 // changing the window or ITYPE; types without lines change nothing.
@@ -111,7 +119,8 @@ void SetIrdaOutput(IrInterface& iface, bool ticked, Prompter& prompter);
 bool InitIRMan(IrInterface& iface, Prompter& prompter, platform::Clock& clock);
 
 // Finds out which receiver hangs on the IR port: an IRMouse, a DCD standard receiver, or an
-// IRMan; applies the result and returns the status text.
+// IRMan; applies the result and returns the status text. A kernel infrared device needs no
+// detection: the text says so and nothing changes.
 std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
                                 platform::Clock& clock);
 

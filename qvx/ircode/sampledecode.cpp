@@ -40,6 +40,7 @@ SampleDecode LiteralDecodeSampleText(std::string_view sampleText) {
     return result;
   }
   result.frames = result.literalFrames = SplitFrames(result.decoded);
+  result.repeated = result.frames.frame2 == result.frames.frame1;
   return result;
 }
 
@@ -79,6 +80,7 @@ SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span) {
   SampleDecode result = span == SampleSpan::Window ? LiteralDecodeSampleText(WholeFramesOnly(sampleText))
                                                    : LiteralDecodeSampleText(sampleText);
   const std::optional<CanonicalDecode> canonical = CanonicalDecodeSamples(sampleText, span);
+  result.repeated = canonical && canonical->repeated;
   if (!canonical) return result;
 
   const bool agrees = result.stop == DecodeStop::None &&

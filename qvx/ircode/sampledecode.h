@@ -27,6 +27,7 @@ struct SampleDecode {
   SymbolText symbols;    // symbols and measured run lengths (empty when AnalyseFailed)
   std::string decoded;   // frames separated by "G"
   Frames frames;         // the frames the code is read from
+  bool repeated = false;   // two frames of the press give the code: it validates at once
   bool canonical = false;  // the canonical reading gave the code, frames, type and unit
   bool mended = false;     // and its code differs from the literal analysis's frame 1
   // What the literal analysis alone read, for codes stored by earlier versions.
@@ -37,13 +38,15 @@ struct SampleDecode {
 // The literal analysis alone: histograms, symbol text, DecodeSymbols and frames.
 SampleDecode LiteralDecodeSampleText(std::string_view sampleText);
 
-// Decodes a recording (learning) or a watch window (monitoring). Where the canonical reading finds a whole frame, its code is the
-// decoded one (the literal analysis yields the same code wherever it reads the frame right),
-// with the fitted unit; frame 2 repeats frame 1 when at least two frames read on their own give
-// the code, and the gap sync type is "2" when a header starts what follows the NEC frame (a
-// repeat code, or the frame repeated with its leader). Elsewhere the literal
-// analysis's result stands. In a watch window neither reads a frame that the window cuts off at
-// its start or end: a partial frame never names a code.
+// Decodes a recording (learning) or a watch window (monitoring). Where the canonical reading
+// finds a whole frame, its code is the decoded one (the literal analysis yields the same code
+// wherever it reads the frame right), with the fitted unit; frame 2 repeats frame 1, and the
+// decode is repeated, when at least two frames read on their own give the code; the gap sync
+// type is "2" when a header starts what follows the NEC frame (a repeat code, or the frame
+// repeated with its leader). Elsewhere the literal analysis's result stands, but never as
+// repeated: it cannot tell two whole frames that agree from two that jitter misread alike, or a
+// header from a bit. In a watch window neither reads a frame that the window cuts off at its
+// start or end: a partial frame never names a code.
 SampleDecode DecodeSampleText(std::string_view sampleText, SampleSpan span);
 
 // The code a stored command holds for bits of a coding type: RC5's toggle bit is stored as 0.

@@ -4,6 +4,7 @@
 
 #include "qvx/config/devices.h"
 #include "qvx/config/editing.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/text.h"
 #include "qvx/monitor/texts.h"
 
@@ -12,19 +13,11 @@ namespace {
 
 constexpr std::string_view kPhoneDevice = "BT";
 
-// The [Monitoring] section: the position after its header and the 1-based position of the "["
-// that ends it; nothing when either is missing.
-struct Span {
-  std::size_t afterHeader;
-  std::size_t bracket;
-};
-
-std::optional<Span> MonitoringSection(std::string_view text) {
-  const std::size_t afterHeader = FindInText("[Monitoring]", text, 1);
-  if (afterHeader == 0) return std::nullopt;
-  const std::size_t next = FindInText("[", text, afterHeader);
-  if (next == 0) return std::nullopt;
-  return Span{afterHeader, next - 1};
+// The [Monitoring] section; nothing when it is missing or no header follows it.
+std::optional<Section> MonitoringSection(std::string_view text) {
+  const auto section = FindSection(text, "Monitoring");
+  if (!section || section->end > text.size()) return std::nullopt;
+  return section;
 }
 
 bool IsPhone(std::string_view device) { return EqualsIgnoreCase(device, kPhoneDevice); }
@@ -54,11 +47,11 @@ bool ShownInFilteredList(std::string_view line, const GeneralParams& general) {
 
 // Whether ",name" occurs in the section named section, before the next header.
 bool NamedInSection(std::string_view text, std::string_view section, std::string_view name) {
-  const std::size_t afterHeader = FindInText("[" + std::string(section) + "]", text, 1);
-  if (afterHeader == 0) return false;
-  const std::size_t next = FindInText("[", text, afterHeader);
-  const std::size_t hit = FindInText("," + std::string(name), text, afterHeader);
-  return hit != 0 && (next == 0 || hit < next);
+  const auto found = FindSection(text, section);
+  if (!found) return false;
+  const std::string pattern = "," + std::string(name);
+  const std::size_t hit = FindInText(pattern, text, found->body);
+  return hit != 0 && hit - pattern.size() < found->end;
 }
 
 // Removes a line of the event table (the first whole line of [Monitoring] equal to it, any
@@ -68,8 +61,8 @@ bool DeleteEventLine(ConfigStore& store, Prompter& prompter, std::string_view li
   const auto section = MonitoringSection(text);
   if (!section) return false;
   const std::string pattern = "\r\n" + std::string(line) + "\r\n";
-  const std::size_t hit = FindInText(pattern, text, section->afterHeader);
-  if (hit == 0 || hit > section->bracket) return false;
+  const std::size_t hit = FindInText(pattern, text, section->body);
+  if (hit == 0 || hit > section->end) return false;
   return CommitOrReport(store, prompter, DeleteText(text, hit - pattern.size() + 2, hit - 1));
 }
 
@@ -176,9 +169,9 @@ void FillEventList(EventEditor& editor, const ConfigStore& store, EventListMode 
   editor.monEvent.clear();
   const std::string_view text = store.text;
   if (const auto section = MonitoringSection(text)) {
-    const std::size_t end = section->bracket - 1;  // 0-based index of the "["
+    const std::size_t end = section->end - 1;  // 0-based index of the next header
     // Each line with a comma once, even when it has more than one.
-    for (std::size_t comma = text.find(',', section->afterHeader - 1); comma < end;
+    for (std::size_t comma = text.find(',', section->body - 1); comma < end;
          comma = text.find(',', comma)) {
       const std::size_t lf = text.rfind('\n', comma);
       const std::size_t start = lf == std::string_view::npos ? 0 : lf + 1;
@@ -204,15 +197,15 @@ bool AddMonitoredEvent(EventEditor& editor, ConfigStore& store, Prompter& prompt
   const std::string_view text = store.text;
   const auto section = MonitoringSection(text);
   if (!section) return false;
-  if (FindInText(line, text, section->afterHeader) != 0) {
+  if (FindInText(line, text, section->body) != 0) {
     prompter.ShowMessage(texts::kEventExists, MessageIcon::Exclamation, texts::kEventExistsTitle);
     return false;
   }
   const std::string question =
       std::string(texts::kAddQuestionStart) + line + std::string(texts::kAddQuestionEnd);
   if (!prompter.AskYesNo(question, texts::kAddTitle)) return false;
-  if (!CommitOrReport(store, prompter,
-                      InsertText(text, line + "\r\n", LastLineInsertPosition(text, section->bracket))))
+  const auto insertAt = LastLineInsertPosition(text, *section);
+  if (!insertAt || !CommitOrReport(store, prompter, InsertText(text, line + "\r\n", *insertAt)))
     return false;
   FillEventList(editor, store, EventListMode::Filtered);
   return true;

@@ -116,6 +116,7 @@ std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
     const ircode::SendOutcome outcome =
         ircode::SendIRCommand(context.send, request, transmit, beep);
     if (outcome.display) context.display = outcome.display;
+    if (outcome.transmitFailed) return ircode::TransmitFailure(context.irPort);
     return outcome.status;
   }
 
@@ -125,7 +126,8 @@ std::string InfraredBranch(ExecutorContext& context, DeviceKind kind) {
   ircode::SetTxdBreak(false, port.handle());
   ircode::SetDtrLine(false, port.handle());
   if (general.outputMode == ircode::kOutputTxd) ircode::SetCarrierPortMode(port.handle());
-  return ircode::SendIRCommand(context.send, request, transmit, beep).status;
+  const ircode::SendOutcome outcome = ircode::SendIRCommand(context.send, request, transmit, beep);
+  return outcome.transmitFailed ? ircode::TransmitFailure(port.handle()) : outcome.status;
 }
 
 }  // namespace

@@ -1,19 +1,31 @@
 #include "qvx/monitor/monitoring.h"
 
+#include <algorithm>
 #include <array>
 
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/general.h"
+#include "qvx/config/sections.h"
 #include "qvx/config/text.h"
 #include "qvx/devices/x10.h"
 #include "qvx/ircode/learning.h"
+#include "qvx/ircode/port/kerneldevice.h"
 #include "qvx/ircode/port/serialport.h"
+#include "qvx/ircode/pulsetext.h"
 #include "qvx/monitor/texts.h"
 #include "qvx/monitor/watchdecode.h"
 
 namespace qvx::monitor {
 namespace {
+
+// Reads of the line no further apart than this do not step over a first mark: RC5's lasts
+// 889 us, as short as 740 us from a remote that runs fast, every other protocol's longer.
+constexpr int64_t kFirstMarkReadNs = 740'000;
+// Darkness longer than any gap inside an RC5 frame (two half bits, 1.8 ms): light after it
+// begins a frame of the one protocol that has no header to show where its frames begin. (A
+// NEC frame's header gap is longer, but a frame without its header is never read.)
+constexpr int64_t kDarkBeforeBurstNs = 2'000'000;
 
 constexpr std::string_view kFlipWords[] = {"&flip open,", "&flip closed,"};
 
@@ -72,17 +84,38 @@ void Monitoring::CheckIdleLine(bool activeWhenDcdOn) {
   }
 }
 
+void Monitoring::CheckTimingPriority() {
+  // Said once a run: without real-time priority the sampling windows are only as good as the
+  // machine is idle, and the remedy lies with whoever starts the program.
+  if (priorityChecked_) return;
+  priorityChecked_ = true;
+  const bool granted = clock_.RaisePriority();
+  clock_.RestorePriority();
+  if (!granted) ShowStatus(texts::kNoRealtimePriority);
+}
+
 void Monitoring::PrepareReceiver() {
   const ircode::PortHandle port = executor_.irPort;
+  if (ircode::IsKernelDevice(port)) {
+    // No lines to set and no receiver type: the device receives, or it cannot.
+    if (!ircode::KernelDeviceReceives(port)) {
+      ShowStatus(ircode::KernelDeviceCannotReceive(config_.general.comPort));
+    } else if (config_.general.receiverType != ircode::kReceiverDcdStd) {
+      ShowStatus(ircode::KernelDeviceNote(config_.general.comPort));
+    }
+    return;
+  }
   switch (config_.general.receiverType) {
     case ircode::kReceiverDcdStd:
       ircode::SetRtsLine(true, port);
+      CheckTimingPriority();
       CheckIdleLine(false);
       break;
     case ircode::kReceiverIRMouse:
       ircode::SetRtsLine(true, port);
       ircode::SetDtrLine(true, port);
       ircode::SetTxdBreak(false, port);
+      CheckTimingPriority();
       CheckIdleLine(true);
       break;
     case ircode::kReceiverIRMan: ShowStatus(texts::kIrManNotSupported); break;
@@ -103,6 +136,8 @@ WindowRequests Monitoring::Start() {
   // The phone's connection event may switch X10 modules: their names are needed first.
   if (general.x10Ena) devices::LoadX10Section(executor_.x10.names, config_.text);
   if (general.btEna) phone_->Start();
+  presses_.Forget();
+  portFailure_.clear();
   if (general.irInEna) PrepareReceiver();
   controls_.stopMenuChecked = false;
   controls_.startMenuChecked = true;
@@ -171,26 +206,116 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   const GeneralParams& general = config_.general;
   const ircode::PortHandle port = executor_.irPort;
   const int type = general.receiverType;
-  if (!general.irInEna || port < 1) return std::nullopt;
-  if (type != ircode::kReceiverDcdStd && type != ircode::kReceiverIRMouse) return std::nullopt;
-  // A window opened in the middle of a mark would start with half a pulse.
-  const bool dcdOn = ircode::GetDcdLine(port);
-  if (dcdOn == (type == ircode::kReceiverIRMouse)) return std::nullopt;
-
+  if (!general.irInEna || port < 1 || !portFailure_.empty()) return std::nullopt;
   std::array<uint8_t, kCaptureBytes> capture{};
-  const uint8_t sampled = type == ircode::kReceiverDcdStd
-                              ? IRMonitor(capture.data(), general.procDelay)
-                              : IRMonitorN(capture.data(), general.procDelay);
-  if (sampled == 0) return std::nullopt;
-  const WatchDecode decode = DecodeWatchWindow(capture);
+  WatchDecode decode;
+  int64_t openNs = 0;
+  int64_t closeNs = 0;
+  if (ircode::IsKernelDevice(port)) {
+    // A kernel device has no line to gate on: its watch returns at once in the dark and begins
+    // with the light when there is some.
+    if (!ircode::KernelDeviceReceives(port)) return std::nullopt;
+    if (IRMonitor(capture.data(), general.procDelay) == 0) {
+      if (const auto fault = ircode::KernelDeviceFault(port)) {
+        ShowStatus(*fault);
+        if (ircode::KernelDeviceGone(port)) portFailure_ = *fault;
+      }
+      return std::nullopt;
+    }
+    // The device timed the window before it was read: it ended now.
+    closeNs = clock_.NowNs();
+    openNs = closeNs - static_cast<int64_t>(ircode::kWatchedSamples) * ircode::kSampleUs * 1000;
+    decode = DecodeWatchWindow(capture);
+  } else {
+    if (type != ircode::kReceiverDcdStd && type != ircode::kReceiverIRMouse) return std::nullopt;
+    // An active DCD ends the tick. An idle standard receiver holds DCD on, so the window opens
+    // once light arrives; the IR mouse receiver turns DCD on for light and samples while dark.
+    platform::Status why;
+    const bool dcdOn = ircode::GetDcdLine(port, &why);
+    const int64_t readNs = clock_.NowNs();
+    if (!why) {
+      // An unplugged adapter or a lost link: sampling it would read nothing but noise.
+      portFailure_ = std::string(texts::kPortLost) + why.osText();
+      ShowStatus(portFailure_);
+      return std::nullopt;
+    }
+    if (dcdOn) {
+      if (type == ircode::kReceiverDcdStd) NoteDarkness(readNs);
+      return std::nullopt;
+    }
+    // Light after darkness watched closely enough begins a burst of the remote, whose first mark
+    // the window holds as a recording would; anything else may begin inside a frame.
+    const bool atFirstLight = darkSinceNs_ >= 0 && readNs - lastDarkNs_ <= kFirstMarkReadNs &&
+                              lastDarkNs_ - darkSinceNs_ >= kDarkBeforeBurstNs;
+    darkSinceNs_ = -1;
+
+    openNs = clock_.NowNs();
+    const uint8_t sampled = type == ircode::kReceiverDcdStd
+                                ? IRMonitor(capture.data(), general.procDelay)
+                                : IRMonitorN(capture.data(), general.procDelay);
+    closeNs = clock_.NowNs();
+    if (sampled == 0) return std::nullopt;
+    // The light came at some time after the last dark read, on average halfway to the read that
+    // saw it; what shone before the window opened is given back to its first mark.
+    const int64_t sampleNs = std::max<int64_t>(1, (closeNs - openNs) / static_cast<int64_t>(ircode::kWatchedSamples));
+    const int missedLightSamples =
+        atFirstLight ? static_cast<int>((openNs - (lastDarkNs_ + readNs) / 2 + sampleNs / 2) / sampleNs) : 0;
+    decode = DecodeWatchWindow(
+        capture, atFirstLight ? ircode::SampleSpan::Recording : ircode::SampleSpan::Window,
+        missedLightSamples);
+  }
   if (decode.runsMeasured) {
     controls_.plen1 = decode.plen1;
     controls_.plen0 = decode.plen0;
   }
-  if (decode.code.empty()) return std::nullopt;
+  if (decode.lastLightSample < 0) return std::nullopt;
 
+  WatchedKey window;
+  window.openNs = openNs;
+  window.closeNs = closeNs;
+  window.lastLightNs =
+      openNs + (closeNs - openNs) * (decode.lastLightSample + 1) / static_cast<int64_t>(ircode::kWatchedSamples);
+  if (!decode.code.empty()) {
+    window.kind = WatchedKey::Kind::Frame;
+    window.codingType = decode.codingType;
+    window.code = decode.code;
+    window.literalCode = decode.literalCode;
+  } else if (decode.necRepeatCodes) {
+    window.kind = WatchedKey::Kind::RepeatCodes;
+  }
+  const std::optional<WatchedKey> fired = presses_.Judge(window);
+  std::optional<ReceivedCommand> received;
+  if (fired) received = Fire(*fired);
+  // The rest of a key press is not taken anew: a held key repeats at this rhythm.
+  if (window.kind != WatchedKey::Kind::Unread) clock_.SleepMs(kAfterCommandPauseMs);
+  presses_.Resumed(clock_.NowNs());
+  return received;
+}
+
+std::optional<ReceivedCommand> Monitoring::TimerTick() {
+  if (auto received = Tick()) return received;
+  if (ircode::IsKernelDevice(executor_.irPort)) return std::nullopt;
+  clock_.SleepUs(kIrMonPollUs);
+  return Tick();
+}
+
+int64_t Monitoring::PollIntervalUs() const {
+  return ircode::IsKernelDevice(executor_.irPort) ? int64_t{kKernelDevicePollMs} * 1000
+                                                  : kIrMonPollUs;
+}
+
+void Monitoring::NoteDarkness(int64_t readNs) {
+  if (darkSinceNs_ < 0 || readNs - lastDarkNs_ > kFirstMarkReadNs) darkSinceNs_ = readNs;
+  lastDarkNs_ = readNs;
+}
+
+std::optional<ReceivedCommand> Monitoring::Fire(const WatchedKey& key) {
+  WatchDecode named;
+  named.codingType = key.codingType;
+  named.code = key.code;
+  named.literalCode = key.literalCode;
   ReceivedCommand received;
-  if (FindWatchedCode(config_, decode)) {
+  if (FindWatchedCode(config_, named)) {
     received.recCmd = config_.currentDevice + "&" + config_.currentCommand;
   } else {
     received.recCmd = texts::kUnknownEvent;
@@ -204,8 +329,30 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
   }
   received.execCmd = controls_.execCmd;
   received.status = status_;
-  clock_.SleepMs(kAfterCommandPauseMs);
   return received;
+}
+
+std::string Monitoring::ReadConfigurationAgain() {
+  ConfigStore fresh;
+  fresh.path = config_.path;
+  const LoadResult loaded = LoadGeneral(fresh);
+  if (!loaded.ok) return loaded.reason;
+  // The ports and inputs were opened and started with the values of the start.
+  const GeneralParams& running = config_.general;
+  GeneralParams general = fresh.general;
+  general.comPort = running.comPort;
+  general.receiverType = running.receiverType;
+  general.outputMode = running.outputMode;
+  general.irInEna = running.irInEna;
+  general.x10Com = running.x10Com;
+  general.btEna = running.btEna;
+  general.btCom = running.btCom;
+  config_.text = std::move(fresh.text);
+  config_.fileText = std::move(fresh.fileText);
+  config_.version = std::move(fresh.version);
+  config_.general = std::move(general);
+  if (monitoring_ && config_.general.x10Ena) devices::LoadX10Section(executor_.x10.names, config_.text);
+  return {};
 }
 
 std::string Monitoring::ReceiveEvent(std::string_view event) {
@@ -235,17 +382,15 @@ std::string Monitoring::DispatchEvent(std::string_view event) {
   }
   // The executor may touch the configuration; the search runs on the text as it was.
   const std::string text = config_.text;
-  const std::size_t section = FindInText("[monitoring]", text, 1);
-  if (section == 0) return {};
-  const std::size_t sectionEnd = FindInText("[", text, section);
-  if (sectionEnd == 0) return {};
+  const auto section = FindSection(text, "Monitoring");
+  if (!section || section->end > text.size()) return {};
 
   const std::string_view flipPattern = FlipPattern(event);
   const bool flip = !flipPattern.empty();
   const std::string pattern = flip ? std::string(flipPattern) : std::string(event) + ",";
   std::string outputs;
   std::string statuses;
-  for (std::size_t hit = FindInText(pattern, text, section); hit != 0 && hit <= sectionEnd;
+  for (std::size_t hit = FindInText(pattern, text, section->body); hit != 0 && hit <= section->end;
        hit = FindInText(pattern, text, hit)) {
     if (flip && !PhoneFlipHit(text, hit, pattern)) continue;
     // A line that ends right after its comma has an empty output command.

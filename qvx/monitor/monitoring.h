@@ -11,6 +11,7 @@
 
 #include "qvx/config/prompter.h"
 #include "qvx/monitor/executor.h"
+#include "qvx/monitor/keypresses.h"
 #include "qvx/monitor/phonelink.h"
 
 namespace qvx::monitor {
@@ -20,11 +21,16 @@ inline constexpr int kAfterCommandPauseMs = 300;
 // The pause between the idle checks of the receiver line when monitoring starts.
 inline constexpr int kIdleCheckPauseMs = 100;
 inline constexpr int kIdleChecks = 3;
-// The firing interval of IRMonTimer (and of a headless monitor's loop). A tick that samples
-// blocks for its 220 ms window and firings that fall due meanwhile coalesce, so the interval
-// matters only between ticks that end at once (a press already shining, a receiver that cannot
-// be watched): 10 ms keeps those from waking the program a thousand times a second.
-inline constexpr int kIrMonTimerIntervalMs = 10;
+// The firing interval of IRMonTimer. A tick on an idle standard receiver reads the line once
+// and ends, so the program sleeps between ticks; it samples only once light arrives.
+inline constexpr int kIrMonTimerIntervalMs = 1;
+// How often the line is read while it is dark: an RC5 frame opens with a mark of 889 us, and
+// only a window that read darkness less than that before the light surely holds the frame from
+// its start; elsewhere a press of one frame is lost.
+inline constexpr int kIrMonPollUs = 500;
+// A kernel infrared device times and queues what it receives, so reading it now and then
+// loses nothing.
+inline constexpr int kKernelDevicePollMs = 10;
 
 // What the main window shows of monitoring, as the last call left it.
 struct MonitorControls {
@@ -95,10 +101,30 @@ class Monitoring final : public EventInput {
   // Sets the window and tray icon for the monitoring state and the phone link.
   void UpdateTrayIcon();
 
-  // The IRMonTimer handler: samples one watch window and, when it holds a command, names it,
-  // dispatches it and pauses 300 ms. Returns what was received; nothing when the tick ended
-  // silently.
+  // The IRMonTimer handler. Ends at once while the receiver's DCD line is active (an idle
+  // standard receiver, an IR mouse receiver that sees light); otherwise samples one watch
+  // window and, when it holds a key press that fires (KeyPresses), names it, dispatches it and
+  // pauses 300 ms; a window of a held key that does not fire yet pauses as well. Returns what
+  // was received; nothing when the tick ended silently. A port whose lines cannot be read
+  // ends every tick from then on (PortFailure). A kernel infrared device is watched whatever
+  // the receiver type, without a line to gate on; what goes wrong with it is shown on the
+  // status line, and a device that has gone is a port failure.
   std::optional<ReceivedCommand> Tick();
+  // The handler of the window's IRMonTimer, which fires every millisecond at best: a tick, and
+  // unless it received a command a second one kIrMonPollUs later, so that no first mark of a
+  // frame falls between two reads of the line.
+  std::optional<ReceivedCommand> TimerTick();
+  // How long the program may sleep between ticks: kIrMonPollUs on a line, kKernelDevicePollMs
+  // on a kernel infrared device.
+  int64_t PollIntervalUs() const;
+  // Why the infrared port stopped answering, as shown on the status line; empty while it works.
+  const std::string& PortFailure() const { return portFailure_; }
+
+  // Reads the configuration file again, so that changes of the event table and the devices
+  // take effect. The ports and inputs in use stay as they are (COMPORT, ITYPE, IRINENA, X10COM,
+  // BTENA, BTCOM). Returns "" when read, otherwise the reason; a file that cannot be loaded
+  // leaves the configuration as it was.
+  std::string ReadConfigurationAgain();
 
   // Runs every [Monitoring] line of the event (substring match, file order) through the
   // executor; returns the output commands, each followed by ";" (empty when none matched).
@@ -113,6 +139,10 @@ class Monitoring final : public EventInput {
  private:
   void PrepareReceiver();
   void CheckIdleLine(bool activeWhenDcdOn);
+  void CheckTimingPriority();
+  // Notes a read of the line that showed the standard receiver dark.
+  void NoteDarkness(int64_t readNs);
+  std::optional<ReceivedCommand> Fire(const WatchedKey& key);
   std::string RunOutputCommand(std::string_view output);
 
   ExecutorContext& executor_;
@@ -125,6 +155,11 @@ class Monitoring final : public EventInput {
   MonitorControls controls_;
   bool monitoring_ = false;
   std::string status_;  // the status line as monitoring last set it
+  KeyPresses presses_;
+  int64_t darkSinceNs_ = -1;  // the first of the close reads that showed darkness; -1: none
+  int64_t lastDarkNs_ = -1;   // the last of them
+  bool priorityChecked_ = false;  // the timing priority was tried once
+  std::string portFailure_;
 };
 
 }  // namespace qvx::monitor

@@ -20,6 +20,14 @@ inline constexpr std::string_view kCommandReceived = "Command received";
 inline constexpr std::string_view kUnknownEvent = "UNKNOWN";
 inline constexpr std::string_view kNothingExecuted = "none";
 inline constexpr std::string_view kMonitorCaption = "Zarvel Monitor v";
+// Said once when monitoring starts without the priority its sampling windows need.
+inline constexpr std::string_view kNoRealtimePriority =
+    "Timing runs without real-time priority, so key presses may be lost while the machine is "
+    "busy. Grant it with LimitRTPRIO=99 in the service's unit, an rtprio limit in "
+    "/etc/security/limits.conf, or the CAP_SYS_NICE capability (setcap cap_sys_nice+ep).";
+// The start of the status line when the receiver's lines can no longer be read; the system's
+// words follow.
+inline constexpr std::string_view kPortLost = "The infrared port stopped answering: ";
 inline constexpr std::string_view kLabelIn = "IN";
 inline constexpr std::string_view kLabelOut = "OUT";
 inline constexpr std::string_view kLabelDevice = "Dev.";

@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "qvx/ircode/canonicaldecode.h"
+
 namespace qvx {
 struct ConfigStore;
 }
@@ -32,12 +34,19 @@ struct WatchDecode {
                               // tick ends silently
   std::string literalCode;    // as stored, what the literal analysis alone read where that
                               // differs: the code commands stored by earlier versions hold
+  bool necRepeatCodes = false;  // no code: the window holds NEC repeat codes and nothing else
+  int lastLightSample = -1;     // the last sample that saw light (0 to 3999), -1 for none
 };
 
 // Decodes a capture buffer (at most 600 bytes; missing bytes count as 0): the position-40
 // check, the sample text, the run analysis and symbol decoding shared with learning, the two
-// frames and the longer-frame rule (frame 2 on a tie), and the 7-bit minimum.
-WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture);
+// frames and the longer-frame rule (frame 2 on a tie), and the 7-bit minimum. Where that gives
+// no code, tells NEC repeat codes. `span` says whether the window began anywhere or at the
+// first light after darkness, as a recording does; then `missedLightSamples` samples of light
+// that shone before the window opened are put in front of it (pushing its last ones out).
+WatchDecode DecodeWatchWindow(std::span<const uint8_t> capture,
+                              ircode::SampleSpan span = ircode::SampleSpan::Window,
+                              int missedLightSamples = 0);
 
 // Looks a decoded window up in the configuration (setting its current device and command): its
 // code first, then the literal code, so that commands stored by earlier versions still fire.

@@ -57,11 +57,11 @@ class WindowPrompter final : public Prompter {
   void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override {
     dialogs_.ShowMessage(text, icon, title);
   }
-  bool AskYesNo(std::string_view question, std::string_view title) override {
-    return dialogs_.AskYesNo(question, title);
+  bool AskYesNo(std::string_view question, std::string_view title, MessageIcon icon) override {
+    return dialogs_.AskYesNo(question, title, icon);
   }
-  bool AskOkCancel(std::string_view text, std::string_view title) override {
-    return dialogs_.AskOkCancel(text, title);
+  bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) override {
+    return dialogs_.AskOkCancel(text, title, icon);
   }
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override {
@@ -907,7 +907,10 @@ void frmMain::ProcDelayPressed() {
 }
 
 void frmMain::ReceiverChosen(int receiverType) {
-  ircode::ChooseReceiverType(iface_, store_, receiverType, *prompter_, services_.clock);
+  if (const std::string status =
+          ircode::ChooseReceiverType(iface_, store_, receiverType, *prompter_, services_.clock);
+      !status.empty())
+    SetStatus(status);
   ShowInterface();
 }
 
@@ -1014,7 +1017,7 @@ void frmMain::ShowMonitorControls() {
 
 void frmMain::IRMonTimerTick() {
   executor_.irPort = iface_.handle;
-  if (!monitor_->Tick()) return;
+  if (!monitor_->TimerTick()) return;
   const monitor::MonitorControls& c = monitor_->Controls();
   recCmd_->setText(ToQt(c.recCmd));
   execCmd_->setText(ToQt(c.execCmd));

@@ -68,7 +68,8 @@ class frmMain final : public QMainWindow {
 
   // Timer handlers, called by the timers and directly by tests.
   void SecondTimerTick();
-  // IRMonTimer: one monitoring tick; it blocks while it samples and after a received command.
+  // IRMonTimer: the monitoring ticks of one firing; they block while they sample and after a
+  // received command.
   void IRMonTimerTick();
   // BTMonTimer: one poll of the phone; BTAutoTimer: the phone's reconnection in Auto mode.
   void BTMonTimerTick();

@@ -1,5 +1,6 @@
 #include "qvx/ui/import_form.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -32,13 +33,23 @@ ImportForm::ImportForm(QWidget* parent, ConfigStore& store, Prompter& prompter)
     item->setCheckState(0, Qt::Unchecked);
   }
 
+  // Sections that share a description: the list says which one an entry stands for.
+  int buttonsTop = 3240;
+  if (!view.notice.empty()) {
+    auto* notice = new QLabel(ToQt(view.notice), this);
+    notice->setObjectName(QStringLiteral("NoticeLabel"));
+    notice->setWordWrap(true);
+    notice->setGeometry(Pixels(120), Pixels(3180), Pixels(kColumnTwips + 300), Pixels(720));
+    buttonsTop += 780;
+  }
   auto* press = new QPushButton(ToQt(view.buttonCaption), this);
   press->setObjectName(QStringLiteral("ImportButton"));
-  press->setGeometry(Pixels(120), Pixels(3240), Pixels(1500), Pixels(360));
+  press->setGeometry(Pixels(120), Pixels(buttonsTop), Pixels(1500), Pixels(360));
   auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
   cancel->setObjectName(QStringLiteral("ImpCANCELButton"));
-  cancel->setGeometry(Pixels(kColumnTwips + 420 - 1500), Pixels(3240), Pixels(1500), Pixels(360));
-  setFixedSize(Pixels(kColumnTwips + 540), Pixels(3720));
+  cancel->setGeometry(Pixels(kColumnTwips + 420 - 1500), Pixels(buttonsTop), Pixels(1500),
+                      Pixels(360));
+  setFixedSize(Pixels(kColumnTwips + 540), Pixels(buttonsTop + 480));
 
   connect(press, &QPushButton::clicked, this, [this] { Press(); });
   connect(cancel, &QPushButton::clicked, this, [this] { reject(); });

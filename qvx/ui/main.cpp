@@ -6,9 +6,8 @@
 #include <iostream>
 #include <optional>
 
-#include "platform/paths.h"
 #include "platform/sim/standard_peers.h"
-#include "qvx/config/file.h"
+#include "qvx/config/location.h"
 #include "qvx/ui/model/demo_remote.h"
 #include "qvx/ui/frm_main.h"
 
@@ -29,8 +28,10 @@ int main(int argc, char** argv) {
   // presses a key of the delivered devices whenever a recording starts.
   platform::sim::RegisterStandardPeers();
   qvx::ui::frmMain::Options options;
-  options.configPath = qvx::ConfigFilePath(config);
-  options.programDir = platform::ProgramDirectory();
+  const qvx::ProgramFiles files = qvx::SetUpProgramFiles(config);
+  for (const std::string& warning : files.warnings) std::cerr << "qvx: " << warning << '\n';
+  options.configPath = files.config;
+  options.programDir = files.resources;
   qvx::ui::frmMain window(options);
   // While monitoring runs, the remote presses a key of the event table every few seconds.
   QTimer monitoredPresses;

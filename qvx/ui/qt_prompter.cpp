@@ -25,6 +25,7 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
     case MessageIcon::Information: return QMessageBox::Information;
     case MessageIcon::Exclamation: return QMessageBox::Warning;
     case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
     case MessageIcon::NoIcon: break;
   }
   return QMessageBox::NoIcon;
@@ -77,13 +78,13 @@ void QtPrompter::ShowMessage(std::string_view text, MessageIcon icon, std::strin
   Ask(parent_, BoxIcon(icon), text, title, QMessageBox::Ok);
 }
 
-bool QtPrompter::AskYesNo(std::string_view question, std::string_view title) {
-  return Ask(parent_, QMessageBox::Question, question, title,
-             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+bool QtPrompter::AskYesNo(std::string_view question, std::string_view title, MessageIcon icon) {
+  return Ask(parent_, BoxIcon(icon), question, title, QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
 }
 
-bool QtPrompter::AskOkCancel(std::string_view text, std::string_view title) {
-  return Ask(parent_, QMessageBox::NoIcon, text, title, QMessageBox::Ok | QMessageBox::Cancel) ==
+bool QtPrompter::AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) {
+  return Ask(parent_, BoxIcon(icon), text, title, QMessageBox::Ok | QMessageBox::Cancel) ==
          QMessageBox::Ok;
 }
 

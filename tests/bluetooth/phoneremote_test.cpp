@@ -50,7 +50,7 @@ class PhoneClock final : public platform::Clock {
     time.SleepMs(ms);
     if (bridge) bridge->Settle(time.NowNs());
   }
-  void RaisePriority() override {}
+  bool RaisePriority() override { return true; }
   void RestorePriority() override {}
 
   platform::sim::VirtualClock time;

@@ -85,6 +85,24 @@ TEST(BuildDeviceList, StopsAtMonitoringAndNeedsGeneral) {
   EXPECT_EQ(BuildDeviceList(store, Variant::MainProgram), "");
 }
 
+// A header is a line that starts with "[": a bracket in a path or a command name, or a last
+// line without CR LF, changes nothing in the list.
+TEST(BuildDeviceList, ALineIsAHeaderOnlyWhenItStartsWithABracket) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\n[TV]\n#\n\n[End]\n", "TV,Recorded,"},
+      {"\n[TV]\n#\n\n[End]", "TV,Recorded,"},
+      {"\n[TV]\n#\nG01,Key [1]\n\n[End]\n", "TV,Recorded,"},
+      {"\n[TV]\n#\n [Indented]\n[Open\n\n[End]\n", "TV,Recorded,"},
+  };
+  for (const auto& [body, expected] : cases) {
+    ConfigStore store = Store(body);
+    const std::string path = "WINAMPPATH= 0";
+    store.text.replace(store.text.find(path), path.size(), "WINAMPPATH= C:\\Progs [x86]\\w.exe");
+    Enable(store, {true, true});
+    EXPECT_EQ(BuildDeviceList(store, Variant::MainProgram), expected) << body;
+  }
+}
+
 TEST(FillListFromText, SplitsOnCommasAndDropsTheUnterminatedTail) {
   EXPECT_EQ(FillListFromText("a,b,,c,tail"), (std::vector<std::string>{"a", "b", "", "c"}));
   EXPECT_TRUE(FillListFromText("").empty());
@@ -221,7 +239,8 @@ TEST(Names, ValidatesNamesCodesAndDeviceNames) {
   std::string name = "  POWER ON  ";
   EXPECT_TRUE(IsValidName(name));
   EXPECT_EQ(name, "POWER ON");
-  for (std::string bad : {"a[b", "a]", ",", "#1", "50%", "A&B"}) EXPECT_FALSE(IsValidName(bad));
+  for (std::string bad : {"a[b", "a]", ",", "#1", "50%", "A&B", "Mute\r\n[Radio", "a\nb"})
+    EXPECT_FALSE(IsValidName(bad)) << bad;
 
   for (const char* code : {"G01", " g0101 ", "010", "0G1"}) EXPECT_TRUE(IsValidCode(code)) << code;
   for (const char* code : {"G0", "", "GG01", "G012", "G01 1"}) EXPECT_FALSE(IsValidCode(code)) << code;

@@ -196,6 +196,14 @@ TEST_F(Editing, DeleteCommandRefusalsAndForeignLines) {
   EXPECT_FALSE(DeleteCommand(store, prompter, "TV", "Standby"));
   EXPECT_TRUE(prompter.statuses.empty());
   ExpectUnchanged();
+  // A name read up to the next CR in lines without one runs into Amp's block: it is not
+  // deleted with them.
+  store.text = Replaced(kConfig, "G0110,Vol+\r\n\r\n", "G0110,Vol+\n\n");
+  const std::string runOn = ListDeviceCommands(store.text, "TV").back();
+  ASSERT_NE(runOn.find("[Amp]"), std::string::npos);
+  prompter.yesNoAnswers = {true};
+  EXPECT_FALSE(DeleteCommand(store, prompter, "TV", runOn));
+  EXPECT_FALSE(std::filesystem::exists(store.path));
 }
 
 TEST_F(Editing, DeleteDeviceRemovesTheBlockAndItsBlankLine) {
@@ -208,6 +216,22 @@ TEST_F(Editing, DeleteDeviceRemovesTheBlockAndItsBlankLine) {
                                     "Do you want to delete the device tv from the current "
                                     "configuration file?"});
   EXPECT_EQ(store.deviceDialogMode, DeviceDialogMode::Delete);
+}
+
+// The block ends at the next header however short it is, and a "[" inside one of its lines
+// does not end it: the sections after it stay whole.
+TEST_F(Editing, DeleteDeviceTakesItsOwnBlockAndNothingElse) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"AB", "[AB]\r\n\r\n"},
+      {"Key", "[Key]\r\n# A [ in it\r\nG01,[\r\n\r\n"},
+  };
+  for (const auto& [device, block] : cases) {
+    std::filesystem::remove(store.path);
+    store.text = Replaced(kConfig, "[X10]", block + "[X10]");
+    prompter.yesNoAnswers = {true};
+    ASSERT_TRUE(DeleteDevice(store, prompter, device));
+    ExpectSaved(kConfig);
+  }
 }
 
 TEST_F(Editing, DeleteDeviceRefusals) {

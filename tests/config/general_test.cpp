@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <functional>
 
 #include "qvx/config/file.h"
+#include "qvx/config/importform.h"
 #include "qvx/config/store.h"
 #include "tests/support/support.h"
 
@@ -108,7 +110,7 @@ TEST(LoadGeneral, RefusesInvalidFilesWithAReason) {
       {"truncated", minimal.substr(0, minimal.find("MOUSEENA")) + "[End]",
        "the key MOUSEENA= is missing after BTCURRENT= (the general keys must appear in their "
        "fixed order)"},
-      {"binary", std::string("\0\x01\xFF[End]\0", 9), "the section [General] is missing"},
+      {"binary", std::string("\0\x01\xFF\r\n[End]\r\n\0", 13), "the section [General] is missing"},
       {"empty", "", "the end marker [End] is missing"},
   };
   for (const auto& c : cases) {
@@ -256,7 +258,7 @@ TEST(SetGeneralParam, ReplacesTheValueInPlaceAndSaves) {
   } cases[] = {
       {"COMPORT", " 12 ", "COMPORT= 0\r", "COMPORT= 12\r"},
       {"winamppath", "C:\\Program Files\\x", "WINAMPPATH= 0\r", "WINAMPPATH= C:\\Program Files\\x\r"},
-      {"BEEPON", "", "BEEPON= 0\r", "BEEPON= \r"},
+      {"WINAMPPATH", "", "WINAMPPATH= C:\\Program Files\\x\r", "WINAMPPATH= \r"},
       {"BT1", "abc", "BT1=0\r", "BT1= abc\r"},  // a line without the blank gets one
       {"BT2", "x", "BT2=\r", "BT2= x\r"},
   };
@@ -274,6 +276,85 @@ TEST(SetGeneralParam, ReplacesTheValueInPlaceAndSaves) {
   EXPECT_FALSE(SetGeneralParam(store, "", "1"));
   EXPECT_FALSE(SetGeneralParam(store, "NOSUCHKEY", "1"));
   EXPECT_EQ(ReadFile(store.path), before);
+}
+
+// A value the file could not load back is refused before anything is written, with the reason,
+// whoever offers it; what the file can hold is written as given.
+TEST(SetGeneralParam, RefusesWhatTheFileCouldNotLoadBack) {
+  TempDir dir;
+  ConfigStore store;
+  ASSERT_TRUE(LoadText(store, dir, MinimalConfig()).ok);
+  const std::string original = ReadFile(store.path);
+  const std::pair<std::string, std::string> refused[] = {
+      {"COMPORT", "70000"},    {"X10COM", "-32769"}, {"BTCOM", "3 (COM3)"},
+      {"BTMODE", ""},          {"MONITOR", "on"},    {"BT4", "A\rB"},
+      {"WINAMPPATH", "x\n[TV]"}, {"BT8", "x BT9= 3"}, {"GPROTO", "1"},
+  };
+  for (const auto& [key, value] : refused) {
+    EXPECT_FALSE(SetGeneralParam(store, key, value)) << key;
+    EXPECT_FALSE(store.lastError.empty()) << key;
+    EXPECT_EQ(ReadFile(store.path), original) << key;
+  }
+  for (const auto& [key, value] : {std::pair{"COMPORT", "-32768"}, {"BEEPON", "0.5"},
+                                   {"BTMODE", "+7"}, {"WINAMPPATH", "C:\\Progs [x86]\\w.exe"}})
+    EXPECT_TRUE(SetGeneralParam(store, key, value)) << key << ": " << store.lastError;
+
+  // An imported [General] writes what it can and reports the rest; the file always loads.
+  store.importText = Crlf("# Rezoru Zazudaz\n[General]\nCOMPORT= 70000\nBTCOM= 4\n\n[End]\n");
+  test::ScriptedPrompter prompter;
+  ASSERT_TRUE(ImportSection(store, prompter, "[General]"));
+  EXPECT_EQ(prompter.messages.front(),
+            "QVX: The parameter COMPORT is invalid.\r\nIt will not be loaded.");
+  ConfigStore reloaded;
+  reloaded.path = store.path;
+  ASSERT_TRUE(LoadGeneral(reloaded).ok);
+  EXPECT_EQ(reloaded.general.comPort, -32768);
+  EXPECT_EQ(reloaded.general.btCom, 4);
+  EXPECT_EQ(reloaded.general.btMode, 7);
+  EXPECT_TRUE(reloaded.general.beepOn);
+  EXPECT_EQ(reloaded.general.winampPath, "C:\\Progs [x86]\\w.exe");
+}
+
+// A save keeps the file's owner, group and mode: a program run by root replaces another user's
+// file with one of that user's, and a writable file in a directory the program may not write is
+// written over itself.
+TEST(SetGeneralParam, KeepsOwnerGroupAndModeAndWritesInPlaceWhereTheDirectoryIsClosed) {
+  TempDir dir;
+  ConfigStore store;
+  ASSERT_TRUE(LoadText(store, dir, MinimalConfig()).ok);
+  const bool root = ::geteuid() == 0;
+  const uid_t owner = root ? 65534 : ::geteuid();
+  const gid_t group = root ? 65534 : ::getegid();
+  ASSERT_EQ(::chown(store.path.c_str(), owner, group), 0);
+  ASSERT_EQ(::chmod(store.path.c_str(), 0640), 0);
+  const auto statOf = [&] {
+    struct stat now {};
+    ::stat(store.path.c_str(), &now);
+    return now;
+  };
+  const auto expectKept = [&](const struct stat& now) {
+    EXPECT_EQ(now.st_uid, owner);
+    EXPECT_EQ(now.st_gid, group);
+    EXPECT_EQ(now.st_mode & 07777, 0640u);
+  };
+  std::string expected = MinimalConfig();
+  expected.replace(expected.find("COMPORT= 0"), 10, "COMPORT= 3");
+  ASSERT_TRUE(SetGeneralParam(store, "COMPORT", "3")) << store.lastError;
+  EXPECT_EQ(ReadFile(store.path), expected);
+  expectKept(statOf());
+
+  const ino_t inode = statOf().st_ino;
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0555));
+  const int status = InChild([&] {
+    if (root && (::setgid(group) != 0 || ::setuid(owner) != 0)) return 3;
+    return SetGeneralParam(store, "COMPORT", "4") ? 0 : 1;
+  });
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0700));
+  EXPECT_EQ(status, 0);
+  expected.replace(expected.find("COMPORT= 3"), 10, "COMPORT= 4");
+  EXPECT_EQ(ReadFile(store.path), expected);
+  EXPECT_EQ(statOf().st_ino, inode);
+  expectKept(statOf());
 }
 
 TEST(SetGeneralParam, NeedsTheGeneralSection) {

@@ -210,5 +210,80 @@ TEST_F(ImportForm, GeneralKeysAreWrittenAndUnknownOnesReported) {
                "QVX: The following devices has been imported successfully:\r\n[General]\r\n"}));
 }
 
+const std::string kExportStart =
+    "# Zarvel Rezoru Zazudaz configuration file\n# Exported devices and sections\n\n";
+
+// A section is found by its own description line: the same words in another line (a command
+// "Input TV", a path) do not make it that section's.
+TEST_F(ImportForm, ADescriptionIsMatchedOnlyOnItsOwnLine) {
+  const std::string amp = "[Amp]\n# Amplifier\nGPROTO= 2\nGREPEAT= 0\nG1100,Input TV\n\n";
+  const std::string tv = "[TV]\n# TV\nGPROTO= 0\nSENDPLS= 550\nGREPEAT= 1\nG0011,Power\n\n";
+  const std::string bare = "[Bare]\nGPROTO= 1\nGREPEAT= 0\n\n";  // no description line
+  const std::string tail = "[X10]\n# X10 modules\n/X10/*a1,Lamp\n\n[End]\n";
+  store.text = Crlf(kGeneralBlock + amp + tv + bare + tail);
+
+  ASSERT_TRUE(Export("tv", " TV"));
+  EXPECT_EQ(ReadFile(dir / "tv.cfg"), Crlf(kExportStart + kGeneralBlock + tv + "[End]\n"));
+  ASSERT_TRUE(Export("bare", ""));
+  EXPECT_EQ(ReadFile(dir / "bare.cfg"), Crlf(kExportStart + kGeneralBlock + bare + "[End]\n"));
+
+  // The import file mentions " TV" in an earlier block too; the override takes TV, not Amp.
+  const std::string telly = "# TV\nGPROTO= 1\nSENDPLS= 600\nGREPEAT= 40\nG0101,Mute\n\n";
+  store.importText =
+      Crlf("# Zarvel Rezoru Zazudaz\n[General]\n\n" + amp + "[Telly]\n" + telly + "[End]\n");
+  prompter.okCancelAnswers = {true};
+  prompter.textAnswers = {"Telly"};
+  ASSERT_TRUE(Import(" TV"));
+  ExpectSaved(Crlf(kGeneralBlock + amp + bare + "[Telly]\n" + telly + tail));
+}
+
+// A "[" inside a line (a path, the keyboard key "[") starts no section: lists, exports and
+// imports go on to the real next header.
+TEST_F(ImportForm, ABracketInsideALineStartsNoSection) {
+  const std::string general = "[General]\nCOMPORT= 1\nWINAMPPATH= C:\\Progs [x86]\\winamp.exe\n\n";
+  const std::string monitoring =
+      "[Monitoring]\n# Monitored events\nBT0&1,Keyboard&[\nBT0&2,Winamp&PLAY\n\n";
+  store.text = Crlf(general + kTvBlock + monitoring + "[End]\n");
+  EXPECT_EQ(OpenImportForm(store).entries, (Strings{" Living room TV", " Monitored events"}));
+  ASSERT_TRUE(Export("events", " Monitored events"));
+  EXPECT_EQ(ReadFile(dir / "events.cfg"), Crlf(kExportStart + general + monitoring + "[End]\n"));
+
+  store.importText = Crlf("# Zarvel Rezoru Zazudaz\n[General]\n\n[Monitoring]\n# Events\n"
+                          "BT0&3,Keyboard&]\nBT0&4,Keyboard&[\nBT0&5,Mouse&UP\n\n[End]\n");
+  ASSERT_TRUE(Import(" Events"));
+  ExpectSaved(Crlf(general + kTvBlock +
+                   "[Monitoring]\n# Monitored events\nBT0&1,Keyboard&[\nBT0&2,Winamp&PLAY\n"
+                   "BT0&5,Mouse&UP\nBT0&4,Keyboard&[\nBT0&3,Keyboard&]\n\n[End]\n"));
+}
+
+// The questions that may replace something carry the warning icon; sections that share a
+// description are named in the dialog, and an export writes such a section once.
+TEST_F(ImportForm, SharedDescriptionsAreNamedAndRiskyQuestionsWarn) {
+  const std::string twin = "[Twin]\n# Living room TV\nGPROTO= 1\nGREPEAT= 0\n\n";
+  store.text = ConfigWith("[X10]", twin + "[X10]");
+  const ImportFormView view = OpenImportForm(store);
+  EXPECT_EQ(view.notice, "[Twin] has the same description as [TV], \" Living room TV\": that "
+                         "entry stands for [TV].");
+  test::WriteFile(dir / "old.cfg", "old");
+  prompter.yesNoAnswers = {true};
+  ASSERT_TRUE(Export("old", " Living room TV"));
+  EXPECT_EQ(ReadFile(dir / "old.cfg"), Crlf(kExportStart + kGeneralBlock + kTvBlock + "[End]\n"));
+  prompter.okCancelAnswers = {false};
+  EXPECT_FALSE(ImportSection(store, prompter, " Living room TV"));
+  EXPECT_EQ(prompter.questionTitles, (Strings{"File exist", "Device override"}));
+  EXPECT_EQ(prompter.questionIcons,
+            (std::vector<MessageIcon>{MessageIcon::Exclamation, MessageIcon::Exclamation}));
+}
+
+// A [General] import that cannot be saved says so instead of calling the key invalid.
+TEST_F(ImportForm, AFailedSaveOfAGeneralImportIsReportedAsSuch) {
+  store.path = dir / "missing" / "pelgrin.cfg";
+  EXPECT_FALSE(ImportSection(store, prompter, "[General]"));
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].rfind("QVX: The configuration file could not be saved: ", 0), 0u)
+      << prompter.messages[0];
+  EXPECT_EQ(store.text, kConfig);
+}
+
 }  // namespace
 }  // namespace qvx

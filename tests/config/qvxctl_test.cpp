@@ -51,10 +51,24 @@ TEST_F(QvxctlTest, SetChangesOneGeneralKeyInTheFile) {
   expected.replace(expected.find("PROCDELAY= 10"), 13, "PROCDELAY= 42");
   EXPECT_EQ(test::ReadFile(config), expected);
 
-  run = Ctl({"set", "GPROTO", "1"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "qvxctl: GPROTO is not a general key\n");
-  EXPECT_EQ(test::ReadFile(config), expected);
+  // Refused values leave the file byte for byte as it was, and every program can still load it.
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"GPROTO", "1"}, "GPROTO is not a general key."},
+      {{"COMPORT", "99999"},
+       "COMPORT takes a whole number from -32768 to 32767 (not \"99999\")."},
+      {{"BEEPON", "yes"}, "BEEPON is a flag and takes a number, 1 for on and 0 for off (not \"yes\")."},
+      {{"WINAMPPATH", "vlc\r\n[Radio]"}, "The value of WINAMPPATH cannot hold a line break."},
+      {{"WINAMPPATH", "C:\\x BTCOM= 2"},
+       "WINAMPPATH cannot be set to \"C:\\x BTCOM= 2\": the file would read it as part of the "
+       "key BTCOM."},
+  };
+  for (const auto& [keyAndValue, reason] : refused) {
+    run = Ctl({"set", keyAndValue[0], keyAndValue[1]});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "qvxctl: cannot set " + keyAndValue[0] + ": " + reason + "\n");
+    EXPECT_EQ(test::ReadFile(config), expected);
+  }
+  EXPECT_EQ(Ctl({"devices"}).status, 0);
 }
 
 TEST_F(QvxctlTest, ReportsErrorsOnStandardErrorWithAStatus) {
@@ -125,6 +139,13 @@ TEST_F(QvxctlTest, ExportsAndImportsADeviceWithTheQuestionsAnsweredByOptions) {
   EXPECT_EQ(run.err, "qvxctl: the device exists; --replace overrides it\n");
   run = Ctl({"import", file, "Living room TV", "--replace"});
   EXPECT_EQ(run.err, "qvxctl: a device needs --name NAME\n");
+  run = Ctl({"import", file, "Living room TV", "--name", "Tel\r\n[ly", "--replace"});
+  EXPECT_EQ(run.err, "A device name cannot hold a line break.\n"
+                     "qvxctl: Living room TV was not imported\n");
+  run = Ctl({"export", config.string(), "living room tv", "--replace"});
+  EXPECT_EQ(run.err, "The file " + config.string() +
+                         " is the configuration file in use; export to another file.\n"
+                         "qvxctl: nothing was written to " + config.string() + "\n");
   EXPECT_EQ(test::ReadFile(config), delivered);
 
   run = Ctl({"import", file, "Living room TV", "--name", "Telly", "--replace"});

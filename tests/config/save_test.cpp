@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "qvx/config/editing.h"
 #include "qvx/config/general.h"
+#include "qvx/config/importform.h"
 #include "qvx/config/store.h"
 #include "tests/support/support.h"
 
@@ -133,6 +134,41 @@ TEST_F(TwoPrograms, OneKeyEditsAreMadeOnTheFileAsItIsNow) {
   EXPECT_EQ(ReadFile(path), theirs.text);
   EXPECT_EQ(CommitConfigText(mine, mine.text), CommitResult::Saved);
   EXPECT_EQ(ReadFile(path), theirs.text);
+}
+
+// A file that holds nothing any more (deleted, or emptied) is never taken over: the next save
+// writes the configuration in memory back, with its change.
+TEST_F(TwoPrograms, AFileThatHoldsNoConfigurationIsWrittenBackFromMemory) {
+  const std::function<void()> damages[] = {
+      [&] { std::filesystem::remove(path); },
+      [&] { test::WriteFile(path, ""); },
+  };
+  const std::string withMute = Replaced(kConfig, "G0110,Vol+\r\n", "G0110,Vol+\r\nG1010,Mute\r\n");
+  for (const auto& damage : damages) {
+    SetUp();
+    damage();
+    mine.codeValidated = true;
+    mine.currentDevice = "TV";
+    test::ScriptedPrompter prompter;
+    prompter.textAnswers = {"Mute"};
+    ASSERT_TRUE(SaveCommand(mine, prompter, "G1010").has_value());
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(ReadFile(path), withMute);
+    damage();
+    ASSERT_TRUE(SetGeneralParam(mine, "COMPORT", "4"));
+    EXPECT_EQ(ReadFile(path), Replaced(withMute, "COMPORT= 0", "COMPORT= 4"));
+  }
+
+  // Exporting onto the file in use is refused: it would replace the configuration by the
+  // sections ticked.
+  const std::string saved = ReadFile(path);
+  test::ScriptedPrompter exporter;
+  exporter.fileAnswers = {path.string()};
+  exporter.yesNoAnswers = {true};
+  EXPECT_FALSE(PressImportButton(mine, exporter, {" Living room"}));
+  EXPECT_EQ(exporter.messages, Strings{"QVX: The file " + path.string() +
+                                       " is the configuration file in use; export to another file."});
+  EXPECT_EQ(ReadFile(path), saved);
 }
 
 TEST_F(TwoPrograms, TheNextSaveRemovesWhatKilledWritersLeftAndNothingElse) {

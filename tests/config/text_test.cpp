@@ -108,5 +108,20 @@ TEST(EditPrimitives, InsertAndDeleteUseOneBasedInclusivePositions) {
   EXPECT_EQ(FindBack("abc", '\n', 3), 0u);
 }
 
+// The window shows the file's bytes as code page 1252 has them, and every byte comes back as it
+// was; a character the code page lacks is written as "?".
+TEST(AnsiText, ConvertsThroughCodePage1252) {
+  for (int byte = 0; byte < 256; ++byte)
+    EXPECT_EQ(static_cast<unsigned char>(UnicodeToAnsi(AnsiToUnicode(static_cast<unsigned char>(byte)))),
+              byte);
+  const std::pair<unsigned char, char16_t> known[] = {
+      {'A', u'A'}, {0x80, u'\u20AC'}, {0x8A, u'\u0160'}, {0x93, u'\u201C'},
+      {0x9F, u'\u0178'}, {0x81, u'\u0081'}, {0xE9, u'\u00E9'},
+  };
+  for (const auto& [byte, unicode] : known) EXPECT_EQ(AnsiToUnicode(byte), unicode) << int{byte};
+  EXPECT_EQ(UnicodeToAnsi(u'\u4E00'), '?');
+  EXPECT_EQ(UnicodeToAnsi(u'\u0080'), '?');  // the Latin-1 control, not the euro sign
+}
+
 }  // namespace
 }  // namespace qvx

@@ -236,7 +236,7 @@ TEST_F(PlayerWords, WordsThePlayerHasNothingForSaySo) {
       {"double", "Winamp toggle DOUBLE SIZE is not available with this player!", 0},
       {"volup", "VOLUME UP 10% is not available with this player!", 0},
       {"time elapsed", "Winamp TIME ELAPSED 1:23.", 0},
-      {"time remaining", "Winamp TIME REMAINING 2:36.", 0},
+      {"time remaining", "Winamp TIME REMAINING 2:37.", 0},  // 156.6 s still to come
       {"shuffle", "Winamp toggle SUFFLE OK.", 0},
   });
   fakes_.player.lengthS = 0;  // a stream has no length

@@ -74,6 +74,16 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
   };
   std::string cutSony = SonyFrame(kSony12);
   cutSony = cutSony.substr(cutSony.size() / 2);
+  // The first frame's header jittered nearer two units than four; the two frames after it read
+  // their eighth mark (15 samples, nearer two units than one) alike but wrong.
+  const std::string sony15 = "101010000001100";
+  std::vector<int> misread = {45};
+  for (size_t bit = 0; bit < sony15.size(); ++bit) {
+    misread.push_back(9);
+    misread.push_back(bit == 7 ? 15 : sony15[bit] == '1' ? 21 : 11);
+  }
+  const std::string shortHeader =
+      PulseFrame(sony15, 26, 9, 11, 21) + kDark + Repeat(Runs(misread) + kDark, 2);
   const std::string rc5Zero = "11000000000000";
   const std::string rc5Alternating = "10101010101010";
   const Case cases[] = {
@@ -85,6 +95,7 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
       {"SONY 12, 1-bits only", Repeat(SonyFrame("111111111111") + kDark, 3), 1, "111111111111", 3,
        true, false},
       {"SONY 20", Repeat(SonyFrame(kSony20) + kDark, 3), 1, kSony20, 3, true, false},
+      {"SONY 15, a short header after darkness", shortHeader, 1, sony15, 3, false, false},
       {"RC5 digit 0, one frame", Rc5Frame(rc5Zero) + kDark, 2, rc5Zero, 1, false, false},
       {"RC5 of double runs only", Repeat(Rc5Frame(rc5Alternating) + kDark, 2), 2, rc5Alternating,
        2, true, false},
@@ -94,6 +105,15 @@ TEST(CanonicalDecodeSamples, ReadsWholeFramesOfEachProtocol) {
        kSony12, 2, true, false, SampleSpan::Window},
       {"window up to inside a frame", SonyFrame(kSony12) + kDark + SonyFrame(kSony12).substr(0, 150),
        1, kSony12, 1, false, false, SampleSpan::Window},
+      // Jitter shortened the double runs of the whole frame: it reads as a NEC frame without
+      // header as well.
+      {"RC5 frame of a jittered remote, after the end of one",
+       Runs({25, 12, 14, 19, 19, 14, 20, 12, 11, 14, 16, 18, 17, 17, 13, 29, 20, 12, 27, 20, 14,
+             1860, 14, 19, 24, 13, 17, 13, 18, 19, 11, 16, 12, 17, 16, 18, 14, 18, 13, 36, 12, 15,
+             23, 20, 20}) + kDark,
+       2, "11000000001100", 1, false, false, SampleSpan::Window},
+      {"NEC frames without header only, in a window", kDark + Repeat(NecFrame(kNec32, false) + kDark, 2),
+       0, kNec32, 2, true, false, SampleSpan::Window},
       {"window from inside an RC5 frame", Rc5Frame(rc5Zero).substr(40) + kDark + Rc5Frame(rc5Alternating) + kDark,
        2, rc5Alternating, 1, false, false, SampleSpan::Window},
   };

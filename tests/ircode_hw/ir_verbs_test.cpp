@@ -158,7 +158,7 @@ TEST_F(IrVerbs, SendRefusalsAndPortFailures) {
       {"IROUTENA", "0", {"send", "TV", "Power"}, 1, "Infrared output is disabled!\n", ""},
       {"IROUTENA", "1", {"send", "Winamp", "Play"}, 1, "", "qvxctl: device Winamp has no command Play\n"},
       {"IROUTENA", "1", {"send", "TV", "Mute"}, 1, "", "qvxctl: device TV has no command Mute\n"},
-      {"COMPORT", "2", {"send", "TV", "Power"}, 1, "", "qvxctl: cannot open the infrared port COM2\n"},
+      {"COMPORT", "2", {"send", "TV", "Power"}, 1, "", "qvxctl: cannot open the infrared port: COM2 (sim:hw-com2) does not exist\n"},
   };
   for (const Case& c : cases) {
     SetKey(c.key, c.value);
@@ -212,7 +212,7 @@ TEST_F(IrVerbs, LearnNamesAStoredCodeAndReportsNoSignal) {
   platform::UnregisterSimPeer(PeerName(1));
   run = Ctl({"learn"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "qvxctl: cannot open the infrared port COM1\n");
+  EXPECT_EQ(run.err, "qvxctl: cannot open the infrared port: COM1 (sim:hw-com1) does not exist\n");
 }
 
 TEST_F(IrVerbs, LearnFromAnIrMan) {

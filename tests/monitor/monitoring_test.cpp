@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <stdexcept>
 
 #include "platform/sim/ir_peer.h"
 #include "platform/sim/virtual_clock.h"
@@ -15,6 +16,7 @@
 #include "qvx/config/devices.h"
 #include "qvx/config/general.h"
 #include "qvx/monitor/watchdecode.h"
+#include "qvx/ircode/sim/realremotes.h"
 #include "qvx/ircode/sim/remotescenarios.h"
 #include "qvx/ircode/sim/remotesim.h"
 #include "qvx/ircode/port/serialport.h"
@@ -34,6 +36,18 @@ const std::string kTvVolDown = ircode::sim::NecBits(0x04, 0x09);
 const std::string kVcrPlay = ircode::sim::SonyBits(0x1A, 0x01, 5);
 const std::string kAmpVolUp = ircode::sim::Rc5Bits(false, 0x10, 0x10);
 
+// A recorded RC5 remote whose marks come out 300 us longer than its spaces: a window that cuts
+// its first mark short reads its one frame only where the cut is given back.
+const ircode::sim::RecordedRemote& LopsidedRc5Remote() {
+  for (const ircode::sim::RecordedRemote& remote : ircode::sim::RecordedRemotes()) {
+    if (remote.source == "philips/RC-5.lircd.conf") return remote;
+  }
+  throw std::logic_error("the table lost philips/RC-5.lircd.conf");
+}
+// Its third key: Vol- of the amplifier's address.
+const std::string kAmpVolDown =
+    ircode::sim::ExpectedCode(LopsidedRc5Remote(), LopsidedRc5Remote().codes[2]);
+
 std::string Config(const std::map<std::string, std::string>& values, const std::string& events) {
   return test::Crlf(test::GeneralSection(values, "0") +
                     "\n[TV]\n# NEC\nGPROTO= 0\nSENDPLS= 560\nREPEAT= 0\n"
@@ -43,7 +57,7 @@ std::string Config(const std::map<std::string, std::string>& values, const std::
                     "BIT0= 01\nBIT1= 011\nGREPEAT= 40\nG" + kVcrPlay + ",Play\n"
                     "\n[Amp]\n# RC5\nGPROTO= 2\nSENDPLS= 889\nREPEAT= 150\nBITG= 0\n"
                     "BIT0= 10\nBIT1= 01\nGREPEAT= 0\nG11010000001100,Standby\n"
-                    "G" + kAmpVolUp + ",Vol+\n"
+                    "G" + kAmpVolUp + ",Vol+\n" + kAmpVolDown + ",Vol-\n"
                     "\n[X10]\n# modules\n/X10/*a1,Lamp\n"
                     "\n[Monitoring]\n# events\n" + events + "\n[End]\n");
 }
@@ -66,6 +80,18 @@ std::vector<LightMark> ReceivedLight(const Light& light, std::mt19937& rng) {
     atUs = endUs;
   }
   return platform::sim::DistortLight(marks, {40, 80, 2}, rng);
+}
+
+// A press of a NEC remote that repeats its whole frame every 108 ms instead of repeat codes.
+Light NecFramesPress(const std::string& bits, int frames) {
+  const Light frame = ircode::sim::NecPress(bits, 0);
+  Light light;
+  for (int i = 0; i < frames; ++i) {
+    ircode::sim::PadTo(light, i * 108'000.0);
+    for (std::size_t k = 0; k < frame.durationsUs.size(); ++k)
+      ircode::sim::AppendLevel(light, k % 2 == 0, frame.durationsUs[k]);
+  }
+  return light;
 }
 
 // A phone link that records what monitoring asks of it.
@@ -112,8 +138,43 @@ class Monitor : public ::testing::Test {
     ircode::SetPortTimeouts(executor_.irPort);
     SetHandle(executor_.irPort);
   }
-  // The remote starts 10 ms from now, so that the next tick's window opens in the dark.
-  void Press(const Light& light) { peer_->PlayMarks(ReceivedLight(light, rng_), 10'000); }
+  // Stops monitoring and starts it again with a receiver of the type, wired as it is.
+  void RestartWith(int receiverType) {
+    monitoring_.Stop();
+    store_.general.receiverType = static_cast<std::int16_t>(receiverType);
+    peer_->SetWiring(receiverType == 1 ? ReceiverWiring::IrMouse : ReceiverWiring::DcdStandard);
+    monitoring_.Start();
+  }
+  // The remote shines from `delayUs` on; at once, the next tick opens its window on the first
+  // light.
+  void Press(const Light& light, int64_t delayUs = 0) {
+    peer_->PlayMarks(ReceivedLight(light, rng_), delayUs);
+  }
+  // Plays presses starting at the given milliseconds (and `laterUs`) after 10 ms from now, then
+  // ticks as a headless monitor does until `forMs` have passed; returns the events fired.
+  std::vector<std::string> PlayAndTick(const std::vector<std::pair<int, Light>>& presses, int forMs,
+                                       int laterUs = 0) {
+    std::vector<LightMark> marks;
+    for (const auto& [atMs, light] : presses) {
+      for (LightMark mark : ReceivedLight(light, rng_)) {
+        mark.startNs += atMs * 1'000'000LL;
+        mark.endNs += atMs * 1'000'000LL;
+        marks.push_back(mark);
+      }
+    }
+    const int64_t startNs = clock_.NowNs();
+    // The line is watched dark for a while first, as it is between presses.
+    peer_->PlayMarks(marks, presses.front().first * 1000LL + 10'000 + laterUs);
+    std::vector<std::string> fired;
+    while (clock_.NowNs() - startNs < forMs * 1'000'000LL) {
+      if (const auto received = monitoring_.Tick()) {
+        fired.push_back(received->recCmd);
+      } else {
+        clock_.SleepUs(kIrMonPollUs);
+      }
+    }
+    return fired;
+  }
   std::string FileValue(const std::string& key) {
     const std::string text = test::ReadFile(store_.path);
     const std::size_t at = text.find(key + "= ") + key.size() + 2;
@@ -160,11 +221,9 @@ TEST_F(Monitor, PressesFoundInTheConfigurationRunTheirEventLines) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    monitoring_.Stop();
-    store_.general.receiverType = static_cast<std::int16_t>(c.receiverType);
-    peer_->SetWiring(c.receiverType == 1 ? ReceiverWiring::IrMouse : ReceiverWiring::DcdStandard);
-    monitoring_.Start();
-    Press(c.light);
+    RestartWith(c.receiverType);
+    // The IR mouse samples while dark, so its window opens before the press.
+    Press(c.light, c.receiverType == 1 ? 10'000 : 0);
     const int64_t beforeNs = clock_.NowNs();
     const auto received = monitoring_.Tick();
     ASSERT_TRUE(received.has_value());
@@ -180,6 +239,40 @@ TEST_F(Monitor, PressesFoundInTheConfigurationRunTheirEventLines) {
   }
 }
 
+TEST_F(Monitor, TheGateSamplesTheStandardReceiverOnlyInLightAndTheIrMouseOnlyInTheDark) {
+  struct Case {
+    const char* name;
+    int receiverType;
+    bool light;     // the remote shines as the tick begins
+    bool sampled;   // the tick took a watch window
+    bool received;  // and named a command
+  };
+  const Case cases[] = {
+      // An idle standard receiver holds DCD active: the tick ends after one read.
+      {"standard, idle", 0, false, false, false},
+      {"standard, light", 0, true, true, true},
+      // The IR mouse turns DCD active for light: it samples while idle.
+      {"IR mouse, idle", 1, false, true, false},
+      {"IR mouse, light", 1, true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RestartWith(c.receiverType);
+    clock_.AdvanceNs(1'000'000'000);
+    // A key without event lines: nothing is sent, so only the window raises the priority.
+    if (c.light) Press(ircode::sim::NecPress(kTvVolDown, 1));
+    const int64_t reads = clock_.LineReads();
+    const int64_t raises = clock_.PriorityRaises();
+    const auto received = monitoring_.Tick();
+    EXPECT_EQ(received.has_value(), c.received);
+    EXPECT_EQ(clock_.LineReads() - reads, c.sampled ? 1 + 4000 : 1);
+    // The priority is raised for the window only, never for a tick that ends at once.
+    EXPECT_EQ(clock_.PriorityRaises() - raises, c.sampled ? 1 : 0);
+    EXPECT_FALSE(clock_.PriorityRaised());
+    peer_->PlayMarks({});
+  }
+}
+
 TEST_F(Monitor, TicksWithoutACommandEndSilently) {
   struct Case {
     const char* name;
@@ -188,10 +281,6 @@ TEST_F(Monitor, TicksWithoutACommandEndSilently) {
   };
   const Case cases[] = {
       {"idle receiver", [] {}, true},
-      // A window is not opened in the middle of a mark.
-      {"light at the tick", [this] {
-         peer_->PlayMarks(ReceivedLight(ircode::sim::SonyPress(kVcrPlay, 3), rng_), 0);
-       }, true},
       {"infrared input off", [this] {
          store_.general.irInEna = false;
          Press(ircode::sim::SonyPress(kVcrPlay, 3));
@@ -224,6 +313,61 @@ TEST_F(Monitor, TicksWithoutACommandEndSilently) {
     store_.general.receiverType = 0;
     executor_.irPort = port;
     clock_.AdvanceNs(1'000'000'000);
+  }
+}
+
+// A remote keeps sending while its key is down. A tap fires once, even the longer taps of
+// remotes that send for half a second or more; a held key repeats once it has been held for
+// kRepeatDelayMs, at the rhythm of window and pause; RC5's toggle bit tells a new press.
+TEST_F(Monitor, ATapFiresOnceAndAHeldKeyRepeats) {
+  using ircode::sim::NecPress;
+  using ircode::sim::Rc5Press;
+  using ircode::sim::SonyPress;
+  const std::string ampVolUpToggled = ircode::sim::Rc5Bits(true, 0x10, 0x10);
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, Light>> presses;  // start in ms, light
+    std::size_t fired;
+    std::string event = "TV&Power";
+  };
+  const Case cases[] = {
+      {"NEC tap", {{0, NecPress(kTvPower, 0)}}, 1},
+      {"NEC tap with a repeat code", {{0, NecPress(kTvPower, 1)}}, 1},
+      // A frame and 18 repeat codes: 2 s held, repeats at about 1.1 and 1.7 s.
+      {"NEC held", {{0, NecPress(kTvPower, 18)}}, 3},
+      {"NEC tapped twice", {{0, NecPress(kTvPower, 1)}, {650, NecPress(kTvPower, 1)}}, 2},
+      {"NEC repeating its frame for 650 ms", {{0, NecFramesPress(kTvPower, 6)}}, 1},
+      {"NEC repeating its frame, held", {{0, NecFramesPress(kTvPower, 19)}}, 3},
+      {"SONY tap", {{0, SonyPress(kVcrPlay, 3)}}, 1, "VCR&Play"},
+      {"SONY press of 450 ms", {{0, SonyPress(kVcrPlay, 10)}}, 1, "VCR&Play"},
+      {"SONY held", {{0, SonyPress(kVcrPlay, 44)}}, 3, "VCR&Play"},
+      {"SONY tapped twice", {{0, SonyPress(kVcrPlay, 3)}, {650, SonyPress(kVcrPlay, 3)}}, 2, "VCR&Play"},
+      {"RC5 tap", {{0, Rc5Press(kAmpVolUp, 1)}}, 1, "Amp&Vol+"},
+      {"RC5 press of 700 ms", {{0, Rc5Press(kAmpVolUp, 7)}}, 1, "Amp&Vol+"},
+      {"RC5 held", {{0, Rc5Press(kAmpVolUp, 18)}}, 3, "Amp&Vol+"},
+      // A new press within the held rhythm: the toggle bit has changed.
+      {"RC5 pressed again", {{0, Rc5Press(kAmpVolUp, 5)}, {600, Rc5Press(ampVolUpToggled, 5)}}, 2, "Amp&Vol+"},
+  };
+  // Outputs that return at once, so that only window and pause set the rhythm.
+  Load({}, "TV&Power,Winamp&PLAY\nVCR&Play,Winamp&PLAY\nAmp&Vol+,Winamp&VOLUP\n");
+  monitoring_.Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clock_.AdvanceNs(1'000'000'000);
+    const std::vector<std::string> fired = PlayAndTick(c.presses, 3000);
+    EXPECT_EQ(fired, std::vector<std::string>(c.fired, c.event));
+  }
+  // A press of one RC5 frame, beginning anywhere between two reads of the line: the first
+  // mark, 889 us, is never stepped over, and what a read saw late is given back to it.
+  const Light lopsided =
+      ircode::sim::PressLight(LopsidedRc5Remote(), LopsidedRc5Remote().codes[2], 0, true);
+  for (int phaseUs = 0; phaseUs < kIrMonPollUs; phaseUs += 25) {
+    SCOPED_TRACE(phaseUs);
+    clock_.AdvanceNs(1'000'000'000);
+    EXPECT_EQ(PlayAndTick({{0, Rc5Press(kAmpVolUp, 1)}}, 600, phaseUs),
+              std::vector<std::string>{"Amp&Vol+"});
+    clock_.AdvanceNs(1'000'000'000);
+    EXPECT_EQ(PlayAndTick({{0, lopsided}}, 600, phaseUs), std::vector<std::string>{"Amp&Vol-"});
   }
 }
 
@@ -322,6 +466,22 @@ TEST_F(Monitor, StartRefusesWithoutAnInput) {
   EXPECT_FALSE(monitoring_.MonitoringOn());
   EXPECT_FALSE(monitoring_.Controls().startMenuChecked);
   EXPECT_EQ(FileValue("MONITOR"), "0");
+}
+
+TEST_F(Monitor, StartSaysOnceWhenTimingGetsNoRealTimePriority) {
+  clock_.SetPriorityRefused(true);
+  monitoring_.Start();
+  EXPECT_EQ(prompter_.statuses,
+            (std::vector<std::string>{
+                "", "Timing runs without real-time priority, so key presses may be lost while the "
+                    "machine is busy. Grant it with LimitRTPRIO=99 in the service's unit, an rtprio "
+                    "limit in /etc/security/limits.conf, or the CAP_SYS_NICE capability (setcap "
+                    "cap_sys_nice+ep)."}));
+  EXPECT_FALSE(clock_.PriorityRaised());
+  monitoring_.Stop();
+  prompter_.statuses.clear();
+  monitoring_.Start();
+  EXPECT_EQ(prompter_.statuses, (std::vector<std::string>{"", "Monitoring started OK."}));
 }
 
 TEST_F(Monitor, ThePhoneLinkStartsStopsAndShowsTheResults) {

@@ -4,9 +4,13 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <csignal>
 #include <sstream>
 
 #include "platform/serial.h"
+#include "platform/sim/kernel_ir_device.h"
+#include "platform/sim/ir_peer.h"
+#include "platform/sim/virtual_clock.h"
 #include "qvx/config/devices.h"
 #include "qvx/config/general.h"
 #include "qvx/config/store.h"
@@ -14,6 +18,7 @@
 #include "qvx/ircode/deviceparams.h"
 #include "qvx/ircode/pulsetext.h"
 #include "qvx/ircode/sim/remotesim.h"
+#include "tests/support/env.h"
 #include "tests/support/process.h"
 #include "tests/support/support.h"
 #include "tests/support/terminal.h"
@@ -122,8 +127,7 @@ TEST_F(QvxctlMonitor, RefusesAPortHeldElsewhereAndReleasesItsOwn) {
   WritePresses({});
   platform::PortHandle held = platform::OpenSerialTarget(terminal.Path());
   ASSERT_GT(held, 0);
-  test::ChildProcess refused = Monitor(terminal.Path(), "");
-  auto status = refused.Wait(10'000);
+  auto status = Monitor(terminal.Path(), "").Wait(10'000);
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(WEXITSTATUS(*status), 1);
   EXPECT_EQ(test::ReadFile(err_),
@@ -132,18 +136,21 @@ TEST_F(QvxctlMonitor, RefusesAPortHeldElsewhereAndReleasesItsOwn) {
                 "it runs, so stop it (or the other monitor) first\n");
   platform::ClosePort(held);
 
-  // Now the monitor holds the port until it is terminated.
-  test::ChildProcess monitor = Monitor(terminal.Path(), "");
+  // A simulated receiver shared between processes as a real port is: the monitor holds it
+  // until it is terminated.
+  const std::filesystem::path locks = dir_ / "locks";
+  platform::sim::VirtualClock clock;
+  auto peer = std::make_shared<platform::sim::IrPeer>(clock, platform::sim::DcdPolarity::OffWhileLight);
+  peer->SetMachineLock(locks / "ir.lock");
+  test::ChildProcess monitor = Monitor("sim:ir", "", "QVX_SIM_LOCKS='" + locks.string() + "'");
   EXPECT_TRUE(test::WaitUntil([&] {
-    return test::ReadFile(err_).find("Cannot start monitoring") != std::string::npos;
+    return test::ReadFile(err_).find("Monitoring started OK.") != std::string::npos;
   }, 10'000));
-  EXPECT_EQ(platform::OpenSerialTarget(terminal.Path()), platform::kPortFailed);
+  EXPECT_EQ(peer->OpenPort(), nullptr);
   status = monitor.Terminate(10'000);
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(WEXITSTATUS(*status), 0);
-  held = platform::OpenSerialTarget(terminal.Path());
-  EXPECT_GT(held, 0);
-  platform::ClosePort(held);
+  EXPECT_NE(peer->OpenPort(), nullptr);
 }
 
 TEST_F(QvxctlMonitor, RefusesWhenItCannotMonitor) {
@@ -167,6 +174,64 @@ TEST_F(QvxctlMonitor, RefusesWhenItCannotMonitor) {
     EXPECT_EQ(test::ReadFile(err_), c.err);
     ASSERT_TRUE(SetGeneralParam(store_, c.key, c.key == std::string("IRINENA") ? "1" : "0"));
   }
+}
+
+// A kernel infrared device: taps of every family are named, a device that cannot receive is
+// refused, and one that is unplugged ends the monitor with its reason and a failure status, so
+// that a service manager starts it again.
+TEST_F(QvxctlMonitor, WatchesAKernelDeviceUntilItGoes) {
+  WritePresses({{1000, Transmitted("TV", "Power")},
+                {3000, Transmitted("VCR", "Play")},
+                {5100, ircode::sim::Rc5Press(ircode::sim::Rc5Bits(true, 16, 12), 1)},
+                {7000, ircode::sim::SonyPress(ircode::sim::SonyBits(0x33, 0x07, 5), 3)},
+                {9500, Transmitted("TV", "Power")}});
+  struct Case {
+    const char* com1;
+    std::vector<std::string> lines;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"sim:lirc:vanish=9000",
+       {"TV&Power\tX10&Lamp&On;\tX10-lamp On.", "VCR&Play\tWinamp&PLAY;\tWinamp is disabled!",
+        "Amp&Standby\tWinamp&STOP;\tWinamp is disabled!", "UNKNOWN\tnone\tCommand received"},
+       "Monitoring started OK.\nqvxctl: The infrared device sim:lirc has gone "
+       "(unplugged, or its driver unloaded)!\nMonitoring is stopped.\n"},
+      {"sim:lirc:norecv",
+       {},
+       "COM1 is the kernel infrared device sim:lirc:norecv, which cannot receive remote "
+       "controls as pulse and space durations!\nMonitoring is stopped.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.com1);
+    const auto status = Monitor(c.com1, "").Wait(30'000);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
+    EXPECT_EQ(OutLines(), c.lines);
+    EXPECT_EQ(test::ReadFile(err_), c.err);
+  }
+}
+
+// qvxctl send through a kernel infrared device: what it wrote, in the capture, is the
+// transmitter's light to the microsecond.
+TEST_F(QvxctlMonitor, SendsThroughAKernelDeviceIntoTheCapture) {
+  const auto capture = dir_ / "capture.txt";
+  const std::string command = "QVX_SIM_CLOCK=virtual QVX_COM1=sim:lirc QVX_SIM_CAPTURE='" +
+                              capture.string() + "' exec '" + (test::BinDir() / "qvxctl").string() +
+                              "' --config '" + config_.string() + "' send TV Power >'" +
+                              out_.string() + "'";
+  const auto status = test::ChildProcess({"/bin/sh", "-c", command}).Wait(10'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(test::ReadFile(out_), "TV Power executed.\n");
+  const auto writes = platform::sim::ReadKernelCapture(capture);
+  ASSERT_EQ(writes.size(), 1u);
+  const Light light = Transmitted("TV", "Power");
+  std::vector<uint32_t> expected;
+  for (const double us : light.durationsUs) expected.push_back(static_cast<uint32_t>(std::lround(us)));
+  while (expected.size() % 2 == 0) expected.pop_back();  // darkness after the last light
+  EXPECT_EQ(writes.front().durationsUs, expected);
+  EXPECT_EQ(writes.front().carrierHz, 38'000u);
+  EXPECT_EQ(writes.front().dutyCyclePercent, 33u);
 }
 
 // With the phone input on, the simulated phone's keys are printed as they are dispatched; star
@@ -197,6 +262,112 @@ TEST_F(QvxctlMonitor, PrintsThePhonesKeysAndTheirDispatch) {
   EXPECT_EQ(OutLines(), expected);
   EXPECT_EQ(test::ReadFile(err_), "Ericsson T68i is now connected.\nMonitoring is stopped.\n");
   EXPECT_NE(test::ReadFile(config_).find("BTCURRENT= 3\r\n"), std::string::npos);
+}
+
+// qvxctl monitor in this process, on a virtual clock, with COM1 a standard receiver whose
+// remote and whose person act at set times: the port's lines, its failure and the signals a
+// service manager sends are seen as the program sees them.
+class MonitorVerb : public QvxctlMonitor {
+ protected:
+  void SetUp() override {
+    QvxctlMonitor::SetUp();
+    for (const auto& [key, value] : {std::pair{"PROCDELAY", "50"}, {"X10ENA", "0"}})
+      ASSERT_TRUE(SetGeneralParam(store_, key, value));
+    clock_.SetCounterReadCostNs(250);
+    clock_.SetLineReadCostNs(5000);
+    peer_ = platform::sim::InstallIrPeer("verb-ir", clock_);
+  }
+  void TearDown() override { platform::UnregisterSimPeer("verb-ir"); }
+
+  // Plays presses starting at the given milliseconds from now.
+  void Play(const std::vector<std::pair<int, Light>>& presses) {
+    std::vector<platform::sim::LightMark> marks;
+    for (const auto& [atMs, light] : presses) {
+      int64_t atNs = atMs * 1'000'000LL;
+      for (std::size_t i = 0; i < light.durationsUs.size(); ++i) {
+        const auto lengthNs = std::llround(light.durationsUs[i] * 1000);
+        if (i % 2 == 0) marks.push_back({atNs, atNs + lengthNs});
+        atNs += lengthNs;
+      }
+    }
+    peer_->PlayMarks(marks, presses.front().first * 1000LL);
+  }
+  // Virtual nanoseconds `ms` from now.
+  int64_t In(int ms) { return clock_.NowNs() + ms * 1'000'000LL; }
+
+  struct Run {
+    int status;
+    std::string out, err;
+  };
+  Run Monitor(const std::string& args) {
+    std::vector<std::string> argv = {"--config", config_.string(), "monitor"};
+    if (!args.empty()) argv.push_back(args);
+    std::ostringstream out, err;
+    const int status = RunQvxctl(argv, out, err);
+    return {status, out.str(), err.str()};
+  }
+
+  platform::sim::VirtualClock clock_;
+  platform::ScopedClock scoped_{clock_};
+  test::ScopedEnv com1_{"QVX_COM1", "sim:verb-ir"};
+  test::ScopedEnv audio_{"QVX_AUDIO_DEVICE", "none"};
+  std::shared_ptr<platform::sim::IrPeer> peer_;
+};
+
+TEST_F(MonitorVerb, TheTransmitterStaysDarkWhileItListens) {
+  Play({{500, Transmitted("TV", "Power")}});
+  const int64_t startNs = clock_.NowNs();
+  const Run run = Monitor("--once");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "TV&Power\tX10&Lamp&On;\tX10 is disabled!\n");
+  // Opening a port raises DTR; the monitor clears it at once and never lights it, and TxD is
+  // out of break, so neither kind of transmitter shines.
+  EXPECT_TRUE(platform::sim::DtrLight(peer_->Captured(), clock_.NowNs()).empty());
+  for (const platform::sim::TxEvent& event : peer_->Captured()) {
+    EXPECT_FALSE(event.kind == platform::sim::TxEvent::Kind::Break && event.on);
+  }
+  EXPECT_GT(clock_.NowNs() - startNs, 500'000'000);
+}
+
+TEST_F(MonitorVerb, EndsInFailureWhenThePortStopsAnsweringAndRunsAgainWhenItIsBack) {
+  // The adapter is pulled a second in.
+  peer_->At(In(1000), [this] { peer_->SetFailing(platform::sim::PeerOperation::ModemStatus, true); });
+  Run run = Monitor("");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "Monitoring started OK.\n"
+            "qvxctl: The infrared port stopped answering: the simulated peer fails on purpose\n"
+            "Monitoring is stopped.\n");
+  EXPECT_FALSE(peer_->IsOpen());
+
+  // Plugged in again, the next start opens it and monitors.
+  peer_->SetFailing(platform::sim::PeerOperation::ModemStatus, false);
+  Play({{500, Transmitted("VCR", "Play")}});
+  run = Monitor("--once");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "VCR&Play\tWinamp&PLAY;\tWinamp is disabled!\n");
+}
+
+TEST_F(MonitorVerb, SighupReadsTheEventTableAgain) {
+  Play({{500, Transmitted("TV", "Power")}, {3000, Transmitted("TV", "Power")}});
+  // Between the presses the event table is edited and the service manager asks for a reload;
+  // a SIGTERM ends the monitor after the second press.
+  peer_->At(In(2000), [this] {
+    std::string text = test::ReadFile(config_);
+    const std::string line = "TV&Power,X10&Lamp&On";
+    text.replace(text.find(line), line.size(), "TV&Power,Winamp&STOP");
+    test::WriteFile(config_, text);
+    std::raise(SIGHUP);
+  });
+  peer_->At(In(5000), [] { std::raise(SIGTERM); });
+  const Run run = Monitor("");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "TV&Power\tX10&Lamp&On;\tX10 is disabled!\n"
+            "TV&Power\tWinamp&STOP;\tWinamp is disabled!\n");
+  EXPECT_EQ(run.err, "Monitoring started OK.\nqvxctl: read " + config_.string() +
+                         " again\nMonitoring is stopped.\n");
 }
 
 // A watch window as IRMonitor fills it: 4000 samples of 55 us, the remote starting offsetUs in.

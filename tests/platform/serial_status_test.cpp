@@ -1,8 +1,10 @@
 // Why a port call failed: the kind of failure and the system's words, for opening and for
 // every system call of the termios port, made to fail through its system-call seam.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <functional>
@@ -19,6 +21,16 @@ namespace {
 using namespace platform;
 using qvx::test::PseudoTerminal;
 using qvx::test::ScopedEnv;
+
+// Whether a break reaches a pseudo-terminal here: qemu's user-mode emulation, which runs the
+// ARM build's tests, answers TIOCSBRK with ENOSYS.
+bool BreakWorksOnATerminal() {
+  PseudoTerminal pty;
+  const int fd = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY);
+  const bool works = fd >= 0 && ::ioctl(fd, TIOCSBRK) == 0 && ::ioctl(fd, TIOCCBRK) == 0;
+  if (fd >= 0) ::close(fd);
+  return works;
+}
 
 TEST(OpenStatus, TellsAPortInUseFromOneThatIsMissing) {
   PseudoTerminal pty;
@@ -122,7 +134,7 @@ TEST_F(SyscallFailure, OpeningReportsTheCallThatFailed) {
     StatusCode code;
   } cases[] = {
       {"open", EBUSY, StatusCode::InUse},
-      {"open", EACCES, StatusCode::SystemFailure},
+      {"open", EACCES, StatusCode::AccessDenied},
       {"open", ENOENT, StatusCode::NotFound},
       {"flock", EWOULDBLOCK, StatusCode::InUse},
   };
@@ -157,7 +169,8 @@ TEST_F(SyscallFailure, EveryCallOfAnOpenPortReportsTheSystemsError) {
   } cases[] = {
       {"tcsetattr", 0, [&] { return port->SetSettings(settings); }, "tcsetattr", true},
       {"ioctl", TIOCMBIS, [&] { return port->SetLine(OutputLine::Dtr, true); }, "DTR on", false},
-      {"ioctl", TIOCSBRK, [&] { return port->SetLine(OutputLine::Break, true); }, "break on", true},
+      {"ioctl", TIOCSBRK, [&] { return port->SetLine(OutputLine::Break, true); }, "break on",
+       BreakWorksOnATerminal()},
       {"ioctl", TIOCMGET, [&] { return port->GetModemStatus(lines); }, "modem lines of", false},
       {"write", 0, [&] { return port->Write(std::span(&byte, 1), count); }, "write to", true},
       {"write", 0, [&] { return port->TransmitChar(byte); }, "write to", true},

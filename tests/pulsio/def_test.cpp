@@ -1,4 +1,4 @@
-// libpulsio.so exports exactly the functions of pulsio.def, which keeps the Windows ordinals.
+// libpulsio.so.1 exports exactly the functions of pulsio.def, which keeps the Windows ordinals.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@ TEST(PulsioDef, GivesEveryExportItsOrdinal) { EXPECT_EQ(DefOrdinals(), kOrdinals
 TEST(PulsioDef, SharedLibraryExportsTheDefNamesAndHidesItsInside) {
   Dl_info info{};
   ASSERT_NE(dladdr(reinterpret_cast<void*>(&GetHandle), &info), 0);
-  ASSERT_TRUE(std::string(info.dli_fname).ends_with("/libpulsio.so")) << info.dli_fname;
+  ASSERT_TRUE(std::string(info.dli_fname).ends_with("/libpulsio.so.1")) << info.dli_fname;
   void* library = dlopen(info.dli_fname, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
   for (const auto& [name, ordinal] : kOrdinals) EXPECT_NE(dlsym(library, name.c_str()), nullptr) << name;

@@ -80,15 +80,19 @@ T Next(std::deque<T>& answers, Default fallback) {
 
 }  // namespace
 
-bool ScriptedPrompter::AskYesNo(std::string_view question, std::string_view title) {
+bool ScriptedPrompter::AskYesNo(std::string_view question, std::string_view title,
+                                MessageIcon icon) {
   questions.emplace_back(question);
   questionTitles.emplace_back(title);
+  questionIcons.push_back(icon);
   return Next(yesNoAnswers, false);
 }
 
-bool ScriptedPrompter::AskOkCancel(std::string_view text, std::string_view title) {
+bool ScriptedPrompter::AskOkCancel(std::string_view text, std::string_view title,
+                                   MessageIcon icon) {
   questions.emplace_back(text);
   questionTitles.emplace_back(title);
+  questionIcons.push_back(icon);
   return Next(okCancelAnswers, false);
 }
 

@@ -53,6 +53,7 @@ class ScriptedPrompter : public Prompter {
   std::vector<std::string> messages;
   std::vector<std::string> questions;       // Yes/No and OK/Cancel questions, text only
   std::vector<std::string> questionTitles;  // their titles, in the same order
+  std::vector<MessageIcon> questionIcons;   // and their icons
   std::vector<std::string> inputPrompts;
   std::vector<std::string> fileDialogs;     // "title: filter" of each open-file dialog, and
                                             // "title: filter (.ext)" of each save-file dialog
@@ -63,8 +64,8 @@ class ScriptedPrompter : public Prompter {
 
   void ShowStatus(std::string_view text) override;
   void ShowMessage(std::string_view text, MessageIcon icon, std::string_view title) override;
-  bool AskYesNo(std::string_view question, std::string_view title) override;
-  bool AskOkCancel(std::string_view text, std::string_view title) override;
+  bool AskYesNo(std::string_view question, std::string_view title, MessageIcon icon) override;
+  bool AskOkCancel(std::string_view text, std::string_view title, MessageIcon icon) override;
   std::optional<std::string> AskText(std::string_view title, std::string_view prompt,
                                      std::string_view initial) override;
   std::optional<std::string> AskOpenFile(std::string_view title, std::string_view filter) override;

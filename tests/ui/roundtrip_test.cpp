@@ -1,7 +1,11 @@
 // Learning through the window: Record on the simulated receiver, Save into the device, Send to
-// the simulated transmitter, and the recording of what was sent finding the saved command.
+// the simulated transmitter, and the recording of what was sent finding the saved command; the
+// same on a kernel infrared device, with monitoring.
 
 #include <QGroupBox>
+#include <numeric>
+
+#include "platform/sim/kernel_ir_device.h"
 
 #include "qvx/ui/model/demo_remote.h"
 #include "qvx/ui/signal_view.h"
@@ -100,6 +104,48 @@ TEST_F(RoundTripTest, RecordingIsRefusedWhileMonitoring) {
   Menu("MonitoringStartMenu")->trigger();
   Click("RecButton");
   EXPECT_EQ(Status(), "You cannot record a command when monitoring function is activated!");
+}
+
+// COM1 a kernel infrared device: Record learns a stored key, Send writes its durations, which
+// recorded again name the same command, and monitoring names a key without blocking in the dark.
+TEST_F(RoundTripTest, LearnsSendsAndMonitorsThroughAKernelDevice) {
+  const auto device = platform::sim::InstallKernelIrDevice("uilirc", clock_);
+  ::setenv("QVX_COM1", "sim:uilirc", 1);
+  Open("", {{"X10COM= 0", "X10COM= 2"}});
+  bool toggle = false;
+  const ui::DemoKey& play = ui::DemoKeys()[1];
+  ASSERT_EQ(play.key, "Play");
+  device->PlayRemote(ui::DemoPress(SavedConfig(), play, toggle), 20'000);
+  Click("RecButton");
+  EXPECT_EQ(Text("IRCommand"), "VCR&Play");
+  EXPECT_EQ(Text("SendCmd"), "Play");
+
+  Click("SendButton");
+  EXPECT_EQ(Status(), "VCR Play executed.");
+  ASSERT_EQ(device->Sent().size(), 1u);
+  const auto& sent = device->Sent().front();
+  EXPECT_EQ(sent.carrierHz, 38'000u);
+  device->PlayRemote({sent.durationsUs.begin(), sent.durationsUs.end()}, 20'000);
+  Click("RecButton");
+  EXPECT_EQ(Text("IRCommand"), "VCR&Play");
+
+  Menu("MonitoringStartMenu")->trigger();
+  EXPECT_EQ(Status(), "Monitoring started OK.");
+  const int64_t darkStartNs = clock_.NowNs();
+  window_->IRMonTimerTick();
+  EXPECT_EQ(Text("RecCmd"), "");
+  EXPECT_LT(clock_.NowNs() - darkStartNs, 1'000'000);  // the dark tick did not wait for light
+
+  const auto power = ui::DemoPress(SavedConfig(), ui::MonitoredDemoKeys()[0], toggle);
+  device->PlayRemote(power, 10'000);
+  clock_.AdvanceNs((10'000 + std::accumulate(power.begin(), power.end(), int64_t{0})) * 1000 +
+                   200'000'000);  // the tick comes after the press, which the kernel queued
+  window_->IRMonTimerTick();
+  EXPECT_EQ(Text("RecCmd"), "TV&Power");
+  EXPECT_EQ(Text("ExecCmd"), "X10&Lamp&On;");
+  Menu("MonitoringStopMenu")->trigger();
+  window_.reset();
+  platform::UnregisterSimPeer("uilirc");
 }
 
 }  // namespace

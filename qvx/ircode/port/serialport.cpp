@@ -110,7 +110,9 @@ bool GetDsrLine(PortHandle handle, platform::Status* why) {
   return LineOn(platform::kStatusDsr, handle, why);
 }
 
-bool GetDcdLine(PortHandle handle) { return LineOn(platform::kStatusDcd, handle); }
+bool GetDcdLine(PortHandle handle, platform::Status* why) {
+  return LineOn(platform::kStatusDcd, handle, why);
+}
 
 bool PortExists(int32_t portNumber) { return platform::SerialPortExists(portNumber); }
 

@@ -49,8 +49,8 @@ void SetTxdBreak(bool on, PortHandle handle);
 bool GetCtsLine(PortHandle handle, platform::Status* why = nullptr);
 // True while DSR is on; false as GetCtsLine.
 bool GetDsrLine(PortHandle handle, platform::Status* why = nullptr);
-// True while DCD is on; false when off, for -1, or when the lines cannot be read.
-bool GetDcdLine(PortHandle handle);
+// True while DCD is on; false as GetCtsLine.
+bool GetDcdLine(PortHandle handle, platform::Status* why = nullptr);
 // True when COMn is present on this machine (without opening it).
 bool PortExists(int32_t portNumber);
 

@@ -1,14 +1,26 @@
 #!/usr/bin/env bash
-# The Windows programs under wine against the Linux build, for the same requests on the same
-# configuration and simulated ports: the gateways' pages must be byte for byte the same, and
-# qvxctl must print the same lines (CR LF on Windows) with the same exit status, write the same
-# configuration file and send the same light on the simulated transmitter.
-#   compare_linux.sh WINDOWS_BIN [LINUX_BIN]     (LINUX_BIN defaults to build/release/bin)
+# The programs of another build (Windows under wine, 64-bit ARM under qemu) against the Linux
+# build of this machine, for the same requests on the same configuration and simulated ports:
+# the gateways' pages must be byte for byte the same, and qvxctl must print the same lines
+# (CR LF on Windows) with the same exit status, write the same configuration file and send the
+# same light on the simulated transmitter.
+#   compare_linux.sh windows|aarch64 OTHER_BIN [LINUX_BIN]   (LINUX_BIN: build/release/bin)
 set -uo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
-win_bin=$1
-linux_bin=${2:-${QVX_LINUX_BIN:-$here/build/release/bin}}
-run_wine="$here/scripts/wine-run.sh"
+kind=$1
+other_bin=$2
+linux_bin=${3:-${QVX_LINUX_BIN:-$here/build/release/bin}}
+case "$kind" in
+  windows)
+    emulator=("$here/scripts/wine-run.sh")
+    other_name() { echo "${1%.cgi}.exe"; }
+    ctl_lines=crlf ;;
+  aarch64)
+    emulator=(qemu-aarch64)
+    other_name() { echo "$1"; }
+    ctl_lines=bytes ;;
+  *) echo "usage: $0 windows|aarch64 OTHER_BIN [LINUX_BIN]" >&2; exit 2 ;;
+esac
 if [ ! -x "$linux_bin/qvxweb.cgi" ] || [ ! -x "$linux_bin/qvxctl" ]; then
   echo "no Linux build in $linux_bin (scripts/build.sh release makes it)"
   [ "${CI:-}" = true ] && exit 1
@@ -38,7 +50,7 @@ run() {
   if [ "$side" = linux ]; then
     "$linux_bin/$program" "$@" <"$work/body" >"$base.out" 2>"$base.err"
   else
-    "$run_wine" "$win_bin/$program" "$@" <"$work/body" >"$base.out" 2>"$base.err"
+    "${emulator[@]}" "$other_bin/$(other_name "$program")" "$@" <"$work/body" >"$base.out" 2>"$base.err"
   fi
   echo $? >"$base.rc"
 }
@@ -51,14 +63,14 @@ differs() {
 compare() {
   local name=$1 crlf=$2
   cases=$((cases + 1))
-  local l="$work/$name.linux" w="$work/$name.windows"
+  local l="$work/$name.linux" w="$work/$name.other"
   if [ "$crlf" = crlf ]; then
     sed 's/$/\r/' "$l.out" >"$l.expected"
   else
     cp "$l.out" "$l.expected"
   fi
   cmp -s "$l.expected" "$w.out" || { differs "$name" "output"; diff <(od -c "$l.expected") <(od -c "$w.out") | head -10; }
-  cmp -s "$l.rc" "$w.rc" || differs "$name" "exit status $(cat "$l.rc") on Linux, $(cat "$w.rc") on Windows"
+  cmp -s "$l.rc" "$w.rc" || differs "$name" "exit status $(cat "$l.rc") on Linux, $(cat "$w.rc") on $kind"
   cmp -s "$l.cfg" "$w.cfg" 2>/dev/null || differs "$name" "configuration file"
   if [ -e "$l.capture" ] || [ -e "$w.capture" ]; then
     cmp -s "$l.capture" "$w.capture" || differs "$name" "light sent on the simulated transmitter"
@@ -76,7 +88,7 @@ gateway_case() {
     export REQUEST_METHOD=$method QUERY_STRING=$query CONTENT_LENGTH=${#body}
     export CONTENT_TYPE=application/x-www-form-urlencoded SCRIPT_NAME=/$program.cgi
     run linux "$program-$name" "$program.cgi"
-    run windows "$program-$name" "$program.exe"
+    run other "$program-$name" "$program.cgi"
     compare "$program-$name" bytes
   done
 }
@@ -97,8 +109,8 @@ ctl_case() {
   local name=$1
   shift
   run linux "qvxctl-$name" qvxctl "$@"
-  run windows "qvxctl-$name" qvxctl.exe "$@"
-  compare "qvxctl-$name" crlf
+  run other "qvxctl-$name" qvxctl "$@"
+  compare "qvxctl-$name" "$ctl_lines"
 }
 ctl_case devices devices
 ctl_case commands commands TV
