@@ -95,8 +95,9 @@ void MakeBinary(termios& tio) {
 
 class PosixSerialPort final : public SerialPort {
  public:
-  PosixSerialPort(SerialSyscalls& calls, int fd, std::string path)
-      : calls_(calls), fd_(fd), path_(std::move(path)) {
+  // `owned`: the descriptor is this port's to unlock and close; a host's lent one is not.
+  PosixSerialPort(SerialSyscalls& calls, int fd, std::string path, bool owned = true)
+      : calls_(calls), fd_(fd), path_(std::move(path)), owned_(owned) {
     PortSettings settings;
     if (GetSettings(settings)) characterNs_ = CharacterNs(settings);
   }
@@ -105,11 +106,14 @@ class PosixSerialPort final : public SerialPort {
 
   Status Close() override {
     if (fd_ < 0) return {};
-    calls_.Ioctl(fd_, TIOCNXCL, nullptr);
     const int fd = std::exchange(fd_, -1);
+    if (!owned_) return {};
+    calls_.Ioctl(fd, TIOCNXCL, nullptr);
     if (calls_.Close(fd) != 0) return Failed("close", path_);
     return {};
   }
+
+  int32_t OsHandle() const override { return std::max(fd_, 0); }
 
   Status GetSettings(PortSettings& settings) override {
     settings = PortSettings{};
@@ -381,6 +385,7 @@ class PosixSerialPort final : public SerialPort {
   SerialSyscalls& calls_;
   int fd_;
   std::string path_;
+  bool owned_;
   PortTimeouts timeouts_ = kReturnAtOnceTimeouts;
   LineControl dtrControl_ = LineControl::Enable;  // open(2) raises DTR and RTS
   LineControl rtsControl_ = LineControl::Enable;
@@ -433,6 +438,21 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
 
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why) {
   return OpenSerialDevice(path, why, SystemSerialSyscalls());
+}
+
+std::unique_ptr<SerialPort> BorrowSerialDevice(PortHandle handle, Status& why) {
+  SerialSyscalls& calls = SystemSerialSyscalls();
+  const std::string name = "descriptor " + std::to_string(handle);
+  termios tio{};
+  if (handle <= 0 || fcntl(handle, F_GETFD) < 0) {
+    why = Status(StatusCode::BadArgument, name + " is not open");
+  } else if (calls.IsATty(handle) != 1 || calls.TcGetAttr(handle, &tio) != 0) {
+    why = Status(StatusCode::NotSupported, name + " is not a serial port");
+  } else {
+    why = Status();
+    return std::make_unique<PosixSerialPort>(calls, handle, name, false);
+  }
+  return nullptr;
 }
 
 PortKind DeviceKind(const std::string& path) {

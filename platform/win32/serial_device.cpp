@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/serial_device.h"
 #include "platform/win32/comm_calls.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/system_error.h"
 
 namespace platform {
@@ -87,17 +88,23 @@ DWORD RtsControlCode(LineControl control) {
 
 class Win32SerialPort final : public SerialPort {
  public:
-  Win32SerialPort(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {
+  // `owned`: the HANDLE is this port's to close; a host's lent one is not.
+  Win32SerialPort(HANDLE handle, std::string path, bool owned = true)
+      : handle_(handle), path_(std::move(path)), owned_(owned) {
     PortSettings settings;
     if (GetSettings(settings)) characterNs_ = CharacterNs(settings);
   }
 
   ~Win32SerialPort() override { Close(); }
 
+  int32_t OsHandle() const override {
+    return handle_ == INVALID_HANDLE_VALUE ? 0 : PortHandleOf(handle_);
+  }
+
   Status Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return {};
-    if (!CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)))
-      return LastWin32Error("CloseHandle " + path_);
+    const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
+    if (owned_ && !CloseHandle(handle)) return LastWin32Error("CloseHandle " + path_);
     return {};
   }
 
@@ -251,6 +258,7 @@ class Win32SerialPort final : public SerialPort {
 
   HANDLE handle_;
   std::string path_;
+  bool owned_;
   int64_t characterNs_ = 0;
 };
 
@@ -283,6 +291,21 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
   }
   // The driver keeps the time-outs and settings of the port's last user; the opener sets them.
   return std::make_unique<Win32SerialPort>(handle, path);
+}
+
+std::unique_ptr<SerialPort> BorrowSerialDevice(PortHandle handle, Status& why) {
+  const std::string name = "handle " + std::to_string(handle);
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (handle <= 0) {
+    why = Status(StatusCode::BadArgument, name + " is not open");
+  } else if (!ActiveCommCalls().getCommState(Win32HandleOf(handle), &dcb)) {
+    why = Status(StatusCode::NotSupported, name + " is not an open serial port");
+  } else {
+    why = Status();
+    return std::make_unique<Win32SerialPort>(Win32HandleOf(handle), name, false);
+  }
+  return nullptr;
 }
 
 PortKind DeviceKind(const std::string& path) {
