@@ -72,8 +72,25 @@ PortHandle OpenSerialTarget(const std::string& target, Status* why) {
     if (auto transmitter = OpenOne(target.substr(plus + 1), status))
       port = PairInfraredDevices(std::move(receiver), std::move(transmitter), status);
   }
+  if (!port) {
+    if (why) *why = status;
+    return kPortFailed;
+  }
+  const PortHandle handle = RegisterPort(std::move(port));
+  if (handle == kPortFailed)
+    status = Status(StatusCode::SystemFailure, "no handle left for " + target);
   if (why) *why = status;
-  return port ? RegisterPort(std::move(port)) : kPortFailed;
+  return handle;
+}
+
+bool AdoptPort(PortHandle handle, Status* why) {
+  Status status;
+  if (!FindPort(handle)) {
+    if (auto port = BorrowSerialDevice(handle, status))
+      RegisterAdoptedPort(handle, std::move(port));
+  }
+  if (why) *why = status;
+  return status.ok();
 }
 
 PortHandle OpenSerialPort(int32_t portNumber, Status* why) {

@@ -42,6 +42,13 @@ struct PortSettings {
   bool xonXoff = false;      // fOutX and fInX
   LineControl dtrControl = LineControl::Enable;
   LineControl rtsControl = LineControl::Enable;
+  // Behaviours of the Windows serial driver that a port keeps from its last user. termios has
+  // none of them: POSIX ports read them as false and refuse to switch them on.
+  bool dsrSensitivity = false;    // fDsrSensitivity: input is dropped while DSR is off
+  bool txContinueOnXoff = false;  // fTXContinueOnXoff
+  bool errorChar = false;         // fErrorChar: bytes with a parity error are replaced
+  bool discardNulls = false;      // fNull: received zero bytes are dropped
+  bool abortOnError = false;      // fAbortOnError: reads and writes stop after a line error
 
   bool operator==(const PortSettings&) const = default;
 };
@@ -107,16 +114,24 @@ class SerialPort {
   // The kernel infrared device behind this port, or null for a serial port. A kernel device has
   // no line format and no modem lines: those calls answer NotSupported.
   virtual InfraredDevice* Infrared() { return nullptr; }
+  // The system's own handle of the device (a descriptor, a HANDLE in its 32 significant bits),
+  // or 0 when the port has none of its own, as a simulated peer.
+  virtual int32_t OsHandle() const { return 0; }
 };
 
-// Port handles: opaque positive numbers, one table per process shared by every module and by
-// Pulsio. 0 means "not open" and -1 "the last opening failed", as everywhere in the system.
+// Port handles are the system's own: a descriptor on POSIX, a HANDLE on Windows (whose 32 low
+// bits are all that count), so that a host that opened a port itself can lend it to Pulsio and
+// Pulsio's handles are ones a host could use. A port without a handle of its own (a simulated
+// peer) is given one the table reserves for it (/dev/null, an event). One table per process,
+// shared by every module and by Pulsio. 0 means "not open" and -1 "the last opening failed", as
+// everywhere in the system. The system reuses a handle once it is closed, so a module drops a
+// handle when it closes the port.
 using PortHandle = int32_t;
 inline constexpr PortHandle kPortClosed = 0;
 inline constexpr PortHandle kPortFailed = -1;
 
-// Puts an open port into the process table; returns its handle, never one used before in this
-// process, or -1 for a null port.
+// Puts an open port into the process table; returns its handle, or -1 for a null port or when
+// no handle could be reserved for it.
 PortHandle RegisterPort(std::unique_ptr<SerialPort> port);
 // The port behind a handle; null for 0, -1 and closed or unknown handles.
 std::shared_ptr<SerialPort> FindPort(PortHandle handle);
@@ -124,6 +139,14 @@ std::shared_ptr<SerialPort> FindPort(PortHandle handle);
 // the system said; BadArgument when the handle is not open. A port still in use by a call
 // under way closes when that call lets go of it.
 Status ClosePort(PortHandle handle);
+// Puts a serial port that a host opened itself, and that the table does not know, into the
+// table under its own handle, as a port the host owns: it is never closed or locked here.
+// True when the handle is in the table afterwards, also when it was there already; false,
+// with the reason in `why` when given, when it is not an open serial device.
+bool AdoptPort(PortHandle handle, Status* why = nullptr);
+// Takes a port that AdoptPort put into the table out of it again, leaving the host's handle
+// open; any other handle is left as it is.
+void ForgetAdoptedPort(PortHandle handle);
 
 // A port handle this code opened and closes: it closes in its destructor, or with Close.
 // Move-only, so that one owner closes it once.

@@ -1,5 +1,7 @@
 // Port handle, lines and bytes.
 
+#include <utility>
+
 #include "pulsio/module.h"
 
 namespace pulsio {
@@ -13,10 +15,21 @@ using platform::PortSettings;
 using platform::PortTimeouts;
 using platform::StopBits;
 
-// Opens COMn as the new port handle (-1 when that fails); a port Pulsio opened before closes.
-bool OpenPortNumber(int32_t portNumber) {
+// Lets go of the current port: closes it when Pulsio opened it, takes a host's port that
+// SetHandle adopted out of the table without closing it, and keeps 0, since the system hands
+// a closed handle out again to whatever it opens next.
+void LetGoOfPort() {
   Module& state = State();
   state.opened.Close();
+  platform::ForgetAdoptedPort(std::exchange(state.adopted, platform::kPortClosed));
+  state.portHandle = platform::kPortClosed;
+  state.kernelWatch = KernelWatch{};
+}
+
+// Opens COMn as the new port handle (-1 when that fails).
+bool OpenPortNumber(int32_t portNumber) {
+  Module& state = State();
+  LetGoOfPort();
   state.opened = platform::OwnedPort(platform::OpenSerialPort(portNumber));
   state.portHandle = state.opened.handle();
   return state.opened.open();
@@ -39,7 +52,8 @@ bool OpenCom(int32_t portNumber) {
   if (port && port->Infrared()) return true;
   PortSettings settings;
   if (!port || !port->GetSettings(settings)) return false;
-  // The format of the software carrier; parity checking stays as the port had it.
+  // The format of the software carrier, with nothing that would hold back or drop bytes;
+  // parity checking, error characters and sending on after XOFF stay as the port had them.
   settings.baudRate = 115200;
   settings.dataBits = 6;
   settings.parity = Parity::None;
@@ -49,6 +63,9 @@ bool OpenCom(int32_t portNumber) {
   settings.xonXoff = false;
   settings.dtrControl = LineControl::Disable;
   settings.rtsControl = LineControl::Disable;
+  settings.dsrSensitivity = false;
+  settings.discardNulls = false;
+  settings.abortOnError = false;
   if (!port->SetSettings(settings)) return false;
   PortTimeouts timeouts;
   if (!port->GetTimeouts(timeouts)) return false;
@@ -60,12 +77,15 @@ bool OpenCom(int32_t portNumber) {
 
 bool JustOpenCom(int32_t portNumber) { return OpenPortNumber(portNumber); }
 
-void CloseCom() { State().opened.Close(); }
+void CloseCom() { LetGoOfPort(); }
 
 void SetHandle(platform::PortHandle handle) {
   Module& state = State();
   // A port Pulsio opened itself would otherwise stay open, and locked, until the process ends.
-  if (state.opened.handle() != handle) state.opened.Close();
+  if (handle != state.portHandle) LetGoOfPort();
+  // A handle the table does not know is the host's own port, opened outside this code. One
+  // that is not an open serial port stays the port handle, and every call on it fails.
+  if (handle > 0 && !FindPort(handle) && platform::AdoptPort(handle)) state.adopted = handle;
   state.portHandle = handle;
   state.savedHandle = handle;
 }

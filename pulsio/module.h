@@ -34,6 +34,8 @@ struct Module {
   platform::PortHandle portHandle = platform::kPortClosed;  // the port every operation uses
   platform::PortHandle savedHandle = platform::kPortClosed;  // the handle lent with SetHandle
   platform::OwnedPort opened;  // the port Pulsio opened itself (OpenCom); a lent one is not here
+  // A host's own handle that SetHandle put into the handle table; it stays the host's to close.
+  platform::PortHandle adopted = platform::kPortClosed;
   int32_t monitorValue = 0;
   std::array<uint8_t, kDataBufferBytes> data{};  // samples and pulse trains; [0] stages bytes
   KernelWatch kernelWatch;

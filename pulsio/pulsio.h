@@ -3,9 +3,15 @@
  * otherwise. The library keeps one state per process (port handle, saved handle, monitor
  * value, a 1000-byte data buffer) and is not re-entrant: call it from one thread.
  *
- * Port handles are the process's serial handles (positive numbers; 0 = not open, -1 = the
- * last opening failed). A host may open the port itself and lend the handle with SetHandle;
- * Pulsio never closes a lent handle. */
+ * Port handles are the system's own: a file descriptor on POSIX, a HANDLE on Windows (as a
+ * 32-bit number: a kernel handle has no more significant bits); 0 = not open, -1 = the last
+ * opening failed. Who owns the port:
+ * - OpenCom and JustOpenCom open it themselves. Pulsio owns it and closes it with CloseCom, or
+ *   when another port is opened or lent.
+ * - A host may open a serial port itself and lend its handle with SetHandle. Pulsio uses it as
+ *   it is (it changes no setting and takes no lock on the way in) and never closes it. After
+ *   CloseCom, or once another port is opened or lent, Pulsio no longer touches it, and the host
+ *   closes it when it is done; it must not close it while it is still lent. */
 #ifndef PULSIO_H
 #define PULSIO_H
 
@@ -37,11 +43,14 @@ extern "C" {
 PULSIO_API int32_t PULSIO_CALL OpenCom(int32_t portNumber);
 /* Opens COMn without changing its settings; 1 if opened, 0 otherwise. */
 PULSIO_API int32_t PULSIO_CALL JustOpenCom(int32_t portNumber);
-/* Closes the port Pulsio opened (a lent handle is only let go); always 1. */
+/* Closes the port Pulsio opened, or lets go of a lent one without closing it; either way the
+ * port handle is 0 afterwards, so no later call drives the port. Always 1. */
 PULSIO_API uint8_t PULSIO_CALL CloseCom(void);
-/* Uses `handle` as the port from now on and remembers it for GetHandle; returns `handle`. */
+/* Uses the host's `handle` as the port from now on (it stays the host's: see above) and
+ * remembers it for GetHandle; a port Pulsio opened itself is closed. A handle that is not an
+ * open serial port is kept too, and every call on it fails. Returns `handle`. */
 PULSIO_API int32_t PULSIO_CALL SetHandle(int32_t handle);
-/* The handle last given to SetHandle; 0 before any. */
+/* The handle last given to SetHandle, 0 before any; never the one OpenCom opened. */
 PULSIO_API int32_t PULSIO_CALL GetHandle(void);
 
 /* Sets DTR when the low 8 bits of `state` are not 0, clears it otherwise; 1 if done, 0 if the

@@ -18,8 +18,9 @@ packages=(
   lighttpd libxml2-utils
   # the browser test drives the installed Chromium; the gateway benchmark's load and memory tools
   chromium wrk time
-  # the Windows build: the mingw-w64 cross compiler, GoogleTest's sources, wine for its tests
-  mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64
+  # the Windows builds: the mingw-w64 cross compilers (64- and 32-bit), GoogleTest's sources,
+  # wine for their tests, with its 32-bit half for the 32-bit Pulsio.dll
+  mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 wine32:i386
   # the fuzz targets: clang 14 with its runtimes (libFuzzer, AddressSanitizer, UBSan)
   clang-14 libclang-rt-14-dev
   # the 64-bit ARM build: Debian's cross compiler, the arm64 libraries the programs and tests
@@ -39,6 +40,10 @@ done
 if ((${#missing[@]})); then
   sudo=""
   [ "$(id -u)" = 0 ] || sudo=sudo
+  # wine32 comes from the i386 half of the archive.
+  if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
   if [[ " ${missing[*]}" == *:arm64* ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
     $sudo dpkg --add-architecture arm64
   fi

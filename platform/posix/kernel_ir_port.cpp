@@ -26,6 +26,8 @@ class KernelIrPort final : public SerialPort, public InfraredDevice {
 
   InfraredDevice* Infrared() override { return this; }
 
+  int32_t OsHandle() const override { return std::max(fd_, 0); }
+
   Status Close() override {
     if (fd_ < 0) return {};
     const int fd = std::exchange(fd_, -1);

@@ -95,8 +95,9 @@ void MakeBinary(termios& tio) {
 
 class PosixSerialPort final : public SerialPort {
  public:
-  PosixSerialPort(SerialSyscalls& calls, int fd, std::string path)
-      : calls_(calls), fd_(fd), path_(std::move(path)) {
+  // `owned`: the descriptor is this port's to unlock and close; a host's lent one is not.
+  PosixSerialPort(SerialSyscalls& calls, int fd, std::string path, bool owned = true)
+      : calls_(calls), fd_(fd), path_(std::move(path)), owned_(owned) {
     PortSettings settings;
     if (GetSettings(settings)) characterNs_ = CharacterNs(settings);
   }
@@ -105,11 +106,14 @@ class PosixSerialPort final : public SerialPort {
 
   Status Close() override {
     if (fd_ < 0) return {};
-    calls_.Ioctl(fd_, TIOCNXCL, nullptr);
     const int fd = std::exchange(fd_, -1);
+    if (!owned_) return {};
+    calls_.Ioctl(fd, TIOCNXCL, nullptr);
     if (calls_.Close(fd) != 0) return Failed("close", path_);
     return {};
   }
+
+  int32_t OsHandle() const override { return std::max(fd_, 0); }
 
   Status GetSettings(PortSettings& settings) override {
     settings = PortSettings{};
@@ -150,10 +154,17 @@ class PosixSerialPort final : public SerialPort {
                                                  " baud with " + std::to_string(settings.dataBits) +
                                                  " data bits is no line format");
     }
-    // termios has no DSR flow control and no 1.5 stop bits outside 5-bit characters.
+    // termios has no DSR flow control, no 1.5 stop bits outside 5-bit characters and none of
+    // the Windows driver's input and error behaviours.
     if (settings.dsrFlow || settings.stopBits == StopBits::OnePointFive) {
       return Status(StatusCode::NotSupported,
                     path_ + ": DSR flow control and 1.5 stop bits are not available");
+    }
+    if (settings.dsrSensitivity || settings.errorChar || settings.discardNulls ||
+        settings.abortOnError) {
+      return Status(StatusCode::NotSupported,
+                    path_ + ": DSR sensitivity, error characters, dropping zero bytes and "
+                            "stopping after line errors are not available");
     }
     termios tio{};
     if (calls_.TcGetAttr(fd_, &tio) != 0) return Failed("tcgetattr", path_);
@@ -228,14 +239,10 @@ class PosixSerialPort final : public SerialPort {
     if (Status closed = CheckOpen(); !closed) return closed;
     Clock& clock = ActiveClock();
     int64_t startNs = clock.NowNs();
-    ssize_t sent;
-    do {
-      sent = calls_.Write(fd_, &byte, 1);
-    } while (sent < 0 &&
-             (errno == EINTR || (errno == EAGAIN && WaitReady(calls_, fd_, POLLOUT, 100))));
-    if (sent < 0) return Failed("write to", path_);
-    if (sent != 1)
-      return Status(StatusCode::SystemFailure, path_ + ": the character was not taken");
+    int queued = 0;
+    const bool behindQueue = calls_.Ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0;
+    if (Status sent = behindQueue && byte != 0 ? SendAhead(byte) : WriteOne(byte); !sent)
+      return sent;
     WaitTransmitterEmpty(clock, startNs);
     return {};
   }
@@ -331,6 +338,37 @@ class PosixSerialPort final : public SerialPort {
   // Waits for the UART's transmitter to run empty; where the driver cannot tell (USB
   // adapters, pseudo-terminals) it waits one character time on the active clock instead.
   // The give-up bound is real time: a virtual clock does not move while the UART is polled.
+  // Writes one byte into an empty queue. While output is held (flow control) it goes ahead
+  // instead; zero cannot (see SendAhead) and waits for the port as any byte.
+  Status WriteOne(uint8_t byte) {
+    ssize_t sent;
+    do {
+      sent = calls_.Write(fd_, &byte, 1);
+      if (sent < 0 && errno == EAGAIN && byte != 0) return SendAhead(byte);
+    } while (sent < 0 &&
+             (errno == EINTR || (errno == EAGAIN && WaitReady(calls_, fd_, POLLOUT, 100))));
+    if (sent < 0) return Failed("write to", path_);
+    if (sent != 1)
+      return Status(StatusCode::SystemFailure, path_ + ": the character was not taken");
+    return {};
+  }
+
+  // Sends the byte as the tty layer's START character, which the driver puts on the line ahead
+  // of its buffer, even while output is held; the port's own START character is put back at
+  // once. Zero marks a disabled character, so it cannot be sent this way.
+  Status SendAhead(uint8_t byte) {
+    termios tio{};
+    if (calls_.TcGetAttr(fd_, &tio) != 0) return Failed("tcgetattr", path_);
+    const cc_t start = tio.c_cc[VSTART];
+    tio.c_cc[VSTART] = byte;
+    if (calls_.TcSetAttr(fd_, TCSANOW, &tio) != 0) return Failed("tcsetattr", path_);
+    Status sent;
+    if (calls_.TcFlow(fd_, TCION) != 0) sent = Failed("tcflow", path_);
+    tio.c_cc[VSTART] = start;
+    if (calls_.TcSetAttr(fd_, TCSANOW, &tio) != 0 && sent) sent = Failed("tcsetattr", path_);
+    return sent;
+  }
+
   void WaitTransmitterEmpty(Clock& clock, int64_t startNs) {
     unsigned int lsr = 0;
     if (calls_.Ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) {
@@ -347,6 +385,7 @@ class PosixSerialPort final : public SerialPort {
   SerialSyscalls& calls_;
   int fd_;
   std::string path_;
+  bool owned_;
   PortTimeouts timeouts_ = kReturnAtOnceTimeouts;
   LineControl dtrControl_ = LineControl::Enable;  // open(2) raises DTR and RTS
   LineControl rtsControl_ = LineControl::Enable;
@@ -399,6 +438,21 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
 
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& why) {
   return OpenSerialDevice(path, why, SystemSerialSyscalls());
+}
+
+std::unique_ptr<SerialPort> BorrowSerialDevice(PortHandle handle, Status& why) {
+  SerialSyscalls& calls = SystemSerialSyscalls();
+  const std::string name = "descriptor " + std::to_string(handle);
+  termios tio{};
+  if (handle <= 0 || fcntl(handle, F_GETFD) < 0) {
+    why = Status(StatusCode::BadArgument, name + " is not open");
+  } else if (calls.IsATty(handle) != 1 || calls.TcGetAttr(handle, &tio) != 0) {
+    why = Status(StatusCode::NotSupported, name + " is not a serial port");
+  } else {
+    why = Status();
+    return std::make_unique<PosixSerialPort>(calls, handle, name, false);
+  }
+  return nullptr;
 }
 
 PortKind DeviceKind(const std::string& path) {

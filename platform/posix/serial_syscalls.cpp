@@ -17,6 +17,7 @@ int SerialSyscalls::Ioctl(int fd, unsigned long request, void* argument) {
   return ::ioctl(fd, request, argument);
 }
 int SerialSyscalls::TcGetAttr(int fd, termios* tio) { return ::tcgetattr(fd, tio); }
+int SerialSyscalls::TcFlow(int fd, int action) { return ::tcflow(fd, action); }
 int SerialSyscalls::TcSetAttr(int fd, int when, const termios* tio) {
   return ::tcsetattr(fd, when, tio);
 }

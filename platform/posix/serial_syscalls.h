@@ -28,6 +28,7 @@ class SerialSyscalls {
   virtual int Ioctl(int fd, unsigned long request, void* argument);
   virtual int TcGetAttr(int fd, termios* tio);
   virtual int TcSetAttr(int fd, int when, const termios* tio);
+  virtual int TcFlow(int fd, int action);
   virtual ssize_t Read(int fd, void* buffer, std::size_t size);
   virtual ssize_t Write(int fd, const void* bytes, std::size_t size);
   virtual int Poll(pollfd* entries, nfds_t count, int timeoutMs);

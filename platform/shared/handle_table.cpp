@@ -4,16 +4,26 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
+#include <vector>
 
-#include "platform/serial.h"
+#include "platform/shared/registry.h"
 
 namespace platform {
 namespace {
 
+struct Entry {
+  std::shared_ptr<SerialPort> port;
+  bool reserved = false;  // the handle was reserved for a port without one of its own
+  bool adopted = false;   // a host's own port, which closing here only lets go
+};
+
 struct HandleTable {
   std::mutex mutex;
-  std::map<PortHandle, std::shared_ptr<SerialPort>> ports;
-  PortHandle lastHandle = 0;
+  std::map<PortHandle, Entry> ports;
+  // Ports whose handle someone closed behind their back while they were in the table: closing
+  // them now would close whatever the system has given that handle to since.
+  std::vector<Entry> abandoned;
 };
 
 // Never destroyed: ports still open at exit are closed by the system, as on Windows, and no
@@ -23,18 +33,70 @@ HandleTable& Table() {
   return *table;
 }
 
+// Takes an entry out of the table (the caller holds the lock).
+Entry TakeEntry(HandleTable& table, std::map<PortHandle, Entry>::iterator it) {
+  Entry entry = std::move(it->second);
+  table.ports.erase(it);
+  return entry;
+}
+
+// Closes what an entry taken out of the table holds, outside the lock. A call under way still
+// holds the port; it closes when that call lets go.
+Status CloseEntry(PortHandle handle, Entry entry) {
+  Status closed;
+  if (entry.port.use_count() == 1) closed = entry.port->Close();
+  entry.port.reset();
+  if (entry.reserved) ReleaseOsHandle(handle);
+  return closed;
+}
+
+// Puts a port under `handle`. The system hands out a handle again only once it was closed, so
+// an entry already there is stale: most likely a host's port whose handle the host closed
+// without letting it go, which is dropped; any other is abandoned unclosed (the caller holds
+// the lock).
+std::optional<Entry> Insert(HandleTable& table, PortHandle handle, Entry entry) {
+  std::optional<Entry> stale;
+  if (auto it = table.ports.find(handle); it != table.ports.end()) {
+    if (it->second.adopted)
+      stale = TakeEntry(table, it);
+    else
+      table.abandoned.push_back(TakeEntry(table, it));
+  }
+  table.ports.emplace(handle, std::move(entry));
+  return stale;
+}
+
 }  // namespace
 
 PortHandle RegisterPort(std::unique_ptr<SerialPort> port) {
   if (!port) return kPortFailed;
+  Entry entry{std::move(port)};
+  PortHandle handle = entry.port->OsHandle();
+  if (handle <= 0) {
+    handle = ReserveOsHandle();
+    if (handle <= 0) return kPortFailed;
+    entry.reserved = true;
+  }
   auto& table = Table();
-  std::lock_guard lock(table.mutex);
-  // Handles are not reused, so a stale handle kept by one module never reaches another port.
-  do {
-    table.lastHandle = table.lastHandle == INT32_MAX ? 1 : table.lastHandle + 1;
-  } while (table.ports.contains(table.lastHandle));
-  table.ports.emplace(table.lastHandle, std::move(port));
-  return table.lastHandle;
+  std::optional<Entry> stale;
+  {
+    std::lock_guard lock(table.mutex);
+    stale = Insert(table, handle, std::move(entry));
+  }
+  if (stale) CloseEntry(handle, std::move(*stale));
+  return handle;
+}
+
+bool RegisterAdoptedPort(PortHandle handle, std::unique_ptr<SerialPort> port) {
+  if (handle <= 0 || !port) return false;
+  auto& table = Table();
+  std::optional<Entry> stale;
+  {
+    std::lock_guard lock(table.mutex);
+    stale = Insert(table, handle, Entry{std::move(port), false, true});
+  }
+  if (stale) CloseEntry(handle, std::move(*stale));
+  return true;
 }
 
 std::shared_ptr<SerialPort> FindPort(PortHandle handle) {
@@ -42,23 +104,32 @@ std::shared_ptr<SerialPort> FindPort(PortHandle handle) {
   auto& table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.ports.find(handle);
-  return it == table.ports.end() ? nullptr : it->second;
+  return it == table.ports.end() ? nullptr : it->second.port;
 }
 
 Status ClosePort(PortHandle handle) {
-  std::shared_ptr<SerialPort> closing;
   auto& table = Table();
+  Entry closing;
   {
     std::lock_guard lock(table.mutex);
     auto it = table.ports.find(handle);
     if (it == table.ports.end())
       return Status(StatusCode::BadArgument, "handle " + std::to_string(handle) + " is not open");
-    closing = std::move(it->second);
-    table.ports.erase(it);
+    closing = TakeEntry(table, it);
   }
-  // A call under way still holds the port; it closes when that call lets go.
-  if (closing.use_count() > 1) return {};
-  return closing->Close();
+  return CloseEntry(handle, std::move(closing));
+}
+
+void ForgetAdoptedPort(PortHandle handle) {
+  auto& table = Table();
+  Entry forgotten;
+  {
+    std::lock_guard lock(table.mutex);
+    auto it = table.ports.find(handle);
+    if (it == table.ports.end() || !it->second.adopted) return;
+    forgotten = TakeEntry(table, it);
+  }
+  CloseEntry(handle, std::move(forgotten));
 }
 
 }  // namespace platform

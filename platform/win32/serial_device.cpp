@@ -8,6 +8,8 @@
 
 #include "platform/clock.h"
 #include "platform/serial_device.h"
+#include "platform/win32/comm_calls.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/system_error.h"
 
 namespace platform {
@@ -86,17 +88,23 @@ DWORD RtsControlCode(LineControl control) {
 
 class Win32SerialPort final : public SerialPort {
  public:
-  Win32SerialPort(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {
+  // `owned`: the HANDLE is this port's to close; a host's lent one is not.
+  Win32SerialPort(HANDLE handle, std::string path, bool owned = true)
+      : handle_(handle), path_(std::move(path)), owned_(owned) {
     PortSettings settings;
     if (GetSettings(settings)) characterNs_ = CharacterNs(settings);
   }
 
   ~Win32SerialPort() override { Close(); }
 
+  int32_t OsHandle() const override {
+    return handle_ == INVALID_HANDLE_VALUE ? 0 : PortHandleOf(handle_);
+  }
+
   Status Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return {};
-    if (!CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)))
-      return LastWin32Error("CloseHandle " + path_);
+    const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
+    if (owned_ && !CloseHandle(handle)) return LastWin32Error("CloseHandle " + path_);
     return {};
   }
 
@@ -114,6 +122,11 @@ class Win32SerialPort final : public SerialPort {
     settings.xonXoff = dcb.fOutX || dcb.fInX;
     settings.dtrControl = DtrControlOf(dcb.fDtrControl);
     settings.rtsControl = RtsControlOf(dcb.fRtsControl);
+    settings.dsrSensitivity = dcb.fDsrSensitivity;
+    settings.txContinueOnXoff = dcb.fTXContinueOnXoff;
+    settings.errorChar = dcb.fErrorChar;
+    settings.discardNulls = dcb.fNull;
+    settings.abortOnError = dcb.fAbortOnError;
     return {};
   }
 
@@ -137,7 +150,13 @@ class Win32SerialPort final : public SerialPort {
     dcb.fInX = settings.xonXoff;
     dcb.fDtrControl = DtrControlCode(settings.dtrControl);
     dcb.fRtsControl = RtsControlCode(settings.rtsControl);
-    if (!SetCommState(handle_, &dcb)) return LastWin32Error("SetCommState " + path_);
+    dcb.fDsrSensitivity = settings.dsrSensitivity;
+    dcb.fTXContinueOnXoff = settings.txContinueOnXoff;
+    dcb.fErrorChar = settings.errorChar;
+    dcb.fNull = settings.discardNulls;
+    dcb.fAbortOnError = settings.abortOnError;
+    if (!ActiveCommCalls().setCommState(handle_, &dcb))
+      return LastWin32Error("SetCommState " + path_);
     characterNs_ = CharacterNs(settings);
     return {};
   }
@@ -146,7 +165,8 @@ class Win32SerialPort final : public SerialPort {
     timeouts = PortTimeouts{};
     if (Status closed = CheckOpen(); !closed) return closed;
     COMMTIMEOUTS t{};
-    if (!GetCommTimeouts(handle_, &t)) return LastWin32Error("GetCommTimeouts " + path_);
+    if (!ActiveCommCalls().getCommTimeouts(handle_, &t))
+      return LastWin32Error("GetCommTimeouts " + path_);
     timeouts = {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
                 t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant};
     return {};
@@ -157,7 +177,8 @@ class Win32SerialPort final : public SerialPort {
     COMMTIMEOUTS t{timeouts.readIntervalMs, timeouts.readTotalMultiplierMs,
                    timeouts.readTotalConstantMs, timeouts.writeTotalMultiplierMs,
                    timeouts.writeTotalConstantMs};
-    if (!SetCommTimeouts(handle_, &t)) return LastWin32Error("SetCommTimeouts " + path_);
+    if (!ActiveCommCalls().setCommTimeouts(handle_, &t))
+      return LastWin32Error("SetCommTimeouts " + path_);
     return {};
   }
 
@@ -230,16 +251,23 @@ class Win32SerialPort final : public SerialPort {
   Status ReadState(DCB& dcb) {
     if (Status closed = CheckOpen(); !closed) return closed;
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(handle_, &dcb)) return LastWin32Error("GetCommState " + path_);
+    if (!ActiveCommCalls().getCommState(handle_, &dcb))
+      return LastWin32Error("GetCommState " + path_);
     return {};
   }
 
   HANDLE handle_;
   std::string path_;
+  bool owned_;
   int64_t characterNs_ = 0;
 };
 
 }  // namespace
+
+CommCalls& ActiveCommCalls() {
+  static CommCalls calls;
+  return calls;
+}
 
 std::string DefaultPortPath(int32_t portNumber) {
   // The device namespace reaches COM10 and above too, which the plain name does not.
@@ -256,15 +284,28 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, Status& wh
   }
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(handle, &dcb)) {
+  if (!ActiveCommCalls().getCommState(handle, &dcb)) {
     why = Status(StatusCode::NotSupported, path + " is not a serial device");
     CloseHandle(handle);
     return nullptr;
   }
-  // The regime of the other side's freshly opened port: reads return at once.
-  COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
-  SetCommTimeouts(handle, &timeouts);
+  // The driver keeps the time-outs and settings of the port's last user; the opener sets them.
   return std::make_unique<Win32SerialPort>(handle, path);
+}
+
+std::unique_ptr<SerialPort> BorrowSerialDevice(PortHandle handle, Status& why) {
+  const std::string name = "handle " + std::to_string(handle);
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (handle <= 0) {
+    why = Status(StatusCode::BadArgument, name + " is not open");
+  } else if (!ActiveCommCalls().getCommState(Win32HandleOf(handle), &dcb)) {
+    why = Status(StatusCode::NotSupported, name + " is not an open serial port");
+  } else {
+    why = Status();
+    return std::make_unique<Win32SerialPort>(Win32HandleOf(handle), name, false);
+  }
+  return nullptr;
 }
 
 PortKind DeviceKind(const std::string& path) {

@@ -335,15 +335,11 @@ std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter
 }
 
 bool ToggleInfraredIn(ConfigStore& store) {
-  store.general.irInEna = !store.general.irInEna;
-  SetGeneralParam(store, "IRINENA", store.general.irInEna ? " 1" : " 0");
-  return store.general.irInEna;
+  return ToggleGeneralFlag(store, "IRINENA").value_or(store.general.irInEna);
 }
 
 bool ToggleInfraredOut(ConfigStore& store) {
-  store.general.irOutEna = !store.general.irOutEna;
-  SetGeneralParam(store, "IROUTENA", store.general.irOutEna ? " 1" : " 0");
-  return store.general.irOutEna;
+  return ToggleGeneralFlag(store, "IROUTENA").value_or(store.general.irOutEna);
 }
 
 void CloseIrPort(IrInterface& iface) {

@@ -124,9 +124,10 @@ bool InitIRMan(IrInterface& iface, Prompter& prompter, platform::Clock& clock);
 std::string AutoDetectInterface(IrInterface& iface, ConfigStore& store, Prompter& prompter,
                                 platform::Clock& clock);
 
-// The Infrared IN menu: switches IRINENA over, writes and saves it; returns the new state.
+// The Infrared IN menu: switches IRINENA over and writes it as "1" or "0", like every flag
+// menu; returns the new state (the old one when the file could not be written).
 bool ToggleInfraredIn(ConfigStore& store);
-// The Infrared OUT menu: switches IROUTENA over, writes and saves it; returns the new state.
+// The Infrared OUT menu: the same for IROUTENA.
 bool ToggleInfraredOut(ConfigStore& store);
 
 // Closes the IR port at exit (or before another is opened) and takes it back from Pulsio.

@@ -67,12 +67,11 @@ TEST_F(Receivers, ChoosingTheX10PortTakesItForInfraredAndClearsX10com) {
   auto com3 = InstallReceiver(3, ReceiverWiring::DcdStandard);
   SetKey("X10COM", "3");
   ListAvailableCOM(iface_, store_);
-  const PortHandle old = iface_.handle;
 
   EXPECT_TRUE(ChangeComPort(iface_, store_, "COM3", prompter_, clock_));
   EXPECT_FALSE(com1->IsOpen());
   EXPECT_TRUE(com3->IsOpen());
-  EXPECT_NE(iface_.handle, old);
+  ASSERT_GT(iface_.handle, 0);  // may be COM1's number again: the system reuses closed handles
   EXPECT_EQ(GetHandle(), iface_.handle);
   EXPECT_EQ(FileValue("COMPORT"), " 3");
   EXPECT_EQ(FileValue("X10COM"), " 0");

@@ -154,6 +154,39 @@ TEST_F(PtyPort, WritesAndSingleCharactersReachThePeer) {
   EXPECT_EQ(pty_.ReceivedFromPort(), "\x1B");
 }
 
+// The far end holds the port's output with XOFF: writes wait, a single character still goes.
+TEST_F(PtyPort, ASingleCharacterGoesAheadOfHeldOutput) {
+  PortSettings settings;
+  ASSERT_TRUE(port_->GetSettings(settings));
+  settings.xonXoff = true;
+  ASSERT_TRUE(port_->SetSettings(settings));
+  // Reads wait up to a second for each byte; writes give up after 50 ms.
+  ASSERT_TRUE(port_->SetTimeouts({0, 0, 1000, 0, 50}));
+  // Each flow byte is followed by a marker, whose arrival shows the flow byte was taken.
+  auto send = [&](const std::string& bytes) {
+    ASSERT_TRUE(pty_.SendToPort(bytes));
+    uint8_t byte = 0;
+    size_t received = 0;
+    ASSERT_TRUE(port_->Read(std::span(&byte, 1), received));
+    ASSERT_EQ(received, 1u);
+    EXPECT_EQ(byte, 'M');
+  };
+  const std::string queued = "queued";
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(queued.data()), queued.size());
+  size_t written = 0;
+
+  send("\x13M");  // XOFF
+  ASSERT_TRUE(port_->Write(bytes, written));
+  EXPECT_EQ(written, 0u);
+  EXPECT_TRUE(port_->TransmitChar(0x1B));
+  EXPECT_EQ(pty_.ReceivedFromPort(), "\x1B");
+
+  send("\x11M");  // XON
+  ASSERT_TRUE(port_->Write(bytes, written));
+  EXPECT_EQ(written, queued.size());
+  EXPECT_EQ(pty_.ReceivedFromPort(), queued);
+}
+
 TEST_F(PtyPort, ModemLinesFailSoftlyWhereTheDeviceHasNone) {
   uint32_t status = 0x5A;
   EXPECT_FALSE(port_->GetModemStatus(status));

@@ -201,10 +201,14 @@ TEST_F(SyscallFailure, EveryCallOfAnOpenPortReportsTheSystemsError) {
   EXPECT_EQ(count, 0u);
   calls_.failing.clear();
 
-  // A format termios cannot take is refused before any system call.
-  settings.dsrFlow = true;
-  EXPECT_EQ(port->SetSettings(settings).code(), StatusCode::NotSupported);
-  settings.dsrFlow = false;
+  // A format or driver behaviour termios cannot take is refused before any system call.
+  for (bool PortSettings::*unavailable :
+       {&PortSettings::dsrFlow, &PortSettings::dsrSensitivity, &PortSettings::errorChar,
+        &PortSettings::discardNulls, &PortSettings::abortOnError}) {
+    settings.*unavailable = true;
+    EXPECT_EQ(port->SetSettings(settings).code(), StatusCode::NotSupported);
+    settings.*unavailable = false;
+  }
   settings.baudRate = 12345;
   EXPECT_EQ(port->SetSettings(settings).code(), StatusCode::BadArgument);
 

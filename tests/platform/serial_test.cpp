@@ -1,6 +1,8 @@
 // The handle table, COMn names and the choice between devices and simulated peers.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,20 +20,76 @@ using platform::sim::VirtualClock;
 using qvx::test::PseudoTerminal;
 using qvx::test::ScopedEnv;
 
-TEST(HandleTable, HandsOutFreshPositiveHandlesAndForgetsClosedOnes) {
+bool DescriptorOpen(int fd) { return fcntl(fd, F_GETFD) != -1; }
+
+TEST(HandleTable, APeerHoldsADescriptorReservedForItUntilItCloses) {
   VirtualClock clock;
   auto peer = std::make_shared<Peer>(clock);
-  PortHandle first = RegisterPort(peer->OpenPort());
-  ASSERT_GT(first, 0);
-  EXPECT_NE(FindPort(first), nullptr);
-  EXPECT_TRUE(ClosePort(first));
+  PortHandle handle = RegisterPort(peer->OpenPort());
+  ASSERT_GT(handle, 0);
+  EXPECT_NE(FindPort(handle), nullptr);
+  EXPECT_TRUE(DescriptorOpen(handle));
+  EXPECT_TRUE(ClosePort(handle));
   EXPECT_FALSE(peer->IsOpen());
-  EXPECT_EQ(FindPort(first), nullptr);
-  EXPECT_FALSE(ClosePort(first));
+  EXPECT_EQ(FindPort(handle), nullptr);
+  EXPECT_FALSE(DescriptorOpen(handle));
+  EXPECT_FALSE(ClosePort(handle));
+}
 
-  PortHandle second = RegisterPort(peer->OpenPort());
-  EXPECT_GT(second, first);  // a stale handle never reaches the new port
-  EXPECT_TRUE(ClosePort(second));
+TEST(HandleTable, ADeviceIsKnownByItsOwnDescriptor) {
+  PseudoTerminal pty;
+  PortHandle handle = OpenSerialTarget(pty.Path());
+  ASSERT_GT(handle, 0);
+  char name[128] = {};
+  ASSERT_EQ(ttyname_r(handle, name, sizeof name), 0);
+  EXPECT_EQ(name, pty.Path());
+  EXPECT_TRUE(AdoptPort(handle));  // known already: nothing to adopt
+  ForgetAdoptedPort(handle);       // not adopted: stays
+  EXPECT_NE(FindPort(handle), nullptr);
+  EXPECT_TRUE(ClosePort(handle));
+  EXPECT_FALSE(DescriptorOpen(handle));
+}
+
+TEST(HandleTable, AHostsPortIsAdoptedAndLetGoWithoutClosingIt) {
+  PseudoTerminal pty;
+  const int own = open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GT(own, 0);
+  ASSERT_TRUE(AdoptPort(own));
+  auto port = FindPort(own);
+  ASSERT_NE(port, nullptr);
+  size_t written = 0;
+  ASSERT_TRUE(port->Write(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("ab"), 2), written));
+  EXPECT_EQ(pty.ReceivedFromPort(), "ab");
+  port.reset();
+  ForgetAdoptedPort(own);
+  EXPECT_EQ(FindPort(own), nullptr);
+  ASSERT_TRUE(DescriptorOpen(own));
+
+  // A host that closes its port without letting it go: the system hands the number out again,
+  // and the new port takes its place.
+  ASSERT_TRUE(AdoptPort(own));
+  close(own);
+  PortHandle reopened = OpenSerialTarget(pty.Path());
+  ASSERT_EQ(reopened, own);
+  EXPECT_TRUE(ClosePort(reopened));
+  EXPECT_FALSE(DescriptorOpen(reopened));
+}
+
+TEST(HandleTable, OnlyOpenSerialDevicesAreAdopted) {
+  const int notATty = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  struct Case {
+    int handle;
+    StatusCode why;
+  };
+  for (auto c : {Case{kPortClosed, StatusCode::BadArgument}, Case{kPortFailed, StatusCode::BadArgument},
+                 Case{987654, StatusCode::BadArgument}, Case{notATty, StatusCode::NotSupported}}) {
+    Status why;
+    EXPECT_FALSE(AdoptPort(c.handle, &why)) << c.handle;
+    EXPECT_EQ(why.code(), c.why) << c.handle;
+    EXPECT_EQ(FindPort(c.handle), nullptr) << c.handle;
+  }
+  EXPECT_TRUE(DescriptorOpen(notATty));
+  close(notATty);
 }
 
 TEST(HandleTable, ZeroMinusOneAndUnknownHandlesHaveNoPort) {

@@ -40,6 +40,9 @@ TEST_F(PulsioTest, LentHandleIsSharedWithTheHostAndNeverClosedByPulsio) {
   EXPECT_FALSE(second->IsOpen());
   CloseCom();
   EXPECT_NE(FindPort(lent), nullptr);
+  EXPECT_EQ(DTR(0), 0);  // let go: Pulsio no longer drives it
+  EXPECT_TRUE(peer_->LineOn(OutputLine::Dtr));
+  EXPECT_EQ(GetHandle(), lent);
   UnregisterSimPeer("pulsio-ir2");
 }
 
@@ -69,7 +72,7 @@ TEST_F(PulsioTest, LineSettersReportPortsThatAreNotThere) {
   }
   ASSERT_EQ(OpenCom(1), 1);
   CloseCom();
-  EXPECT_EQ(DTR(1), 0);  // the closed handle stays in use
+  EXPECT_EQ(DTR(1), 0);  // no port until one is opened or lent again
   ASSERT_EQ(OpenCom(1), 1);
   peer_->SetFailing(PeerOperation::SetLine, true);
   EXPECT_EQ(DTR(1), 0);

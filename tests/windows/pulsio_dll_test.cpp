@@ -1,5 +1,6 @@
 // Pulsio.dll as a Windows host uses it: loaded with LoadLibrary, every function found by name
-// and by the ordinal of pulsio.def, and called through the Windows calling convention.
+// and by the ordinal of pulsio.def, and called through the Windows calling convention. The
+// 32-bit build also checks that convention itself: each export removes its own arguments.
 
 #include <windows.h>
 
@@ -55,6 +56,62 @@ TEST_F(PulsioDll, FindsEveryExportByNameAndByItsOrdinal) {
   // The platform code inside the library is not exported.
   EXPECT_EQ(GetProcAddress(library_, "_ZN8platform14OpenSerialPortEiPNS_6StatusE"), nullptr);
 }
+
+#if defined(__i386__)
+// Calls `function` with four 32-bit arguments on the stack and returns how many bytes of them
+// the function removed before returning: its own arguments under the Windows convention, none
+// under the C one. ESI and EBX keep their values across any call in both conventions.
+uint32_t ArgumentBytesRemoved(FARPROC function, const uint32_t (&arguments)[4]) {
+  uint32_t removed;
+  asm volatile(
+      "movl %%esp, %%esi\n\t"
+      "pushl 12(%2)\n\t"
+      "pushl 8(%2)\n\t"
+      "pushl 4(%2)\n\t"
+      "pushl (%2)\n\t"
+      "call *%1\n\t"
+      "movl %%esp, %0\n\t"
+      "subl %%esi, %0\n\t"
+      "addl $16, %0\n\t"
+      "movl %%esi, %%esp\n\t"
+      : "=&b"(removed), "+a"(function)
+      : "D"(arguments)
+      : "ecx", "edx", "esi", "memory", "cc");
+  return removed;
+}
+
+TEST_F(PulsioDll, EveryExportRemovesItsOwnArgumentsFromTheStack) {
+  // Arguments that make each call return at once: no port is open, lengths are refused.
+  struct Row {
+    const char* name;
+    uint32_t argumentBytes;
+    uint32_t arguments[4];
+  };
+  const uint32_t refused = 1001;
+  const uint32_t none = 0xFFFFFFFF;  // -1
+  const Row rows[] = {
+      {"SpeakBeep", 8, {0, 0}},         {"IRSend", 16, {0, none, 0, 0}},
+      {"IRRecord", 12, {0, 0, refused}}, {"OpenCom", 4, {0}},
+      {"CloseCom", 0, {}},              {"DTR", 4, {0}},
+      {"TXD", 4, {0}},                  {"RTS", 4, {0}},
+      {"MdmStatus", 0, {}},             {"DCD", 0, {}},
+      {"RI", 0, {}},                    {"DSR", 0, {}},
+      {"CTS", 0, {}},                   {"uDelay", 4, {none}},
+      {"IRMonitor", 8, {0, 0}},         {"SendChr", 4, {0}},
+      {"ReadChr", 4, {0}},              {"SetMode", 4, {3}},
+      {"CheckZone", 4, {0}},            {"IRRecordN", 12, {0, 0, refused}},
+      {"IRMonitorN", 8, {0, 0}},        {"JustOpenCom", 4, {0}},
+      {"GetHandle", 0, {}},             {"SetMonitor", 4, {5}},
+      {"GetMonitor", 0, {}},            {"SetHandle", 4, {0}},
+  };
+  ASSERT_EQ(std::size(rows), kOrdinals.size());
+  for (const Row& row : rows) {
+    const FARPROC function = GetProcAddress(library_, row.name);
+    ASSERT_NE(function, nullptr) << row.name;
+    EXPECT_EQ(ArgumentBytesRemoved(function, row.arguments), row.argumentBytes) << row.name;
+  }
+}
+#endif
 
 TEST_F(PulsioDll, KeepsItsStateAcrossCallsThroughTheExports) {
   auto* setMonitor = QVX_EXPORT(SetMonitor);

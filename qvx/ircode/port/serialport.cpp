@@ -57,6 +57,8 @@ bool SetPortMode(uint32_t baudRate, uint8_t dataBits, PortHandle handle) {
   auto port = platform::FindPort(handle);
   platform::PortSettings settings;
   if (!port || !port->GetSettings(settings)) return false;
+  // Binary mode and no other flag: no parity check, no flow control, the driver leaves DTR and
+  // RTS alone, and no byte is dropped, replaced or refused after a line error.
   settings.baudRate = baudRate;
   settings.dataBits = dataBits;
   settings.parityCheck = false;
@@ -65,6 +67,11 @@ bool SetPortMode(uint32_t baudRate, uint8_t dataBits, PortHandle handle) {
   settings.xonXoff = false;
   settings.dtrControl = platform::LineControl::Disable;
   settings.rtsControl = platform::LineControl::Disable;
+  settings.dsrSensitivity = false;
+  settings.txContinueOnXoff = false;
+  settings.errorChar = false;
+  settings.discardNulls = false;
+  settings.abortOnError = false;
   return port->SetSettings(settings) && SetPortTimeouts(handle);
 }
 
