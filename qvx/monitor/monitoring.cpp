@@ -138,6 +138,7 @@ WindowRequests Monitoring::Start() {
   if (general.btEna) phone_->Start();
   presses_.Forget();
   portFailure_.clear();
+  lineChangesReported_ = true;
   if (general.irInEna) PrepareReceiver();
   controls_.stopMenuChecked = false;
   controls_.startMenuChecked = true;
@@ -240,7 +241,7 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
       return std::nullopt;
     }
     if (dcdOn) {
-      if (type == ircode::kReceiverDcdStd) NoteDarkness(readNs);
+      if (type == ircode::kReceiverDcdStd) NoteDarkness(readNs, readNs);
       return std::nullopt;
     }
     // Light after darkness watched closely enough begins a burst of the remote, whose first mark
@@ -294,19 +295,37 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
 
 std::optional<ReceivedCommand> Monitoring::TimerTick() {
   if (auto received = Tick()) return received;
+  // A kernel device queues what it receives: the timer's own rhythm reads it in time.
   if (ircode::IsKernelDevice(executor_.irPort)) return std::nullopt;
-  clock_.SleepUs(kIrMonPollUs);
+  AwaitInput(int64_t{kIrMonTimerWaitMs} * 1000);
   return Tick();
 }
 
-int64_t Monitoring::PollIntervalUs() const {
-  return ircode::IsKernelDevice(executor_.irPort) ? int64_t{kKernelDevicePollMs} * 1000
-                                                  : kIrMonPollUs;
+void Monitoring::AwaitInput(int64_t maxUs) {
+  const ircode::PortHandle port = executor_.irPort;
+  const bool kernelDevice = ircode::IsKernelDevice(port);
+  if (!kernelDevice && lineChangesReported_ && monitoring_ && config_.general.irInEna &&
+      config_.general.receiverType == ircode::kReceiverDcdStd && port > 0 && portFailure_.empty()) {
+    // Light, or a line that cannot be read, is the next tick's to see.
+    platform::Status why;
+    const int64_t fromNs = clock_.NowNs();
+    if (!ircode::GetDcdLine(port, &why)) return;
+    ircode::WaitForDcdChange(port, true, maxUs, why);
+    if (why) {
+      // The line was dark until the wait ended: on a change, the light came just before.
+      NoteDarkness(fromNs, clock_.NowNs());
+      return;
+    }
+    if (why.code() != platform::StatusCode::NotSupported) return;
+    lineChangesReported_ = false;
+  }
+  const int64_t pollUs = kernelDevice ? int64_t{kKernelDevicePollMs} * 1000 : kIrMonPollUs;
+  clock_.SleepUs(static_cast<uint32_t>(std::clamp<int64_t>(maxUs, 0, pollUs)));
 }
 
-void Monitoring::NoteDarkness(int64_t readNs) {
-  if (darkSinceNs_ < 0 || readNs - lastDarkNs_ > kFirstMarkReadNs) darkSinceNs_ = readNs;
-  lastDarkNs_ = readNs;
+void Monitoring::NoteDarkness(int64_t fromNs, int64_t untilNs) {
+  if (darkSinceNs_ < 0 || fromNs - lastDarkNs_ > kFirstMarkReadNs) darkSinceNs_ = fromNs;
+  lastDarkNs_ = untilNs;
 }
 
 std::optional<ReceivedCommand> Monitoring::Fire(const WatchedKey& key) {
