@@ -49,11 +49,6 @@ uint32_t FrameBits(const PortSettings& settings) {
   return 1 + settings.dataBits + parityBits + stopBits;
 }
 
-Status SerialPort::WaitModemChange(uint32_t, uint32_t, int64_t, uint32_t& status) {
-  status = 0;
-  return Status(StatusCode::NotSupported, "the port does not report line changes");
-}
-
 int64_t CharacterNs(const PortSettings& settings) {
   if (settings.baudRate == 0) return 0;
   return int64_t{FrameBits(settings)} * 1'000'000'000 / settings.baudRate;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
@@ -204,6 +205,14 @@ WindowRequests Monitoring::TrayRestart() {
 }
 
 std::optional<ReceivedCommand> Monitoring::Tick() {
+  // The priority a wait kept for this tick's window goes back with the tick, whatever it did.
+  struct PriorityHandBack {
+    platform::Clock& clock;
+    bool raised;
+    ~PriorityHandBack() {
+      if (raised) clock.RestorePriority();
+    }
+  } handBack{clock_, std::exchange(raisedForLight_, false)};
   const GeneralParams& general = config_.general;
   const ircode::PortHandle port = executor_.irPort;
   const int type = general.receiverType;
@@ -310,7 +319,12 @@ void Monitoring::AwaitInput(int64_t maxUs) {
     platform::Status why;
     const int64_t fromNs = clock_.NowNs();
     if (!ircode::GetDcdLine(port, &why)) return;
-    ircode::WaitForDcdChange(port, true, maxUs, why);
+    // Blocked, the wait takes no processor time; raised, the program runs the moment the light
+    // arrives, ahead of whatever keeps the processors busy, and keeps the priority until the
+    // next tick's window has sampled the frame.
+    clock_.RaisePriority();
+    raisedForLight_ = ircode::WaitForDcdChange(port, true, maxUs, why);
+    if (!raisedForLight_) clock_.RestorePriority();
     if (why) {
       // The line was dark until the wait ended: on a change, the light came just before.
       NoteDarkness(fromNs, clock_.NowNs());

@@ -121,8 +121,9 @@ class Monitoring final : public EventInput {
   // Waits for at most `maxUs` for the receiver to have something to watch, as a program does
   // between ticks. A dark standard receiver on a port that reports line changes sleeps until the
   // light arrives, so that the next tick opens its window on the frame's first mark however
-  // seldom the program runs meanwhile. Elsewhere the wait is the poll interval, if not longer
-  // than `maxUs`: kIrMonPollUs on a line, kKernelDevicePollMs on a kernel infrared device.
+  // seldom the program runs meanwhile; it waits at the timing priority, which the next tick
+  // gives back. Elsewhere the wait is the poll interval, if not longer than `maxUs`, at normal
+  // priority: kIrMonPollUs on a line, kKernelDevicePollMs on a kernel infrared device.
   void AwaitInput(int64_t maxUs);
   // Why the infrared port stopped answering, as shown on the status line; empty while it works.
   const std::string& PortFailure() const { return portFailure_; }
@@ -168,6 +169,7 @@ class Monitoring final : public EventInput {
   int64_t lastDarkNs_ = -1;   // the last of them
   bool priorityChecked_ = false;  // the timing priority was tried once
   bool lineChangesReported_ = true;  // until the port says it cannot wake a waiter
+  bool raisedForLight_ = false;      // a wait ended at the light with the priority raised
   std::string portFailure_;
 };
 

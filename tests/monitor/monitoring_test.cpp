@@ -378,9 +378,9 @@ TEST_F(Monitor, ATapFiresOnceAndAHeldKeyRepeats) {
 }
 
 // Between ticks an idle standard receiver is not read: the monitor sleeps until the light
-// arrives, or for as long as it was told, at normal priority. Where the port cannot wake it,
-// it reads the line every kIrMonPollUs; a kernel device's queue is read every
-// kKernelDevicePollMs.
+// arrives, or for as long as it was told. Blocked, it waits at the timing priority, which it
+// keeps for the window when the light came and gives back otherwise. Where the port cannot wake
+// it, it reads the line every kIrMonPollUs at normal priority.
 TEST_F(Monitor, AnIdleMonitorSleepsUntilTheLightArrives) {
   struct Case {
     const char* name;
@@ -389,14 +389,16 @@ TEST_F(Monitor, AnIdleMonitorSleepsUntilTheLightArrives) {
     int64_t lightInUs;     // the press begins this long after the wait; 0: no press
     int64_t waitedUs;      // how long the wait lasts, a read of the line taking 5 us
     int64_t lineReads;     // reads of the line by the wait
+    int raises;            // of the priority
+    bool raisedAfter;      // still raised when the wait returns
   };
   const Case cases[] = {
-      {"dark line, no press", true, 0, 0, 5 + 100'000, 1},
-      {"dark line, a press", true, 0, 37'351, 37'351, 1},
+      {"dark line, no press", true, 0, 0, 5 + 100'000, 1, 1, false},
+      {"dark line, a press", true, 0, 37'351, 37'351, 1, 1, true},
       // The port says so once; from then on the line is read by the ticks alone.
-      {"a port that cannot wake", false, 0, 37'351, 5 + kIrMonPollUs, 1},
+      {"a port that cannot wake", false, 0, 37'351, 5 + kIrMonPollUs, 1, 1, false},
       // The IR mouse receiver samples while dark: its ticks follow one another.
-      {"IR mouse receiver", true, 1, 37'351, kIrMonPollUs, 0},
+      {"IR mouse receiver", true, 1, 37'351, kIrMonPollUs, 0, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -410,7 +412,11 @@ TEST_F(Monitor, AnIdleMonitorSleepsUntilTheLightArrives) {
     monitoring_.AwaitInput(100'000);
     EXPECT_EQ(clock_.NowNs() - startNs, c.waitedUs * 1000);
     EXPECT_EQ(clock_.LineReads() - reads, c.lineReads);
-    EXPECT_EQ(clock_.PriorityRaises(), raises);
+    EXPECT_EQ(clock_.PriorityRaises() - raises, c.raises);
+    EXPECT_EQ(clock_.PriorityRaised(), c.raisedAfter);
+    // The tick gives it back, with a window or without.
+    monitoring_.Tick();
+    EXPECT_FALSE(clock_.PriorityRaised());
     peer_->PlayMarks({});
   }
   // What the wait saw of the darkness lets the tick that follows it read the press whole.
