@@ -99,6 +99,18 @@ class SerialPort {
   virtual Status SetLine(OutputLine line, bool on) = 0;
   // Reads CTS, DSR, RI and DCD as kStatus* bits (GetCommModemStatus); 0 on failure.
   virtual Status GetModemStatus(uint32_t& status) = 0;
+  // Waits until an input line of `mask` (kStatus* bits) differs from `expected`, for at most
+  // `timeoutUs`, woken by the change itself rather than by reading the lines (TIOCMIWAIT);
+  // `status` holds the lines at the return. It may return earlier without a change (a signal).
+  // NotSupported where the device does not report line changes: the caller reads them now and
+  // then instead.
+  // (Defined here, so that the class keeps no key function: the shared registry uses its type
+  // information without linking the port code.)
+  virtual Status WaitModemChange(uint32_t /*mask*/, uint32_t /*expected*/, int64_t /*timeoutUs*/,
+                                 uint32_t& status) {
+    status = 0;
+    return Status(StatusCode::NotSupported, "the port does not report line changes");
+  }
   // Sends one byte ahead of queued output and returns once it has left the transmitter, so
   // that consecutive calls put characters back to back on the line.
   virtual Status TransmitChar(uint8_t byte) = 0;

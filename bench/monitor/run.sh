@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Every cell of the real-clock monitoring benchmark: taps of real remotes on the simulated
 # receiver, watched by a qvxctl monitor process as root and as a plain user, each on the machine
-# as it is and beside a busy loop on every core, for this tree's qvxctl and for the one of commit
-# 182f8e5 (before the light gate), printed side by side with the machine's load. Run it as root
-# on a quiet machine; with the default 12 taps per family a cell takes about 66 s, the eight
-# cells about 9 minutes (building 182f8e5 the first time comes on top).
+# as it is and beside a busy loop on every core, for this tree's qvxctl and for the one of an
+# earlier commit (--baseline), printed side by side with the machine's load. Run it as root on a
+# quiet machine; with the default 12 taps per family a cell takes about 66 s, the eight cells
+# about 9 minutes (building the earlier commit the first time comes on top).
 #
-#   bash bench/monitor/run.sh [--taps N] [--idle-s S] [--port TARGET] [--user NAME]
+#   bash bench/monitor/run.sh [--taps N] [--idle-s S] [--port TARGET] [--user NAME] [--baseline REV]
 #
 # --taps N        taps per remote family (NEC, SONY 12, SONY 15, RC5), half short, half long
 # --idle-s S      seconds before the first tap, over which the idle monitor is measured (6)
 # --port TARGET   the receiver COM1 maps to (sim:ir; a kernel infrared device's simulated peer)
 # --user NAME     the unprivileged user (made with useradd when missing; default qvxbench)
-# BASELINE_QVXCTL=PATH takes that qvxctl for the earlier figures instead of building 182f8e5.
+# --baseline REV  the commit of the earlier figures (182f8e5, before the light gate)
+# BASELINE_QVXCTL=PATH takes that qvxctl for the earlier figures instead of building REV.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -27,6 +28,7 @@ while [ $# -gt 0 ]; do
     --idle-s) idle_s=$2; shift 2 ;;
     --port) port=$2; shift 2 ;;
     --user) user=$2; shift 2 ;;
+    --baseline) baseline_commit=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -66,7 +68,7 @@ stop_load() {
 trap stop_load EXIT
 
 log=$(mktemp /tmp/bench_monitor_run.XXXXXX)
-command="bash bench/monitor/run.sh --taps $taps --idle-s $idle_s --port $port --user $user"
+command="bash bench/monitor/run.sh --taps $taps --idle-s $idle_s --port $port --user $user --baseline $baseline_commit"
 echo "== $command"
 echo "== machine: $(nproc) cores, $(uname -r); before: $(uptime)"
 for who in root user; do

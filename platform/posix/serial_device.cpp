@@ -27,6 +27,7 @@
 #include "platform/clock.h"
 #include "platform/posix/kernel_ir_port.h"
 #include "platform/posix/serial_syscalls.h"
+#include "platform/posix/wake_timer.h"
 #include "platform/serial_device.h"
 
 namespace platform {
@@ -92,6 +93,13 @@ void MakeBinary(termios& tio) {
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
 }
+
+struct ModemBit {
+  int tiocm;
+  uint32_t status;
+};
+constexpr std::array kModemBits{ModemBit{TIOCM_CTS, kStatusCts}, ModemBit{TIOCM_DSR, kStatusDsr},
+                                ModemBit{TIOCM_RNG, kStatusRing}, ModemBit{TIOCM_CAR, kStatusDcd}};
 
 class PosixSerialPort final : public SerialPort {
  public:
@@ -230,9 +238,31 @@ class PosixSerialPort final : public SerialPort {
     if (Status closed = CheckOpen(); !closed) return closed;
     int bits = 0;
     if (calls_.Ioctl(fd_, TIOCMGET, &bits) != 0) return Failed("modem lines of", path_);
-    status = ((bits & TIOCM_CTS) ? kStatusCts : 0) | ((bits & TIOCM_DSR) ? kStatusDsr : 0) |
-             ((bits & TIOCM_RNG) ? kStatusRing : 0) | ((bits & TIOCM_CAR) ? kStatusDcd : 0);
+    for (const ModemBit& bit : kModemBits) status |= (bits & bit.tiocm) ? bit.status : 0;
     return {};
+  }
+
+  Status WaitModemChange(uint32_t mask, uint32_t expected, int64_t timeoutUs,
+                         uint32_t& status) override {
+    if (!lineChangesReported_) return LineChangesNotReported(status);
+    if (Status read = GetModemStatus(status); !read || ((status ^ expected) & mask) != 0)
+      return read;
+    uintptr_t bits = 0;
+    for (const ModemBit& bit : kModemBits) bits |= (mask & bit.status) ? bit.tiocm : 0;
+    {
+      WakeTimer wake(timeoutUs);
+      if (!wake.armed()) return LineChangesNotReported(status);
+      if (calls_.Ioctl(fd_, TIOCMIWAIT, reinterpret_cast<void*>(bits)) != 0 && errno != EINTR) {
+        // A driver without the wait (and qemu's user-mode emulation) says so at once.
+        if (errno != EINVAL && errno != ENOTTY && errno != ENOSYS) {
+          status = 0;
+          return Failed("line changes of", path_);
+        }
+        lineChangesReported_ = false;
+        return LineChangesNotReported(status);
+      }
+    }
+    return GetModemStatus(status);
   }
 
   Status TransmitChar(uint8_t byte) override {
@@ -310,6 +340,11 @@ class PosixSerialPort final : public SerialPort {
   Status CheckOpen() const {
     if (fd_ >= 0) return {};
     return Status(StatusCode::BadArgument, path_ + " is closed");
+  }
+
+  Status LineChangesNotReported(uint32_t& status) const {
+    status = 0;
+    return Status(StatusCode::NotSupported, path_ + " does not report line changes");
   }
 
   // Takes what has arrived, without waiting; the device's error when it reports one.
@@ -390,6 +425,7 @@ class PosixSerialPort final : public SerialPort {
   LineControl dtrControl_ = LineControl::Enable;  // open(2) raises DTR and RTS
   LineControl rtsControl_ = LineControl::Enable;
   int64_t characterNs_ = 0;
+  bool lineChangesReported_ = true;  // until the driver refuses TIOCMIWAIT
 };
 
 std::optional<std::string> ReadFirstLine(const std::filesystem::path& path) {

@@ -82,6 +82,18 @@ uint32_t IrPeer::InputLinesAt(int64_t nowNs) {
   return lines;
 }
 
+std::optional<int64_t> IrPeer::NextInputChangeNs(int64_t nowNs) {
+  std::optional<int64_t> next;
+  if (!actions_.empty()) next = actions_.begin()->first;
+  auto mark = std::upper_bound(remote_.begin(), remote_.end(), nowNs,
+                               [](int64_t t, const LightMark& m) { return t < m.endNs; });
+  if (mark != remote_.end()) {
+    const int64_t edgeNs = nowNs < mark->startNs ? mark->startNs : mark->endNs;
+    next = std::min(next.value_or(edgeNs), edgeNs);
+  }
+  return next;
+}
+
 void IrPeer::OnLineChanged(OutputLine line, bool on, int64_t atNs) {
   if (line == OutputLine::Rts) return;
   auto kind = line == OutputLine::Dtr ? TxEvent::Kind::Dtr : TxEvent::Kind::Break;

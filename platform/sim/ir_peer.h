@@ -88,6 +88,8 @@ class IrPeer final : public Peer {
 
  protected:
   uint32_t InputLinesAt(int64_t nowNs) override;
+  // The next edge of the light, or the next action, whichever comes first.
+  std::optional<int64_t> NextInputChangeNs(int64_t nowNs) override;
   void OnLineChanged(OutputLine line, bool on, int64_t atNs) override;
   void OnByteSent(uint8_t byte, int64_t startNs, int64_t endNs) override;
 

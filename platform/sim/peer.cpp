@@ -75,6 +75,27 @@ class Peer::Port final : public SerialPort {
     return {};
   }
 
+  // Sleeps on the peer's clock until the lines' next scheduled change: on the real clock the
+  // thread is woken as late as the system wakes it for a real port's interrupt.
+  Status WaitModemChange(uint32_t mask, uint32_t expected, int64_t timeoutUs,
+                         uint32_t& status) override {
+    status = 0;
+    if (Status refused = Refused(PeerOperation::ModemStatus); !refused) return refused;
+    if (!peer_->lineChangesReported_)
+      return SerialPort::WaitModemChange(mask, expected, timeoutUs, status);
+    Clock& clock = peer_->clock_;
+    const int64_t deadlineNs = clock.NowNs() + timeoutUs * 1000;
+    for (;;) {
+      // What the peer does on its schedule may close it or make it fail.
+      if (Status refused = Refused(PeerOperation::ModemStatus); !refused) return refused;
+      const int64_t nowNs = clock.NowNs();
+      status = peer_->InputLinesAt(nowNs);
+      if (((status ^ expected) & mask) != 0 || nowNs >= deadlineNs) return {};
+      const int64_t wakeNs = std::min(deadlineNs, peer_->NextInputChangeNs(nowNs).value_or(deadlineNs));
+      clock.SleepUs(static_cast<uint32_t>((wakeNs - nowNs + 999) / 1000));
+    }
+  }
+
   Status TransmitChar(uint8_t byte) override {
     if (Status refused = Refused(PeerOperation::TransmitChar); !refused) return refused;
     peer_->clock_.WaitUntilNs(peer_->SendByte(byte));
@@ -162,6 +183,8 @@ void Peer::QueueInput(std::string_view text, int64_t delayUs) {
 int64_t Peer::CharacterNs() const { return platform::CharacterNs(settings_); }
 
 uint32_t Peer::InputLinesAt(int64_t) { return heldInputLines_; }
+
+std::optional<int64_t> Peer::NextInputChangeNs(int64_t) { return std::nullopt; }
 
 void Peer::OnLineChanged(OutputLine, bool, int64_t) {}
 

@@ -53,6 +53,9 @@ class Peer : public std::enable_shared_from_this<Peer> {
   void SetFailing(PeerOperation operation, bool failing);
   // Holds the input lines at the given kStatus* bits (DCD may be driven by the peer instead).
   void SetInputLines(uint32_t statusBits) { heldInputLines_ = statusBits; }
+  // Whether the port wakes a waiter on a change of its input lines, as a UART's driver does
+  // (the default), or answers that it cannot, as a pseudo-terminal or a Windows port does.
+  void SetLineChangesReported(bool reported) { lineChangesReported_ = reported; }
   // Queues bytes the peer answers, readable `delayUs` after now.
   void QueueInput(std::span<const uint8_t> bytes, int64_t delayUs = 0);
   // Queues the bytes of a text, as QueueInput above.
@@ -74,6 +77,9 @@ class Peer : public std::enable_shared_from_this<Peer> {
  protected:
   // The input lines (kStatus* bits) at `nowNs`; the default is the held lines.
   virtual uint32_t InputLinesAt(int64_t nowNs);
+  // The first time after `nowNs` at which the input lines may change by themselves (the
+  // peer's own schedule); none by default: held lines change only when set.
+  virtual std::optional<int64_t> NextInputChangeNs(int64_t nowNs);
   // Called when DTR, RTS or the break state changes.
   virtual void OnLineChanged(OutputLine line, bool on, int64_t atNs);
   // Called for every byte sent, with the time it starts and ends on the wire.
@@ -107,6 +113,7 @@ class Peer : public std::enable_shared_from_this<Peer> {
   PortTimeouts timeouts_ = kReturnAtOnceTimeouts;
   std::array<bool, 3> lines_{};
   uint32_t heldInputLines_ = 0;
+  bool lineChangesReported_ = true;
   int64_t wireBusyUntilNs_ = 0;
   std::deque<PendingByte> input_;
   std::vector<uint8_t> receivedBytes_;

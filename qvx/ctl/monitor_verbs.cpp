@@ -73,6 +73,7 @@ int RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phon
                    const std::string& configPath, platform::Clock& clock, std::ostream& out,
                    std::ostream& err) {
   constexpr int64_t kMsNs = 1'000'000;
+  constexpr int kLongestWaitMs = 100;
   int64_t nextPollNs = clock.NowNs();
   int64_t nextReconnectNs = nextPollNs + bluetooth::kBtAutoTimerIntervalMs * kMsNs;
   while (!stop.Requested()) {
@@ -113,10 +114,14 @@ int RunMonitorLoop(monitor::Monitoring& monitoring, bluetooth::PhoneRemote* phon
       }
     }
     if (busy) continue;
+    // The phone's next poll bounds the wait; so does a stop or reload signal that arrives just
+    // before a wait on the line begins, and would otherwise wait for the next light.
+    int64_t waitUs = int64_t{kLongestWaitMs} * 1000;
+    if (phone) waitUs = std::clamp<int64_t>((nextPollNs - clock.NowNs()) / 1000, 0, waitUs);
     if (infrared) {
-      clock.SleepUs(monitoring.PollIntervalUs());
+      monitoring.AwaitInput(waitUs);
     } else {
-      clock.SleepMs(bluetooth::kBtMonTimerIntervalMs);
+      clock.SleepUs(static_cast<uint32_t>(waitUs));
     }
   }
   return 0;

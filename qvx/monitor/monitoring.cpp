@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "pulsio/pulsio.h"
 #include "qvx/config/devices.h"
@@ -138,6 +139,7 @@ WindowRequests Monitoring::Start() {
   if (general.btEna) phone_->Start();
   presses_.Forget();
   portFailure_.clear();
+  lineChangesReported_ = true;
   if (general.irInEna) PrepareReceiver();
   controls_.stopMenuChecked = false;
   controls_.startMenuChecked = true;
@@ -203,6 +205,14 @@ WindowRequests Monitoring::TrayRestart() {
 }
 
 std::optional<ReceivedCommand> Monitoring::Tick() {
+  // The priority a wait kept for this tick's window goes back with the tick, whatever it did.
+  struct PriorityHandBack {
+    platform::Clock& clock;
+    bool raised;
+    ~PriorityHandBack() {
+      if (raised) clock.RestorePriority();
+    }
+  } handBack{clock_, std::exchange(raisedForLight_, false)};
   const GeneralParams& general = config_.general;
   const ircode::PortHandle port = executor_.irPort;
   const int type = general.receiverType;
@@ -240,7 +250,7 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
       return std::nullopt;
     }
     if (dcdOn) {
-      if (type == ircode::kReceiverDcdStd) NoteDarkness(readNs);
+      if (type == ircode::kReceiverDcdStd) NoteDarkness(readNs, readNs);
       return std::nullopt;
     }
     // Light after darkness watched closely enough begins a burst of the remote, whose first mark
@@ -294,19 +304,42 @@ std::optional<ReceivedCommand> Monitoring::Tick() {
 
 std::optional<ReceivedCommand> Monitoring::TimerTick() {
   if (auto received = Tick()) return received;
+  // A kernel device queues what it receives: the timer's own rhythm reads it in time.
   if (ircode::IsKernelDevice(executor_.irPort)) return std::nullopt;
-  clock_.SleepUs(kIrMonPollUs);
+  AwaitInput(int64_t{kIrMonTimerWaitMs} * 1000);
   return Tick();
 }
 
-int64_t Monitoring::PollIntervalUs() const {
-  return ircode::IsKernelDevice(executor_.irPort) ? int64_t{kKernelDevicePollMs} * 1000
-                                                  : kIrMonPollUs;
+void Monitoring::AwaitInput(int64_t maxUs) {
+  const ircode::PortHandle port = executor_.irPort;
+  const bool kernelDevice = ircode::IsKernelDevice(port);
+  if (!kernelDevice && lineChangesReported_ && monitoring_ && config_.general.irInEna &&
+      config_.general.receiverType == ircode::kReceiverDcdStd && port > 0 && portFailure_.empty()) {
+    // Light, or a line that cannot be read, is the next tick's to see.
+    platform::Status why;
+    const int64_t fromNs = clock_.NowNs();
+    if (!ircode::GetDcdLine(port, &why)) return;
+    // Blocked, the wait takes no processor time; raised, the program runs the moment the light
+    // arrives, ahead of whatever keeps the processors busy, and keeps the priority until the
+    // next tick's window has sampled the frame.
+    clock_.RaisePriority();
+    raisedForLight_ = ircode::WaitForDcdChange(port, true, maxUs, why);
+    if (!raisedForLight_) clock_.RestorePriority();
+    if (why) {
+      // The line was dark until the wait ended: on a change, the light came just before.
+      NoteDarkness(fromNs, clock_.NowNs());
+      return;
+    }
+    if (why.code() != platform::StatusCode::NotSupported) return;
+    lineChangesReported_ = false;
+  }
+  const int64_t pollUs = kernelDevice ? int64_t{kKernelDevicePollMs} * 1000 : kIrMonPollUs;
+  clock_.SleepUs(static_cast<uint32_t>(std::clamp<int64_t>(maxUs, 0, pollUs)));
 }
 
-void Monitoring::NoteDarkness(int64_t readNs) {
-  if (darkSinceNs_ < 0 || readNs - lastDarkNs_ > kFirstMarkReadNs) darkSinceNs_ = readNs;
-  lastDarkNs_ = readNs;
+void Monitoring::NoteDarkness(int64_t fromNs, int64_t untilNs) {
+  if (darkSinceNs_ < 0 || fromNs - lastDarkNs_ > kFirstMarkReadNs) darkSinceNs_ = fromNs;
+  lastDarkNs_ = untilNs;
 }
 
 std::optional<ReceivedCommand> Monitoring::Fire(const WatchedKey& key) {

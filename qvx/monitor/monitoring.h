@@ -24,10 +24,14 @@ inline constexpr int kIdleChecks = 3;
 // The firing interval of IRMonTimer. A tick on an idle standard receiver reads the line once
 // and ends, so the program sleeps between ticks; it samples only once light arrives.
 inline constexpr int kIrMonTimerIntervalMs = 1;
-// How often the line is read while it is dark: an RC5 frame opens with a mark of 889 us, and
-// only a window that read darkness less than that before the light surely holds the frame from
-// its start; elsewhere a press of one frame is lost.
+// How often the line is read while it is dark, where the port cannot wake the program when the
+// light arrives: an RC5 frame opens with a mark of 889 us, and only a window that read darkness
+// less than that before the light surely holds the frame from its start; elsewhere a press of
+// one frame is lost.
 inline constexpr int kIrMonPollUs = 500;
+// The longest one wait for light lasts in the window's IRMonTimer handler, so that the window
+// stays responsive while the receiver is dark.
+inline constexpr int kIrMonTimerWaitMs = 20;
 // A kernel infrared device times and queues what it receives, so reading it now and then
 // loses nothing.
 inline constexpr int kKernelDevicePollMs = 10;
@@ -111,12 +115,16 @@ class Monitoring final : public EventInput {
   // status line, and a device that has gone is a port failure.
   std::optional<ReceivedCommand> Tick();
   // The handler of the window's IRMonTimer, which fires every millisecond at best: a tick, and
-  // unless it received a command a second one kIrMonPollUs later, so that no first mark of a
-  // frame falls between two reads of the line.
+  // on a line, unless it received a command, AwaitInput for at most kIrMonTimerWaitMs and a
+  // second tick, so that no first mark of a frame falls between two reads of the line.
   std::optional<ReceivedCommand> TimerTick();
-  // How long the program may sleep between ticks: kIrMonPollUs on a line, kKernelDevicePollMs
-  // on a kernel infrared device.
-  int64_t PollIntervalUs() const;
+  // Waits for at most `maxUs` for the receiver to have something to watch, as a program does
+  // between ticks. A dark standard receiver on a port that reports line changes sleeps until the
+  // light arrives, so that the next tick opens its window on the frame's first mark however
+  // seldom the program runs meanwhile; it waits at the timing priority, which the next tick
+  // gives back. Elsewhere the wait is the poll interval, if not longer than `maxUs`, at normal
+  // priority: kIrMonPollUs on a line, kKernelDevicePollMs on a kernel infrared device.
+  void AwaitInput(int64_t maxUs);
   // Why the infrared port stopped answering, as shown on the status line; empty while it works.
   const std::string& PortFailure() const { return portFailure_; }
 
@@ -140,8 +148,9 @@ class Monitoring final : public EventInput {
   void PrepareReceiver();
   void CheckIdleLine(bool activeWhenDcdOn);
   void CheckTimingPriority();
-  // Notes a read of the line that showed the standard receiver dark.
-  void NoteDarkness(int64_t readNs);
+  // Notes that the standard receiver was seen dark from `fromNs` to `untilNs`, by one read or
+  // by a wait on the line.
+  void NoteDarkness(int64_t fromNs, int64_t untilNs);
   std::optional<ReceivedCommand> Fire(const WatchedKey& key);
   std::string RunOutputCommand(std::string_view output);
 
@@ -159,6 +168,8 @@ class Monitoring final : public EventInput {
   int64_t darkSinceNs_ = -1;  // the first of the close reads that showed darkness; -1: none
   int64_t lastDarkNs_ = -1;   // the last of them
   bool priorityChecked_ = false;  // the timing priority was tried once
+  bool lineChangesReported_ = true;  // until the port says it cannot wake a waiter
+  bool raisedForLight_ = false;      // a wait ended at the light with the priority raised
   std::string portFailure_;
 };
 

@@ -170,7 +170,7 @@ class Monitor : public ::testing::Test {
       if (const auto received = monitoring_.Tick()) {
         fired.push_back(received->recCmd);
       } else {
-        clock_.SleepUs(kIrMonPollUs);
+        monitoring_.AwaitInput(100'000);
       }
     }
     return fired;
@@ -350,25 +350,84 @@ TEST_F(Monitor, ATapFiresOnceAndAHeldKeyRepeats) {
   };
   // Outputs that return at once, so that only window and pause set the rhythm.
   Load({}, "TV&Power,Winamp&PLAY\nVCR&Play,Winamp&PLAY\nAmp&Vol+,Winamp&VOLUP\n");
-  monitoring_.Start();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    clock_.AdvanceNs(1'000'000'000);
-    const std::vector<std::string> fired = PlayAndTick(c.presses, 3000);
-    EXPECT_EQ(fired, std::vector<std::string>(c.fired, c.event));
-  }
-  // A press of one RC5 frame, beginning anywhere between two reads of the line: the first
-  // mark, 889 us, is never stepped over, and what a read saw late is given back to it.
   const Light lopsided =
       ircode::sim::PressLight(LopsidedRc5Remote(), LopsidedRc5Remote().codes[2], 0, true);
-  for (int phaseUs = 0; phaseUs < kIrMonPollUs; phaseUs += 25) {
-    SCOPED_TRACE(phaseUs);
-    clock_.AdvanceNs(1'000'000'000);
-    EXPECT_EQ(PlayAndTick({{0, Rc5Press(kAmpVolUp, 1)}}, 600, phaseUs),
-              std::vector<std::string>{"Amp&Vol+"});
-    clock_.AdvanceNs(1'000'000'000);
-    EXPECT_EQ(PlayAndTick({{0, lopsided}}, 600, phaseUs), std::vector<std::string>{"Amp&Vol-"});
+  // A port that wakes the monitor when the light arrives, and one that is read now and then.
+  for (const bool woken : {true, false}) {
+    SCOPED_TRACE(woken ? "woken by the line" : "reading the line");
+    peer_->SetLineChangesReported(woken);
+    monitoring_.Stop();
+    monitoring_.Start();
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      clock_.AdvanceNs(1'000'000'000);
+      const std::vector<std::string> fired = PlayAndTick(c.presses, 3000);
+      EXPECT_EQ(fired, std::vector<std::string>(c.fired, c.event));
+    }
+    // A press of one RC5 frame, beginning anywhere between two reads of the line: the first
+    // mark, 889 us, is never stepped over, and what a read saw late is given back to it.
+    for (int phaseUs = 0; phaseUs < kIrMonPollUs; phaseUs += 25) {
+      SCOPED_TRACE(phaseUs);
+      clock_.AdvanceNs(1'000'000'000);
+      EXPECT_EQ(PlayAndTick({{0, Rc5Press(kAmpVolUp, 1)}}, 600, phaseUs),
+                std::vector<std::string>{"Amp&Vol+"});
+      clock_.AdvanceNs(1'000'000'000);
+      EXPECT_EQ(PlayAndTick({{0, lopsided}}, 600, phaseUs), std::vector<std::string>{"Amp&Vol-"});
+    }
   }
+}
+
+// Between ticks an idle standard receiver is not read: the monitor sleeps until the light
+// arrives, or for as long as it was told. Blocked, it waits at the timing priority, which it
+// keeps for the window when the light came and gives back otherwise. Where the port cannot wake
+// it, it reads the line every kIrMonPollUs at normal priority.
+TEST_F(Monitor, AnIdleMonitorSleepsUntilTheLightArrives) {
+  struct Case {
+    const char* name;
+    bool woken;            // the port wakes a waiter on a line change
+    int receiverType;
+    int64_t lightInUs;     // the press begins this long after the wait; 0: no press
+    int64_t waitedUs;      // how long the wait lasts, a read of the line taking 5 us
+    int64_t lineReads;     // reads of the line by the wait
+    int raises;            // of the priority
+    bool raisedAfter;      // still raised when the wait returns
+  };
+  const Case cases[] = {
+      {"dark line, no press", true, 0, 0, 5 + 100'000, 1, 1, false},
+      {"dark line, a press", true, 0, 37'351, 37'351, 1, 1, true},
+      // The port says so once; from then on the line is read by the ticks alone.
+      {"a port that cannot wake", false, 0, 37'351, 5 + kIrMonPollUs, 1, 1, false},
+      // The IR mouse receiver samples while dark: its ticks follow one another.
+      {"IR mouse receiver", true, 1, 37'351, kIrMonPollUs, 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    peer_->SetLineChangesReported(c.woken);
+    RestartWith(c.receiverType);
+    clock_.AdvanceNs(1'000'000'000);
+    if (c.lightInUs > 0) Press(ircode::sim::NecPress(kTvPower, 0), c.lightInUs);
+    const int64_t startNs = clock_.NowNs();
+    const int64_t reads = clock_.LineReads();
+    const int64_t raises = clock_.PriorityRaises();
+    monitoring_.AwaitInput(100'000);
+    EXPECT_EQ(clock_.NowNs() - startNs, c.waitedUs * 1000);
+    EXPECT_EQ(clock_.LineReads() - reads, c.lineReads);
+    EXPECT_EQ(clock_.PriorityRaises() - raises, c.raises);
+    EXPECT_EQ(clock_.PriorityRaised(), c.raisedAfter);
+    // The tick gives it back, with a window or without.
+    monitoring_.Tick();
+    EXPECT_FALSE(clock_.PriorityRaised());
+    peer_->PlayMarks({});
+  }
+  // What the wait saw of the darkness lets the tick that follows it read the press whole.
+  peer_->SetLineChangesReported(true);
+  RestartWith(0);
+  clock_.AdvanceNs(1'000'000'000);
+  Press(ircode::sim::NecPress(kTvPower, 0), 40'000);
+  monitoring_.AwaitInput(100'000);
+  const auto received = monitoring_.Tick();
+  ASSERT_TRUE(received.has_value());
+  EXPECT_EQ(received->recCmd, "TV&Power");
 }
 
 TEST_F(Monitor, StartPreparesTheReceiverAndReportsItsState) {

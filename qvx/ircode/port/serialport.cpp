@@ -114,6 +114,15 @@ bool GetDcdLine(PortHandle handle, platform::Status* why) {
   return LineOn(platform::kStatusDcd, handle, why);
 }
 
+bool WaitForDcdChange(PortHandle handle, bool dcdOn, int64_t timeoutUs, platform::Status& why) {
+  why = NotOpen(handle);
+  uint32_t lines = 0;
+  const uint32_t expected = dcdOn ? platform::kStatusDcd : 0;
+  if (auto port = handle == kPortFailed ? nullptr : platform::FindPort(handle))
+    why = port->WaitModemChange(platform::kStatusDcd, expected, timeoutUs, lines);
+  return why && (lines & platform::kStatusDcd) != expected;
+}
+
 bool PortExists(int32_t portNumber) { return platform::SerialPortExists(portNumber); }
 
 }  // namespace qvx::ircode

@@ -51,6 +51,11 @@ bool GetCtsLine(PortHandle handle, platform::Status* why = nullptr);
 bool GetDsrLine(PortHandle handle, platform::Status* why = nullptr);
 // True while DCD is on; false as GetCtsLine.
 bool GetDcdLine(PortHandle handle, platform::Status* why = nullptr);
+// Waits up to timeoutUs for DCD to leave the state `dcdOn`, woken by the change itself; true
+// when it has left it. *why tells the rest apart: NotSupported where the port does not report
+// line changes (the caller reads the line now and then instead), a failure of the port, or a
+// success for a wait that ended without a change.
+bool WaitForDcdChange(PortHandle handle, bool dcdOn, int64_t timeoutUs, platform::Status& why);
 // True when COMn is present on this machine (without opening it).
 bool PortExists(int32_t portNumber);
 
