@@ -28,7 +28,7 @@ for pair in "$@"; do
 done
 
 cat > "$workdir/lighttpd.conf" <<CONF
-server.modules = ("mod_cgi", "mod_setenv")
+server.modules = ("mod_access", "mod_cgi", "mod_setenv")
 server.document-root = "$workdir/www"
 server.bind = "${QVX_WEB_BIND:-127.0.0.1}"
 server.port = $port
@@ -37,6 +37,9 @@ index-file.names = ("qvxweb.cgi")
 cgi.assign = (".cgi" => "")
 setenv.add-environment = ($environment)
 mimetype.assign = (".html" => "text/html")
+# The folder also holds the configuration, which the gateways read next to themselves (and its
+# temporary files while it is saved): only the gateways are served.
+\$HTTP["url"] !~ "^/([^/]+\\.cgi(/.*)?)?\$" { url.access-deny = ("") }
 CONF
 
 exec /usr/sbin/lighttpd -D -f "$workdir/lighttpd.conf" -m /usr/lib/lighttpd

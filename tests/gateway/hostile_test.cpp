@@ -229,5 +229,21 @@ TEST_F(HostileRequests, EndInAPageOrARefusalAndLeaveTheConfigurationAlone) {
   EXPECT_EQ(server_.Get("/qvxweb.cgi").status, 200);
 }
 
+// The configuration lies next to the gateways, which read it there; the server hands out the
+// gateways' pages and nothing else of the folder, however the file is asked for.
+TEST_F(HostileRequests, TheServerNeverHandsOutTheConfiguration) {
+  const fs::path www = server_.ConfigPath().parent_path();
+  test::WriteFile(www / "pelgrin.cfg.qvxtmp-a1b2c3", test::ReadFile(server_.ConfigPath()));
+  for (const char* path : {"/pelgrin.cfg", "/%70elgrin.cfg", "/./pelgrin.cfg",
+                           "/x/../pelgrin.cfg", "/pelgrin.cfg?x=.cgi", "/pelgrin.cfg.qvxtmp-a1b2c3"}) {
+    SCOPED_TRACE(path);
+    const test::HttpResponse response = server_.Get(path);
+    EXPECT_EQ(response.status, 403);
+    EXPECT_EQ(response.body.find("[General]"), std::string::npos);
+  }
+  EXPECT_EQ(server_.Get("/").status, 200);
+  EXPECT_EQ(server_.Get("/qvxwap.cgi").status, 200);
+}
+
 }  // namespace
 }  // namespace qvx::gateway
