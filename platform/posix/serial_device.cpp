@@ -370,9 +370,6 @@ class PosixSerialPort final : public SerialPort {
     return {};
   }
 
-  // Waits for the UART's transmitter to run empty; where the driver cannot tell (USB
-  // adapters, pseudo-terminals) it waits one character time on the active clock instead.
-  // The give-up bound is real time: a virtual clock does not move while the UART is polled.
   // Writes one byte into an empty queue. While output is held (flow control) it goes ahead
   // instead; zero cannot (see SendAhead) and waits for the port as any byte.
   Status WriteOne(uint8_t byte) {
@@ -404,6 +401,9 @@ class PosixSerialPort final : public SerialPort {
     return sent;
   }
 
+  // Waits for the UART's transmitter to run empty; where the driver cannot tell (USB
+  // adapters, pseudo-terminals) it waits one character time on the active clock instead.
+  // The give-up bound is real time: a virtual clock does not move while the UART is polled.
   void WaitTransmitterEmpty(Clock& clock, int64_t startNs) {
     unsigned int lsr = 0;
     if (calls_.Ioctl(fd_, TIOCSERGETLSR, &lsr) != 0) {
